@@ -1,0 +1,179 @@
+#include "main/main_model.h"
+
+#include "files/tree_text.h"
+#include "model/layout.h"
+#include "trees/reaction_trees.h"
+
+namespace vemtaro {
+namespace L = layout;
+
+MainModel::MainModel(UserDialogs& dialogs)
+    : pages(ws, Tree1, Tree2, dialogs), dialogs_(dialogs) {
+  for (std::size_t i = 0; i < kProfiles.size(); ++i) {
+    versionMenu[i] = {kProfiles[i].menuName, kProfiles[i].menuCaption, i == 0};
+  }
+}
+
+void MainModel::Startup() {
+  ws.KeepImage = false;
+  pages.ResetImage();
+  BuildTree1(Tree1, ws.working);
+  BuildTree2(Tree2, ws.working, ws.FirmwareVersion);
+  v151Click();
+  N13.enabled = false;
+}
+
+void MainModel::ApplyProfile(int version) {
+  const VersionProfile* profile = FindProfile(version);
+  if (profile == nullptr) return;
+  // 1..5: version, phone widths, checksum, gauge, image lengths.
+  ws.FirmwareVersion = version;
+  pages.CenterPhone.maxLength = profile->phoneWidth;
+  for (auto& edit : pages.AbonentNo) edit.maxLength = profile->phoneWidth;
+  ws.ChecksumEnabled = profile->checksum;
+  N22.checked = profile->checksum;
+  if (profile->gauge) gaugeMax = *profile->gauge;
+  ws.working.Resize(profile->imageLength);
+  ws.incoming.Resize(profile->imageLength);
+  // 6. Version 15 keeps its object identifier at its own place.
+  if (version == 15) pages.ObjectIDExit();
+  // 7. Without KeepImage: guard mode allowed, defaults, trees anew.
+  if (!ws.KeepImage) {
+    pages.SetOhrIndex(0);
+    pages.ResetImage();
+    ResetTrees(Tree1, Tree2, ws.working, ws.FirmwareVersion);
+  }
+  // 8.
+  ApplyVersionControls(profile->menuName);
+}
+
+void MainModel::ApplyVersionControls(const std::string& itemName) {
+  for (auto& item : versionMenu) item.checked = item.name == itemName;
+  pages.ApplyVersionStates(ws.FirmwareVersion);
+  pages.ApplyUnitCaptions(ws.FirmwareVersion);
+}
+
+void MainModel::N22Click() {
+  N22.checked = !N22.checked;
+  ws.ChecksumEnabled = N22.checked;
+}
+
+void MainModel::Expand(TreeKind kind, TreeNode& node) {
+  node.expanded = true;
+  if (kind == TreeKind::Control) {
+    Tree1Expanded(node, ws.working, ws.abonents, dialogs_);
+  } else {
+    Tree2Expanded(node, ws.working, ws.abonents, dialogs_);
+  }
+}
+
+std::optional<std::string> MainModel::SettingsFileBytes(std::string* error) {
+  Tree1.CollapseAll();
+  Tree2.CollapseAll();
+  return WriteSettingsFile(ws.FirmwareVersion, WriteTreeText(Tree1), WriteTreeText(Tree2),
+                           ws.working.bytes(), error);
+}
+
+bool MainModel::SaveSettings(const std::string& path, FileStore& store) {
+  std::string error;
+  const auto bytes = SettingsFileBytes(&error);
+  if (!bytes || !store.WriteAll(path, *bytes, error)) {
+    dialogs_.ShowError(main_texts::kSaveFailed + path + "\r" + error);
+    return false;
+  }
+  status = main_texts::kSaved + path;
+  return true;
+}
+
+bool MainModel::OpenSettings(const std::string& path, FileStore& store) {
+  std::string bytes;
+  std::string error;
+  if (!store.ReadAll(path, bytes, error)) {
+    dialogs_.ShowError(main_texts::kOpenFailed + path + "\r" + error);
+    return false;
+  }
+  if (!OpenSettingsBytes(bytes, &error)) {
+    if (!error.empty()) dialogs_.ShowError(main_texts::kOpenFailed + path + "\r" + error);
+    return false;
+  }
+  return true;
+}
+
+void MainModel::N6Click(FileStore& store) {
+  if (const auto path = dialogs_.AskSaveFileName()) SaveSettings(*path, store);
+}
+
+void MainModel::N7Click(FileStore& store) {
+  if (const auto path = dialogs_.AskOpenFileName()) OpenSettings(*path, store);
+}
+
+bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) {
+  // Everything is read and checked before the configuration in use changes.
+  const SettingsFileParse parsed = ParseSettingsFile(bytes);
+  if (!parsed.data) {
+    if (error != nullptr) *error = parsed.error.message;
+    return false;
+  }
+  const SettingsFileData& file = *parsed.data;
+  Tree tree1;
+  Tree tree2;
+  const bool tree1Ok = !ReadTreeText(file.tree1, tree1);
+  const bool tree2Ok = !ReadTreeText(file.tree2, tree2);
+
+  const VersionProfile* profile = FindProfile(file.version);
+  ConfigImage incoming = ws.incoming;
+  if (profile != nullptr) incoming.Resize(profile->imageLength);
+  if (file.image) {
+    const std::size_t n = std::min(file.image->size(), incoming.size());
+    for (std::size_t i = 0; i < n; ++i) incoming.SetByte(i, (*file.image)[i]);
+    if (Pages::CheckImage(incoming, file.version)) {
+      // The image could not be shown: the open is refused whole.
+      dialogs_.ShowError(page_texts::kDataError);
+      if (error != nullptr) error->clear();
+      return false;
+    }
+  }
+
+  // The file's profile, keeping image, guard mode and trees.
+  ws.FirmwareVersion = file.version;
+  ws.KeepImage = true;
+  if (profile != nullptr) ApplyProfile(file.version);
+  ws.KeepImage = false;
+
+  if (tree1Ok) {
+    Tree1.TakeFrom(tree1);
+  } else {
+    dialogs_.ShowError(main_texts::kTree1Error);
+    Tree1.Clear();
+    BuildTree1(Tree1, ws.working);
+  }
+  if (tree2Ok) {
+    Tree2.TakeFrom(tree2);
+  } else {
+    dialogs_.ShowError(main_texts::kTree2Error);
+    Tree2.Clear();
+    BuildTree2(Tree2, ws.working, ws.FirmwareVersion);
+  }
+
+  if (file.image) {
+    ws.incoming = std::move(incoming);
+    SetStructuralIcons(Tree1, Tree2, ws.FirmwareVersion,
+                       ws.incoming.Byte(L::kGuardMode) == std::uint8_t{'1'});
+    pages.ApplyIncomingImage(true);
+  } else {
+    // The image section is unreadable: the configuration takes the defaults of
+    // the version and the pages' values, which the stale incoming image must not
+    // overwrite.
+    dialogs_.ShowError(main_texts::kImageLengthError);
+    pages.ShowGuardMode(true);
+    pages.ResetImage();
+    SetStructuralIcons(Tree1, Tree2, ws.FirmwareVersion, true);
+    if (const auto flags = ws.working.Byte(L::kAlarmFlags)) SetAlarmIcons(Tree1, *flags);
+    Tree1.CollapseAll();
+    Tree2.CollapseAll();
+  }
+  status = main_texts::kLoaded;
+  return true;
+}
+
+}  // namespace vemtaro

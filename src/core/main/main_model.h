@@ -1,0 +1,99 @@
+// The main window TForm1 as a presentation model: it owns the images, the
+// version profile state, the pages and both reaction trees, runs the start-up
+// sequence, the version menu and the settings-file commands.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "files/settings_file.h"
+#include "model/dialogs.h"
+#include "model/profiles.h"
+#include "model/workspace.h"
+#include "pages/pages.h"
+#include "trees/tree.h"
+
+namespace vemtaro {
+
+namespace main_texts {
+inline constexpr const char* kTitle = "Vemtaro";
+inline constexpr const char* kVersionText = "9.01.6";
+inline constexpr const char* kCaption = "Vemtaro 9.01.6";
+inline constexpr const char* kSaved = "Настройки сохранены в файл: ";
+inline constexpr const char* kLoaded = "Настройки загружены";
+inline constexpr const char* kTree1Error = "Ошибка данных\rКод ошибки: 101\rЗагружены значения по умолчанию!";
+inline constexpr const char* kTree2Error = "Ошибка данных\rКод ошибки: 102\rЗагружены значения по умолчанию!";
+inline constexpr const char* kImageLengthError = "Ошибка данных\rКод ошибки: 103\rЗагружены значения по умолчанию!";
+inline constexpr const char* kSaveFailed = "Не удалось сохранить настройки в файл ";
+inline constexpr const char* kOpenFailed = "Не удалось открыть файл настроек ";
+}  // namespace main_texts
+
+struct MenuItem {
+  std::string name;
+  std::string caption;
+  bool checked = false;
+  bool enabled = true;
+};
+
+enum class TreeKind { Control, Parametric };
+
+class MainModel {
+ public:
+  // FormCreate: version 15, checksum on, both images 5484 bytes of 0, the
+  // exchange menu disabled, the version menu in its design state.
+  explicit MainModel(UserDialogs& dialogs);
+  MainModel(const MainModel&) = delete;
+  MainModel& operator=(const MainModel&) = delete;
+
+  Workspace ws;
+  Tree Tree1;
+  Tree Tree2;
+  Pages pages;
+
+  std::array<MenuItem, 6> versionMenu;  // v110 .. v151 of "Версия прошивки"
+  MenuItem N22{"N22", "Проверка контрольной суммы", true};
+  MenuItem N13{"N13", "&Обмен с контроллером", false, false};
+  int gaugeMax = 5484;                  // Gauge1 of the progress window
+  std::string status;                   // RzMarqueeStatus1
+  int selectedPort = 1;
+
+  // The image steps of the start-up sequence (FormShow).
+  void Startup();
+
+  // The version items; each applies its profile.
+  void v110Click() { ApplyProfile(10); }
+  void v111Click() { ApplyProfile(11); }
+  void v112Click() { ApplyProfile(12); }
+  void v113Click() { ApplyProfile(13); }
+  void v141Click() { ApplyProfile(14); }
+  void v151Click() { ApplyProfile(15); }
+  // Applies the profile of a version 10..15 (the click of its item).
+  void ApplyProfile(int version);
+  void ApplyVersionControls(const std::string& itemName);
+  // "Проверка контрольной суммы": toggles the checksum, nothing else.
+  void N22Click();
+
+  // The expansion refresh of a node of either tree.
+  void Expand(TreeKind kind, TreeNode& node);
+
+  // Settings files. The bytes of a file holding the current configuration
+  // (both trees are collapsed first); nothing on an error, with its reason.
+  std::optional<std::string> SettingsFileBytes(std::string* error = nullptr);
+  // "Сохранить" and "Открыть" with their dialogs.
+  void N6Click(FileStore& store);
+  void N7Click(FileStore& store);
+  // Saving to and opening a named file.
+  bool SaveSettings(const std::string& path, FileStore& store);
+  bool OpenSettings(const std::string& path, FileStore& store);
+  // Opening from the bytes of a file. A file that cannot be read as a whole is
+  // refused before anything changes; returns whether it was applied.
+  bool OpenSettingsBytes(const std::string& bytes, std::string* error = nullptr);
+
+  UserDialogs& dialogs() { return dialogs_; }
+
+ private:
+  UserDialogs& dialogs_;
+};
+
+}  // namespace vemtaro

@@ -1,0 +1,39 @@
+// How the core talks to the user: message boxes, error boxes, the one-line input
+// dialog and the file dialogs. The desktop program shows real dialogs, the CLI
+// prints, and tests answer from a script and record what was shown.
+//
+// Texts use "\r" as the line break, as the program's messages are written.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace vemtaro {
+
+class UserDialogs {
+ public:
+  virtual ~UserDialogs() = default;
+  // A plain message box with an OK button.
+  virtual void ShowMessage(const std::string& text) = 0;
+  // An error box with the error icon and an OK button.
+  virtual void ShowError(const std::string& text) = 0;
+  // The one-line input dialog: caption, starting text, length limit. Returns the
+  // confirmed text, or nothing when cancelled.
+  virtual std::optional<std::string> InputText(const std::string& caption,
+                                               const std::string& initial, int maxLength) = 0;
+  // File dialogs: the chosen path, or nothing when cancelled.
+  virtual std::optional<std::string> AskSaveFileName() = 0;
+  virtual std::optional<std::string> AskOpenFileName() = 0;
+};
+
+// Reading and writing whole files; the desktop and the CLI save atomically, so a
+// failed save never damages an existing file.
+class FileStore {
+ public:
+  virtual ~FileStore() = default;
+  // On failure returns false and a reason in error.
+  virtual bool ReadAll(const std::string& path, std::string& bytes, std::string& error) = 0;
+  virtual bool WriteAll(const std::string& path, const std::string& bytes, std::string& error) = 0;
+};
+
+}  // namespace vemtaro

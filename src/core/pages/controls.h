@@ -1,0 +1,59 @@
+// State of the page controls: what a window shows and what the handlers read.
+// A shell sets a control's state the way a user would and calls its handler;
+// afterwards it shows the state again.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vemtaro {
+
+struct Edit {
+  std::string name;
+  std::string text;  // UTF-8
+  int maxLength = 0;
+  bool enabled = true;
+  bool visible = true;
+};
+
+inline constexpr int kSpinMin = 0;
+inline constexpr int kSpinMax = 255;
+
+struct Spin {
+  std::string name;
+  int value = 0;
+  int step = 1;
+  bool enabled = true;
+};
+
+struct CheckGroup {
+  std::string name;
+  std::string caption;
+  std::vector<std::string> items;
+  std::vector<bool> checked;
+  std::vector<bool> itemEnabled;
+  bool enabled = true;
+};
+
+struct RadioGroup {
+  std::string name;
+  std::string caption;
+  std::vector<std::string> items;
+  int index = 0;
+  bool enabled = true;
+};
+
+struct CheckBox {
+  std::string name;
+  std::string caption;
+  bool checked = false;
+  bool enabled = true;
+};
+
+struct Label {
+  std::string name;
+  std::string caption;  // "\n" is a line break
+  bool visible = true;
+};
+
+}  // namespace vemtaro

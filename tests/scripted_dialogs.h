@@ -1,0 +1,72 @@
+// Dialogs answered from a script; every message shown is recorded.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/dialogs.h"
+
+namespace vemtaro::testing {
+
+class ScriptedDialogs : public UserDialogs {
+ public:
+  struct Shown {
+    bool error;
+    std::string text;
+  };
+  std::vector<Shown> shown;
+  std::deque<std::optional<std::string>> inputs;  // answers of InputText, in order
+  std::deque<std::optional<std::string>> fileNames;
+
+  void ShowMessage(const std::string& text) override { shown.push_back({false, text}); }
+  void ShowError(const std::string& text) override { shown.push_back({true, text}); }
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
+    return Next(inputs);
+  }
+  std::optional<std::string> AskSaveFileName() override { return Next(fileNames); }
+  std::optional<std::string> AskOpenFileName() override { return Next(fileNames); }
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> t;
+    for (const auto& s : shown) t.push_back(s.text);
+    return t;
+  }
+  void Clear() { shown.clear(); }
+
+ private:
+  static std::optional<std::string> Next(std::deque<std::optional<std::string>>& q) {
+    if (q.empty()) return std::nullopt;
+    auto v = q.front();
+    q.pop_front();
+    return v;
+  }
+};
+
+// Files kept in memory.
+class MemoryFiles : public FileStore {
+ public:
+  std::map<std::string, std::string> files;
+  bool failWrites = false;
+  bool ReadAll(const std::string& path, std::string& bytes, std::string& error) override {
+    auto it = files.find(path);
+    if (it == files.end()) {
+      error = "no such file";
+      return false;
+    }
+    bytes = it->second;
+    return true;
+  }
+  bool WriteAll(const std::string& path, const std::string& bytes, std::string& error) override {
+    if (failWrites) {
+      error = "read-only";
+      return false;
+    }
+    files[path] = bytes;
+    return true;
+  }
+};
+
+}  // namespace vemtaro::testing
