@@ -8,12 +8,14 @@ namespace {
 void WriteNode(const TreeNode& node, int level, std::string& out) {
   out.append(static_cast<std::size_t>(level), '\t');
   std::string coded = Utf8ToCp1251(node.text);
+  // Line breaks and zero bytes become blanks first, so that blanks they leave at
+  // the start are dropped with the others.
+  for (char& c : coded) {
+    if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+  }
   std::size_t start = 0;
   while (start < coded.size() && (coded[start] == '\t' || coded[start] == ' ')) ++start;
-  for (std::size_t i = start; i < coded.size(); ++i) {
-    const char c = coded[i];
-    out.push_back(c == '\r' || c == '\n' || c == '\0' ? ' ' : c);
-  }
+  out.append(coded, start, std::string::npos);
   out.append("\r\n");
   for (const auto& ch : node.children()) WriteNode(*ch, level + 1, out);
 }

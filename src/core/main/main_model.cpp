@@ -8,10 +8,16 @@ namespace vemtaro {
 namespace L = layout;
 
 MainModel::MainModel(UserDialogs& dialogs)
-    : pages(ws, Tree1, Tree2, dialogs), dialogs_(dialogs) {
+    : pages(ws, Tree1, Tree2, dialogs), commands(Tree1, Tree2, ws.working, dialogs), dialogs_(dialogs) {
   for (std::size_t i = 0; i < kProfiles.size(); ++i) {
     versionMenu[i] = {kProfiles[i].menuName, kProfiles[i].menuCaption, i == 0};
   }
+}
+
+SubscriberEdits MainModel::AbonentEdits() const {
+  SubscriberEdits edits;
+  for (std::size_t k = 0; k < edits.size(); ++k) edits[k] = pages.AbonentNo[k].text;
+  return edits;
 }
 
 void MainModel::Startup() {
@@ -42,6 +48,7 @@ void MainModel::ApplyProfile(int version) {
     pages.SetOhrIndex(0);
     pages.ResetImage();
     ResetTrees(Tree1, Tree2, ws.working, ws.FirmwareVersion);
+    commands.ClickedNode = nullptr;
   }
   // 8.
   ApplyVersionControls(profile->menuName);
@@ -140,6 +147,7 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
   if (profile != nullptr) ApplyProfile(file.version);
   ws.KeepImage = false;
 
+  commands.ClickedNode = nullptr;
   if (tree1Ok) {
     Tree1.TakeFrom(tree1);
   } else {

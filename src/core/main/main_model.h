@@ -13,6 +13,7 @@
 #include "model/workspace.h"
 #include "pages/pages.h"
 #include "trees/tree.h"
+#include "trees/tree_commands.h"
 
 namespace vemtaro {
 
@@ -50,6 +51,8 @@ class MainModel {
   Tree Tree1;
   Tree Tree2;
   Pages pages;
+  // The editing commands of both trees, with ClickedNode and the popup menus.
+  TreeCommands commands;
 
   std::array<MenuItem, 6> versionMenu;  // v110 .. v151 of "Версия прошивки"
   MenuItem N22{"N22", "Проверка контрольной суммы", true};
@@ -91,6 +94,9 @@ class MainModel {
   bool OpenSettingsBytes(const std::string& bytes, std::string* error = nullptr);
 
   UserDialogs& dialogs() { return dialogs_; }
+  // The texts of AbonentNo1..AbonentNo9, from which the phone slot menu takes
+  // its captions.
+  SubscriberEdits AbonentEdits() const;
 
  private:
   UserDialogs& dialogs_;

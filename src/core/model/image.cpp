@@ -1,5 +1,7 @@
 #include "model/image.h"
 
+#include <algorithm>
+
 #include "model/cp1251.h"
 #include "model/layout.h"
 
@@ -41,14 +43,20 @@ std::string ConfigImage::Raw(std::size_t offset, std::size_t length) const {
   return std::string(reinterpret_cast<const char*>(bytes_.data() + offset), n);
 }
 
+// How many of length bytes from offset lie inside the image; offset + i never
+// wraps around for i below it.
+static std::size_t InsideCount(std::size_t size, std::size_t offset, std::size_t length) {
+  return offset < size ? std::min(length, size - offset) : 0;
+}
+
 void ConfigImage::SetRaw(std::size_t offset, std::string_view bytes) {
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    SetByte(offset + i, static_cast<std::uint8_t>(bytes[i]));
-  }
+  const std::size_t n = InsideCount(bytes_.size(), offset, bytes.size());
+  for (std::size_t i = 0; i < n; ++i) bytes_[offset + i] = static_cast<std::uint8_t>(bytes[i]);
 }
 
 void ConfigImage::Fill(std::size_t offset, std::size_t length, std::uint8_t value) {
-  for (std::size_t i = 0; i < length; ++i) SetByte(offset + i, value);
+  const std::size_t n = InsideCount(bytes_.size(), offset, length);
+  for (std::size_t i = 0; i < n; ++i) bytes_[offset + i] = value;
 }
 
 void ConfigImage::WriteHexPair(std::size_t offset, int value) {
@@ -79,8 +87,9 @@ std::optional<CheckStates> ConfigImage::ReadMaskPair(std::size_t offset) const {
 
 void ConfigImage::WriteText(std::size_t offset, std::size_t n, std::string_view utf8) {
   const std::string coded = Utf8ToCp1251(utf8);
-  for (std::size_t i = 0; i < n; ++i) {
-    SetByte(offset + i, i < coded.size() ? static_cast<std::uint8_t>(coded[i]) : layout::kFill);
+  const std::size_t inside = InsideCount(bytes_.size(), offset, n);
+  for (std::size_t i = 0; i < inside; ++i) {
+    bytes_[offset + i] = i < coded.size() ? static_cast<std::uint8_t>(coded[i]) : layout::kFill;
   }
 }
 

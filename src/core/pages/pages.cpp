@@ -272,7 +272,8 @@ void Pages::ReleMouseDown(SpinId id, bool ctrlHeld, bool rightButton) {
 bool Pages::StoreIdentifier(const std::string& text, std::size_t offset) {
   std::string value = text;
   bool ok = !value.empty();
-  if (!value.empty() && value.size() < L::kIdentifierLength) {
+  // The length counts characters, not the bytes of their UTF-8 form.
+  if (!value.empty() && Utf8Length(value) < L::kIdentifierLength) {
     dialogs_.ShowMessage(page_texts::kIdentifierLength);
     value.clear();
     ok = false;

@@ -276,7 +276,10 @@ void SetGuardBranch(Tree& tree1, ConfigImage& image, bool enabled) {
     first->icon = icons::kArm;
     SetSmsNode(*first, T::kArmSms);
     TreeNode* second = source->AddChild(T::kDisarm, icons::kDisarm);
+    // Only the builders write the end byte; the guard switch leaves it as it is.
+    const auto end = image.Byte(disarm + L::kBlockEnd);
     AddReactionGroups(*second, image, disarm, T::kDisarmSms);
+    if (end) image.SetByte(disarm + L::kBlockEnd, *end);
   } else {
     source->text = T::kTouchKey;
     source->icon = icons::kTouchKey;

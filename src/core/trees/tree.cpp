@@ -34,11 +34,24 @@ TreeNode* TreeNode::AddChild(std::string childText, int childIcon) {
   node->icon = childIcon;
   node->parent_ = this;
   children_.push_back(std::move(node));
+  Touch();
   return children_.back().get();
 }
 
 void TreeNode::RemoveLastChild() {
   if (!children_.empty()) children_.pop_back();
+  Touch();
+}
+
+void TreeNode::ClearChildren() {
+  children_.clear();
+  Touch();
+}
+
+void TreeNode::Touch() {
+  TreeNode* r = this;
+  while (r->parent_ != nullptr) r = r->parent_;
+  if (r->tree_ != nullptr) ++r->tree_->revision_;
 }
 
 namespace {
@@ -74,6 +87,8 @@ void Tree::TakeFrom(Tree& other) {
   root_.children_ = std::move(other.root_.children_);
   other.root_.children_.clear();
   for (auto& ch : root_.children_) ch->parent_ = &root_;
+  ++revision_;
+  ++other.revision_;
 }
 
 }  // namespace vemtaro

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -12,6 +13,8 @@
 namespace vemtaro {
 
 inline constexpr int kNoIcon = -1;
+
+class Tree;
 
 class TreeNode {
  public:
@@ -32,21 +35,28 @@ class TreeNode {
 
   TreeNode* AddChild(std::string childText, int childIcon = kNoIcon);
   void RemoveLastChild();
-  void ClearChildren() { children_.clear(); }
+  void ClearChildren();
 
  private:
   friend class Tree;
+  // Counts a change of the shape in the tree that holds this node.
+  void Touch();
   TreeNode* parent_ = nullptr;
+  Tree* tree_ = nullptr;  // set on the invisible root only
   std::vector<std::unique_ptr<TreeNode>> children_;
 };
 
 class Tree {
  public:
-  Tree() = default;
+  Tree() { root_.tree_ = this; }
   Tree(const Tree&) = delete;
   Tree& operator=(const Tree&) = delete;
-  Tree(Tree&&) = default;
-  Tree& operator=(Tree&&) = default;
+  Tree(Tree&&) = delete;
+  Tree& operator=(Tree&&) = delete;
+
+  // Grows whenever a node is added or removed anywhere in the tree, so a view
+  // knows when to build itself again.
+  std::uint64_t revision() const { return revision_; }
 
   // The invisible root; its children are the top-level nodes.
   TreeNode& root() { return root_; }
@@ -65,7 +75,9 @@ class Tree {
   void TakeFrom(Tree& other);
 
  private:
+  friend class TreeNode;
   TreeNode root_;
+  std::uint64_t revision_ = 0;
 };
 
 }  // namespace vemtaro

@@ -1,0 +1,88 @@
+// Writes the seed corpora of the fuzz targets into a directory (fuzz/corpus):
+// settings files of a few versions as the main window saves them, and tree
+// texts with the line ends and levels the reader must handle.
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "files/tree_text.h"
+#include "main/main_model.h"
+#include "model/layout.h"
+#include "pages/pages.h"
+
+namespace {
+
+class NoDialogs : public vemtaro::UserDialogs {
+ public:
+  void ShowMessage(const std::string&) override {}
+  void ShowError(const std::string&) override {}
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
+  std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
+};
+
+bool Write(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) std::cerr << "cannot write " << path << "\n";
+  return static_cast<bool>(out);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::cerr << "usage: vemtaro_make_corpus <fuzz/corpus directory>\n";
+    return 2;
+  }
+  const std::string dir = argv[1];
+  bool ok = true;
+  NoDialogs dialogs;
+
+  // Settings files: the defaults of versions 10 and 12, and an edited version 15
+  // with the Touch Memory shape of the guard entry.
+  for (int v : {10, 12}) {
+    vemtaro::MainModel m(dialogs);
+    m.Startup();
+    m.ApplyProfile(v);
+    ok &= Write(dir + "/settings_file/default_v" + std::to_string(v) + ".dat", *m.SettingsFileBytes());
+  }
+  {
+    vemtaro::MainModel m(dialogs);
+    m.Startup();
+    m.pages.SetOhrIndex(1);
+    m.pages.SetSpinValue({vemtaro::SpinRow::Rele, 1}, 200);
+    m.pages.PasswordEdit.text = "4321";
+    m.pages.PasswordEditExit();
+    m.Tree1.top(0)->text = "Дверь";
+    m.ws.working.SetRaw(0, "ZRN");
+    m.ws.working.SetRaw(vemtaro::layout::kAlarm1Time, "06:45");
+    m.ws.working.SetByte(vemtaro::layout::kAlarmFlags, '2');
+    ok &= Write(dir + "/settings_file/edited_v15.dat", *m.SettingsFileBytes());
+  }
+  // A small file: short trees and a 5121-byte image of a version without a profile.
+  {
+    vemtaro::MainModel m(dialogs);
+    m.Startup();
+    m.ApplyProfile(12);
+    const std::string image = m.ws.working.Raw(0, m.ws.working.size());
+    ok &= Write(dir + "/settings_file/small_v9.dat",
+                "V9*00010A\r\n\tB\r\n\t\tC00004D\r\n\t5121 " + image);
+  }
+
+  // Tree texts.
+  {
+    vemtaro::MainModel m(dialogs);
+    m.Startup();
+    m.ApplyProfile(12);
+    ok &= Write(dir + "/tree_text/tree1.txt", vemtaro::WriteTreeText(m.Tree1));
+    ok &= Write(dir + "/tree_text/tree2_v12.txt", vemtaro::WriteTreeText(m.Tree2));
+  }
+  ok &= Write(dir + "/tree_text/line_ends.txt",
+              std::string("\xC2\xF5\xEE\xE4 1\r\n\t\xD0\xE5\xEB\xE5\r\t\t1 - N\n \t2\r\n  3\n\r\tX\r\nK\xE0\xF1\r\n"));
+  static const char kDeeper[] = "A\r\n\tB\r\n\t\t\tC\r\nD\0E\r\n";
+  ok &= Write(dir + "/tree_text/deeper_fails.txt", std::string(kDeeper, sizeof kDeeper - 1));
+  return ok ? 0 : 1;
+}

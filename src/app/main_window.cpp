@@ -1,0 +1,288 @@
+#include "main_window.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QTime>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "icons.h"
+#include "marquee_label.h"
+#include "other_windows.h"
+#include "pages/common_page.h"
+#include "pages/guard_page.h"
+#include "pages/identifiers_panel.h"
+#include "pages/setup_page.h"
+#include "port/port_list.h"
+#include "tree_view.h"
+
+namespace vemtaro::app {
+namespace {
+
+// Texts of the main window.
+const char* const kFileMenu = "Файл";
+const char* const kSave = "Сохранить";
+const char* const kOpen = "Открыть";
+const char* const kExit = "Выход";
+const char* const kExchangeMenu = "&Обмен с контроллером";
+const char* const kLoad = "Загрузить конфигурацию из контроллера";
+const char* const kSend = "Передать конфигурацию в контроллер";
+const char* const kAskIds = "Запрос ID датчиков";
+const char* const kSetClock = "Установить системные часы контроллера";
+const char* const kAskStatus = "Запрос состояния";
+const char* const kOpenChannel = "Открытие канала связи";
+const char* const kExtraMenu = "Дополнительные настройки";
+const char* const kVersionMenu = "Версия прошивки";
+const char* const kChecksum = "Проверка контрольной суммы";
+const char* const kHelpMenu = "Справка";
+const char* const kAbout = "О программе";
+const char* const kAboutText =
+    "<b>Vemtaro</b><br>Версия 9.01.6<br><br>"
+    "Конфигуратор GSM-контроллера охраны и телеметрии.<br>"
+    "© Разработчики Vemtaro";
+
+struct PageSpec {
+  const char* name;
+  const char* caption;
+};
+constexpr PageSpec kPages[] = {
+    {"Common", "Общие\nустановки"},
+    {"Setup", "Задержки входов\nи реле"},
+    {"Input", "Контрольные\nдатчики"},
+    {"Dat", "Параметрические\nдатчики"},
+    {"TabSheet2", "Режим\nохраны"},
+};
+
+constexpr int kClientWidth = 520;
+constexpr int kClientHeight = 503;
+
+}  // namespace
+
+TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+      dialogs_(dialogs),
+      files_(files),
+      model_(dialogs) {
+  setObjectName("TForm1");
+  setWindowTitle(main_texts::kCaption);
+  setWindowIcon(ProgramIcon());
+  BuildMenu();
+  BuildPages();
+  BuildStatusBar();
+  Form2 = new TForm2(this);
+  Form4 = new TForm4(model_.commands.Form4, this);
+  Form5 = new TForm5(this);
+  Form6 = new TForm6(this);
+  // The client area is 520 x 503 below the menu bar, with a fixed border.
+  setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::BuildMenu() {
+  N5 = menuBar()->addMenu(kFileMenu);
+  N5->setObjectName("N5");
+  N6 = N5->addAction(kSave, this, &TForm1::N6Click);
+  N6->setObjectName("N6");
+  N7 = N5->addAction(kOpen, this, &TForm1::N7Click);
+  N7->setObjectName("N7");
+  N8 = N5->addAction(kExit, this, &QWidget::close);
+  N8->setObjectName("N8");
+
+  N13 = menuBar()->addMenu(kExchangeMenu);
+  N13->setObjectName("N13");
+  N14 = N13->addAction(kLoad);
+  N14->setObjectName("N14");
+  N15 = N13->addAction(kSend);
+  N15->setObjectName("N15");
+  ID17 = N13->addAction(kAskIds);
+  ID17->setObjectName("ID17");
+  N16 = N13->addAction(kSetClock);
+  N16->setObjectName("N16");
+  N23 = N13->addAction(kAskStatus);
+  N23->setObjectName("N23");
+  N24 = N13->addAction(kOpenChannel);
+  N24->setObjectName("N24");
+  connect(N24, &QAction::triggered, this, [this] { Form6->exec(); });
+
+  N19 = menuBar()->addMenu(kExtraMenu);
+  N19->setObjectName("N19");
+  N20 = N19->addMenu(kVersionMenu);
+  N20->setObjectName("N20");
+  for (std::size_t i = 0; i < kProfiles.size(); ++i) {
+    const VersionProfile& profile = kProfiles[i];
+    QAction* item = N20->addAction(profile.menuCaption);
+    item->setObjectName(profile.menuName);
+    item->setCheckable(true);
+    const int version = profile.version;
+    connect(item, &QAction::triggered, this, [this, version] {
+      model_.ApplyProfile(version);
+      RefreshAll();
+    });
+    versionItems[i] = item;
+  }
+  N22 = N19->addAction(kChecksum);
+  N22->setObjectName("N22");
+  N22->setCheckable(true);
+  connect(N22, &QAction::triggered, this, [this] {
+    model_.N22Click();
+    RefreshAll();
+  });
+
+  QMenu* help = menuBar()->addMenu(kHelpMenu);
+  help->setObjectName("N9");
+  N10 = help->addAction(kAbout, this, &TForm1::N10Click);
+  N10->setObjectName("N10");
+}
+
+void TForm1::BuildPages() {
+  RzPageControl1 = new QTabWidget(this);
+  RzPageControl1->setObjectName("RzPageControl1");
+  RzPageControl1->setDocumentMode(false);
+  RzPageControl1->setUsesScrollButtons(false);
+  // Five two-line captions share the 520 px of the window.
+  QFont tabFont = RzPageControl1->tabBar()->font();
+  tabFont.setPointSizeF(tabFont.pointSizeF() * 0.85);
+  RzPageControl1->tabBar()->setFont(tabFont);
+  RzPageControl1->tabBar()->setElideMode(Qt::ElideNone);
+
+  auto addPage = [this](PageWidget* page) {
+    pages_.append(page);
+    connect(page, &PageWidget::modelChanged, this, &TForm1::RefreshAll);
+    return page;
+  };
+  Tree1 = new ReactionTreeView(model_, TreeKind::Control);
+  Tree2 = new ReactionTreeView(model_, TreeKind::Parametric);
+  for (ReactionTreeView* tree : {Tree1, Tree2}) {
+    connect(tree, &ReactionTreeView::modelChanged, this, &TForm1::RefreshAll);
+    connect(tree, &ReactionTreeView::commandChosen, this, &TForm1::OnTreeCommand);
+  }
+
+  QWidget* common = addPage(new CommonPage(model_));
+  QWidget* setup = addPage(new SetupPage(model_));
+  auto* input = new QWidget;
+  auto* inputLayout = new QVBoxLayout(input);
+  inputLayout->setContentsMargins(4, 4, 4, 4);
+  inputLayout->addWidget(Tree1);
+  auto* dat = new QSplitter(Qt::Horizontal);
+  dat->addWidget(addPage(new IdentifiersPanel(model_)));
+  dat->addWidget(Tree2);
+  dat->setStretchFactor(0, 0);
+  dat->setStretchFactor(1, 1);
+  dat->setChildrenCollapsible(false);
+  auto* datPage = new QWidget;
+  auto* datLayout = new QVBoxLayout(datPage);
+  datLayout->setContentsMargins(4, 4, 4, 4);
+  datLayout->addWidget(dat);
+  QWidget* guard = addPage(new GuardPage(model_));
+
+  QWidget* widgets[] = {common, setup, input, datPage, guard};
+  for (std::size_t i = 0; i < std::size(kPages); ++i) {
+    widgets[i]->setObjectName(kPages[i].name);
+    RzPageControl1->addTab(widgets[i], kPages[i].caption);
+  }
+  setCentralWidget(RzPageControl1);
+}
+
+void TForm1::BuildStatusBar() {
+  QStatusBar* bar = statusBar();
+  bar->setObjectName("RzStatusBar1");
+  bar->setSizeGripEnabled(false);
+  ComStatus = new QLabel(bar);
+  ComStatus->setObjectName("ComStatus");
+  ComStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  ComStatus->setMinimumWidth(170);
+  ComStatus->setContextMenuPolicy(Qt::CustomContextMenu);
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName("PopupMenu1");
+  connect(ComStatus, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
+    if (!PopupMenu1->isEmpty()) PopupMenu1->popup(ComStatus->mapToGlobal(pos));
+  });
+  RzMarqueeStatus1 = new MarqueeLabel(bar);
+  RzMarqueeStatus1->setObjectName("RzMarqueeStatus1");
+  RzClockStatus1 = new QLabel(bar);
+  RzClockStatus1->setObjectName("RzClockStatus1");
+  RzClockStatus1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  RzClockStatus1->setAlignment(Qt::AlignCenter);
+  RzClockStatus1->setMinimumWidth(64);
+  bar->addWidget(ComStatus);
+  bar->addWidget(RzMarqueeStatus1, 1);
+  bar->addPermanentWidget(RzClockStatus1);
+  clock_ = new QTimer(this);
+  clock_->setInterval(1000);
+  auto tick = [this] { RzClockStatus1->setText(QTime::currentTime().toString("HH:mm:ss")); };
+  connect(clock_, &QTimer::timeout, this, tick);
+  tick();
+  clock_->start();
+}
+
+void TForm1::ListPorts() {
+  PopupMenu1->clear();
+  for (const QString& name : port::AvailablePorts()) {
+    QAction* item = PopupMenu1->addAction(name);
+    item->setData(name);
+  }
+}
+
+void TForm1::FormShow() {
+  ListPorts();
+  model_.Startup();
+  RefreshAll();
+}
+
+void TForm1::RefreshAll() {
+  for (PageWidget* page : pages_) page->Refresh();
+  Tree1->Refresh();
+  Tree2->Refresh();
+  for (std::size_t i = 0; i < versionItems.size(); ++i) {
+    versionItems[i]->setChecked(model_.versionMenu[i].checked);
+  }
+  N22->setChecked(model_.N22.checked);
+  N13->setEnabled(model_.N13.enabled);
+  N13->menuAction()->setEnabled(model_.N13.enabled);
+  RzMarqueeStatus1->setText(QString::fromStdString(model_.status));
+}
+
+void TForm1::N6Click() {
+  // The edited field loses the focus first, so that its value is stored.
+  if (QWidget* page = RzPageControl1->currentWidget()) page->setFocus(Qt::OtherFocusReason);
+  QApplication::processEvents();
+  model_.N6Click(files_);
+  RefreshAll();
+}
+
+void TForm1::N7Click() {
+  model_.N7Click(files_);
+  RefreshAll();
+}
+
+void TForm1::N10Click() {
+  QMessageBox box(QMessageBox::Information, kAbout, kAboutText, QMessageBox::Ok, this);
+  box.setIconPixmap(ProgramIcon().pixmap(64, 64));
+  box.exec();
+}
+
+void TForm1::OnTreeCommand(const QString& itemName) {
+  if (itemName == "N17" && model_.commands.Form4.visible) {
+    Form4->ShowModal();
+    RefreshAll();
+  }
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  // The images are released with the model; the link closes its port itself.
+  event->accept();
+  QApplication::quit();
+}
+
+}  // namespace vemtaro::app

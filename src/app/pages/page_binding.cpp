@@ -1,0 +1,77 @@
+#include "pages/page_binding.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalBlocker>
+#include <algorithm>
+
+namespace vemtaro::app {
+
+void MakeCompact(QGridLayout* layout) {
+  layout->setContentsMargins(kPageMargin, kPageMargin, kPageMargin, kPageMargin);
+  layout->setHorizontalSpacing(kPageSpacing * 2);
+  layout->setVerticalSpacing(kPageSpacing);
+}
+
+void ShowEdit(QLineEdit* widget, const Edit& edit) {
+  const QSignalBlocker block(widget);
+  const QString text = ToQ(edit.text);
+  // A maximum length of 0 means no limit.
+  const int limit = edit.maxLength > 0 ? edit.maxLength : 32767;
+  widget->setMaxLength(std::max(limit, static_cast<int>(text.size())));
+  // Rewriting an equal text would move the cursor of a user typing.
+  if (widget->text() != text) widget->setText(text);
+  widget->setEnabled(edit.enabled);
+  widget->setVisible(edit.visible);
+}
+
+void ShowLabel(QLabel* widget, const Label& label) {
+  const QString caption = ToQ(label.caption);
+  if (widget->text() != caption) widget->setText(caption);
+  widget->setVisible(label.visible);
+}
+
+void ShowCheckBox(QCheckBox* widget, const CheckBox& box) {
+  const QSignalBlocker block(widget);
+  widget->setText(ToQ(box.caption));
+  widget->setChecked(box.checked);
+  widget->setEnabled(box.enabled);
+}
+
+void MoveFocusOn(QWidget* from) {
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+  QApplication::sendEvent(from, &tab);
+}
+
+CheckGroupBox::CheckGroupBox(const CheckGroup& group, int columns, QWidget* parent)
+    : QGroupBox(ToQ(group.caption), parent) {
+  setObjectName(ToQ(group.name));
+  auto* grid = new QGridLayout(this);
+  MakeCompact(grid);
+  for (std::size_t i = 0; i < group.items.size(); ++i) {
+    auto* box = new QCheckBox(ToQ(group.items[i]), this);
+    box->setObjectName(ToQ(group.name) + QStringLiteral("_") + QString::number(i + 1));
+    const int n = static_cast<int>(i);
+    grid->addWidget(box, n / columns, n % columns);
+    connect(box, &QCheckBox::toggled, this, [this, n](bool checked) { emit itemToggled(n, checked); });
+    items_.push_back(box);
+  }
+  Show(group);
+}
+
+void CheckGroupBox::Show(const CheckGroup& group) {
+  setTitle(ToQ(group.caption));
+  setEnabled(group.enabled);
+  for (std::size_t i = 0; i < items_.size() && i < group.checked.size(); ++i) {
+    const QSignalBlocker block(items_[i]);
+    items_[i]->setText(ToQ(group.items[i]));
+    items_[i]->setChecked(group.checked[i]);
+    items_[i]->setEnabled(i < group.itemEnabled.size() ? bool(group.itemEnabled[i]) : true);
+  }
+}
+
+}  // namespace vemtaro::app

@@ -1,0 +1,74 @@
+// Small pieces shared by the settings pages: showing a core control's state in
+// a widget, the check groups, the guard against handlers running inside
+// handlers, and moving the focus on with Enter.
+#pragma once
+
+#include <QGroupBox>
+#include <QString>
+#include <string>
+#include <vector>
+
+#include "pages/controls.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QGridLayout;
+
+namespace vemtaro::app {
+
+inline QString ToQ(const std::string& utf8) { return QString::fromStdString(utf8); }
+inline std::string FromQ(const QString& text) { return text.toStdString(); }
+
+// Compact spacing for the pages: the main window's client area is small.
+inline constexpr int kPageMargin = 4;
+inline constexpr int kPageSpacing = 3;
+void MakeCompact(QGridLayout* layout);
+
+// Shows an edit's text, maximum length, enabled and visible state. A text longer
+// than the maximum length stays whole: the core keeps such a text when a version
+// with narrower fields is chosen.
+void ShowEdit(QLineEdit* widget, const Edit& edit);
+void ShowLabel(QLabel* widget, const Label& label);
+void ShowCheckBox(QCheckBox* widget, const CheckBox& box);
+
+// Moves the focus to the next control of the window, as the Tab key does.
+void MoveFocusOn(QWidget* from);
+
+// A check group: a group box with its caption and the items in columns.
+class CheckGroupBox : public QGroupBox {
+  Q_OBJECT
+ public:
+  CheckGroupBox(const CheckGroup& group, int columns, QWidget* parent = nullptr);
+  void Show(const CheckGroup& group);
+  QCheckBox* item(int i) const { return items_.at(static_cast<std::size_t>(i)); }
+  int count() const { return static_cast<int>(items_.size()); }
+
+ signals:
+  // A user checked or unchecked item i.
+  void itemToggled(int item, bool checked);
+
+ private:
+  std::vector<QCheckBox*> items_;
+};
+
+// Marks a handler as running. A handler may show a message box, which takes
+// the focus and makes the edit report that it was left once more; such nested
+// reports are dropped.
+class HandlerGuard {
+ public:
+  explicit HandlerGuard(bool& busy) : busy_(busy), entered_(!busy) { busy_ = true; }
+  ~HandlerGuard() {
+    if (entered_) busy_ = false;
+  }
+  HandlerGuard(const HandlerGuard&) = delete;
+  HandlerGuard& operator=(const HandlerGuard&) = delete;
+  // False when another handler of the page is already running.
+  bool entered() const { return entered_; }
+
+ private:
+  bool& busy_;
+  bool entered_;
+};
+
+}  // namespace vemtaro::app

@@ -1,0 +1,30 @@
+// A settings page of the main window: a thin view over the core's page controls.
+// A user's action sets the control's state in the core and runs its handler;
+// then the page emits modelChanged() and the main window shows the core's state
+// again in every page (Refresh, with the widgets' signals blocked).
+#pragma once
+
+#include <QWidget>
+
+namespace vemtaro {
+class MainModel;
+}
+
+namespace vemtaro::app {
+
+class PageWidget : public QWidget {
+  Q_OBJECT
+ public:
+  PageWidget(MainModel& model, QWidget* parent = nullptr) : QWidget(parent), model_(model) {}
+  // Shows the core's state of every control of the page.
+  virtual void Refresh() = 0;
+
+ signals:
+  // A handler ran; other pages and the trees may have changed too.
+  void modelChanged();
+
+ protected:
+  MainModel& model_;
+};
+
+}  // namespace vemtaro::app

@@ -1,0 +1,32 @@
+// The core's dialogs as real Qt dialogs: message boxes, the one-line input
+// dialog and the settings-file dialogs.
+#pragma once
+
+#include <QString>
+
+#include "model/dialogs.h"
+
+class QWidget;
+
+namespace vemtaro::app {
+
+class QtDialogs : public UserDialogs {
+ public:
+  explicit QtDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  void setParent(QWidget* parent) { parent_ = parent; }
+
+  void ShowMessage(const std::string& text) override;
+  void ShowError(const std::string& text) override;
+  std::optional<std::string> InputText(const std::string& caption, const std::string& initial,
+                                       int maxLength) override;
+  std::optional<std::string> AskSaveFileName() override;
+  std::optional<std::string> AskOpenFileName() override;
+
+ private:
+  QWidget* parent_;
+};
+
+// The program's texts use "\r" as a line break; Qt wants "\n".
+QString DisplayText(const std::string& text);
+
+}  // namespace vemtaro::app

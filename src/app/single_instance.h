@@ -1,0 +1,29 @@
+// One running copy of the program: the first copy listens on a local socket
+// named after the program file; a second copy asks it to come forward and ends.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QWidget;
+
+namespace vemtaro::app {
+
+class SingleInstance : public QObject {
+  Q_OBJECT
+ public:
+  // key: the program file's name without its folder, in upper case.
+  explicit SingleInstance(const QString& key, QObject* parent = nullptr);
+  // True when another copy answered (it has been asked to come forward).
+  bool AnotherRunning();
+  // Starts listening; the window is restored and raised when a later copy starts.
+  void Listen(QWidget* window);
+  static QString KeyForProgram(const QString& programPath);
+
+ private:
+  QString key_;
+  QLocalServer* server_ = nullptr;
+};
+
+}  // namespace vemtaro::app

@@ -1,0 +1,255 @@
+#include "cli.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QString>
+
+#include <string>
+
+#include "cli_dialogs.h"
+#include "files/settings_file.h"
+#include "json_output.h"
+#include "main/inspect.h"
+#include "main/main_model.h"
+#include "model/profiles.h"
+#include "output.h"
+#include "shell/qt_file_store.h"
+
+namespace vemtaro::cli {
+namespace {
+
+constexpr const char* kProgram = "vemtaro-cli";
+
+constexpr const char* kExitCodes =
+    "\nExit codes: 0 success, 1 the files differ (diff), 2 wrong usage,\n"
+    "3 a file cannot be read, written or parsed.\n";
+
+std::string Std(const QString& s) { return s.toStdString(); }
+
+void Error(const std::string& text) { PrintErr(std::string(kProgram) + ": " + text + "\n"); }
+
+int UsageError(const std::string& text, const std::string& command = {}) {
+  Error(text);
+  const std::string help = command.empty() ? std::string(kProgram) + " --help"
+                                           : std::string(kProgram) + " " + command + " --help";
+  PrintErr("Try '" + help + "'.\n");
+  return kUsage;
+}
+
+// The parser's help with the usage line of the command.
+std::string HelpText(const QCommandLineParser& parser, const std::string& usage, const std::string& extra = {}) {
+  std::string text = Std(parser.helpText());
+  const std::size_t eol = text.find('\n');
+  text = "Usage: " + usage + (eol == std::string::npos ? std::string("\n") : text.substr(eol));
+  return text + extra + kExitCodes;
+}
+
+// "--help-all" adds Qt's own options, which the program does not use; it shows
+// the same help as "--help".
+bool WantsHelp(const QCommandLineParser& parser, const QCommandLineOption& help) {
+  return parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
+}
+
+// The command's own arguments, after the program and the command name.
+QStringList CommandArguments(const QStringList& positional) {
+  QStringList args{QString::fromUtf8(kProgram)};
+  args.append(positional.mid(1));
+  return args;
+}
+
+// Reads, parses and decodes a settings file; on failure tells what is wrong and
+// where, and returns the exit code.
+int Load(const std::string& path, Inspection& out) {
+  shell::QtFileStore store;
+  std::string bytes;
+  std::string error;
+  if (!store.ReadAll(path, bytes, error)) {
+    Error(path + ": cannot read the file: " + error);
+    return kFileError;
+  }
+  const SettingsFileParse parsed = ParseSettingsFile(bytes);
+  if (!parsed.data) {
+    const SettingsFileError& e = parsed.error;
+    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " +
+          std::to_string(e.offset) + ": " + e.message);
+    return kFileError;
+  }
+  if (!parsed.data->image) {
+    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
+          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
+    return kFileError;
+  }
+  out = InspectSettingsFile(*parsed.data);
+  // A tree text that cannot be read is replaced by the default tree when the
+  // file is opened; its default names are shown.
+  auto warnTree = [&](int n, const std::optional<TreeTextError>& e, std::size_t section) {
+    if (!e) return;
+    PrintErr(std::string(kProgram) + ": warning: " + path + ": the text of tree " + std::to_string(n) +
+             " cannot be read at its line " + std::to_string(e->line) + " (offset " +
+             std::to_string(section + e->offset) + "); default names are shown\n");
+  };
+  warnTree(1, out.tree1Error, parsed.data->tree1Offset);
+  warnTree(2, out.tree2Error, parsed.data->tree2Offset);
+  return kSuccess;
+}
+
+// ---- new ----------------------------------------------------------------
+
+int RunNew(const QStringList& positional) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Writes the settings file that the desktop program saves right after start-up\n"
+      "followed by choosing firmware version N in \"Версия прошивки\".");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption firmware(QStringList{"f", "firmware"}, "Firmware version, 10 to 15.", "N");
+  const QCommandLineOption output(QStringList{"o", "output"}, "The settings file to write.", "OUT.dat");
+  parser.addOption(firmware);
+  parser.addOption(output);
+  if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "new");
+  if (WantsHelp(parser, help)) {
+    PrintOut(HelpText(parser, std::string(kProgram) + " new --firmware N -o OUT.dat"));
+    return kSuccess;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    return UsageError("new: unexpected argument '" + Std(parser.positionalArguments().first()) + "'", "new");
+  }
+  if (!parser.isSet(firmware)) return UsageError("new: --firmware is missing", "new");
+  if (!parser.isSet(output)) return UsageError("new: -o OUT.dat is missing", "new");
+  bool isNumber = false;
+  const int version = parser.value(firmware).toInt(&isNumber);
+  if (!isNumber || FindProfile(version) == nullptr) {
+    return UsageError("new: --firmware must be a version from " + std::to_string(kMinFirmware) + " to " +
+                          std::to_string(kMaxFirmware) + ", not '" + Std(parser.value(firmware)) + "'",
+                      "new");
+  }
+  const std::string path = Std(parser.value(output));
+
+  CliDialogs dialogs;
+  MainModel model(dialogs);
+  model.Startup();
+  model.ApplyProfile(version);
+  std::string error;
+  const auto bytes = model.SettingsFileBytes(&error);
+  if (!bytes) {
+    Error(path + ": cannot write the file: " + error);
+    return kFileError;
+  }
+  shell::QtFileStore store;
+  if (!store.WriteAll(path, *bytes, error)) {
+    Error(path + ": cannot write the file: " + error);
+    return kFileError;
+  }
+  return kSuccess;
+}
+
+// ---- show ---------------------------------------------------------------
+
+int RunShow(const QStringList& positional) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Lists everything a settings file holds: firmware version, checksum state,\n"
+      "every page setting under its control name, the alarm clocks and every\n"
+      "reaction of both trees under the names of the file's trees. A value that\n"
+      "cannot be decoded is shown as invalid with its image offset.");
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption json(QStringList{"json"}, "Print one JSON document instead of lines.");
+  parser.addOption(json);
+  parser.addPositionalArgument("FILE.dat", "The settings file.");
+  if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "show");
+  if (WantsHelp(parser, help)) {
+    PrintOut(HelpText(parser, std::string(kProgram) + " show FILE.dat [--json]"));
+    return kSuccess;
+  }
+  const QStringList files = parser.positionalArguments();
+  if (files.size() != 1) return UsageError("show: expects one settings file", "show");
+
+  Inspection inspection;
+  if (const int code = Load(Std(files.first()), inspection); code != kSuccess) return code;
+  if (parser.isSet(json)) {
+    const QByteArray doc = InspectionJson(inspection);
+    PrintOut(std::string(doc.constData(), static_cast<std::size_t>(doc.size())));
+    return kSuccess;
+  }
+  std::string text;
+  for (const FlatItem& item : FlattenInspection(inspection)) {
+    const std::string value = ValueText(item.value);
+    text += item.name + ":" + (value.empty() ? "" : " " + value) + "\n";
+  }
+  PrintOut(text);
+  return kSuccess;
+}
+
+// ---- diff ---------------------------------------------------------------
+
+int RunDiff(const QStringList& positional) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Compares two settings files setting by setting and reaction by reaction.\n"
+      "Prints one line per difference: the name, A's value and B's value\n"
+      "(name: A -> B). Reactions are matched by their place in the image; a\n"
+      "renamed tree node shows both names.");
+  const QCommandLineOption help = parser.addHelpOption();
+  parser.addPositionalArgument("A.dat", "The first settings file.");
+  parser.addPositionalArgument("B.dat", "The second settings file.");
+  if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "diff");
+  if (WantsHelp(parser, help)) {
+    PrintOut(HelpText(parser, std::string(kProgram) + " diff A.dat B.dat"));
+    return kSuccess;
+  }
+  const QStringList files = parser.positionalArguments();
+  if (files.size() != 2) return UsageError("diff: expects two settings files", "diff");
+
+  Inspection a;
+  Inspection b;
+  if (const int code = Load(Std(files[0]), a); code != kSuccess) return code;
+  if (const int code = Load(Std(files[1]), b); code != kSuccess) return code;
+  const std::vector<InspectDifference> differences = DiffInspections(a, b);
+  std::string text;
+  for (const auto& d : differences) text += d.name + ": " + d.a + " -> " + d.b + "\n";
+  PrintOut(text);
+  return differences.empty() ? kSuccess : kDifferent;
+}
+
+}  // namespace
+
+int Run(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Works with Vemtaro settings files (*.dat) without the desktop program.");
+  // Everything after the command belongs to the command.
+  parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
+  const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption version = parser.addVersionOption();
+  parser.addPositionalArgument("command", "new, show or diff.", "<command> [<args>]");
+  if (!parser.parse(arguments)) return UsageError(Std(parser.errorText()));
+  if (parser.isSet(version)) {
+    PrintOut(std::string(kProgram) + " " + main_texts::kVersionText + "\n");
+    return kSuccess;
+  }
+  const QStringList positional = parser.positionalArguments();
+  const bool wantsHelp = WantsHelp(parser, help);
+  if (positional.isEmpty()) {
+    if (wantsHelp) {
+      PrintOut(HelpText(parser, std::string(kProgram) + " <command> [<args>]",
+                        "\nCommands:\n"
+                        "  new   --firmware N -o OUT.dat  Write the settings file of a fresh start\n"
+                        "                                 under firmware version N (10..15).\n"
+                        "  show  FILE.dat [--json]        List everything a settings file holds.\n"
+                        "  diff  A.dat B.dat              List the settings and reactions in which\n"
+                        "                                 two settings files differ.\n"
+                        "\nRun '" + std::string(kProgram) + " <command> --help' for a command's options.\n"));
+      return kSuccess;
+    }
+    return UsageError("a command is missing: new, show or diff");
+  }
+  QStringList commandArgs = positional;
+  // "vemtaro-cli --help show" asks for the help of show.
+  if (wantsHelp) commandArgs.append(QStringLiteral("--help"));
+  const QString command = positional.first();
+  if (command == QLatin1String("new")) return RunNew(commandArgs);
+  if (command == QLatin1String("show")) return RunShow(commandArgs);
+  if (command == QLatin1String("diff")) return RunDiff(commandArgs);
+  return UsageError("unknown command '" + Std(command) + "': use new, show or diff");
+}
+
+}  // namespace vemtaro::cli

@@ -1,0 +1,369 @@
+#include "main/inspect.h"
+
+#include <algorithm>
+#include <map>
+
+#include "model/cp1251.h"
+#include "model/image.h"
+#include "model/layout.h"
+#include "model/profiles.h"
+#include "trees/reaction_trees.h"
+#include "trees/tree.h"
+
+namespace vemtaro {
+namespace L = layout;
+
+namespace {
+
+constexpr const char* kAbsent = "(absent)";
+
+InspectValue Valid(InspectValue::Value v) { return InspectValue{std::move(v), std::nullopt}; }
+InspectValue Invalid(std::size_t offset) { return InspectValue{std::string(), offset}; }
+
+// The first offset of a field that lies outside the image, if any.
+std::optional<std::size_t> OutsideAt(const ConfigImage& image, std::size_t offset, std::size_t length) {
+  if (image.Fits(offset, length)) return std::nullopt;
+  return std::max(offset, image.size());
+}
+
+InspectValue TextField(const ConfigImage& image, std::size_t offset, std::size_t n) {
+  if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
+  return Valid(image.ReadText(offset, n));
+}
+
+// A number as the change handling of CenterPhone and AbonentNo2 takes it: a
+// character other than a blank, '+' or a digit empties the edit, so the number
+// does not come through; the offset is that of the first such byte.
+InspectValue CheckedPhoneField(const ConfigImage& image, std::size_t offset, std::size_t n) {
+  if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::uint8_t c = *image.Byte(offset + i);
+    if (c == L::kFill) continue;
+    if (c != ' ' && c != '+' && (c < '0' || c > '9')) return Invalid(offset + i);
+  }
+  return Valid(image.ReadText(offset, n));
+}
+
+InspectValue HexPairField(const ConfigImage& image, std::size_t offset) {
+  if (const auto at = OutsideAt(image, offset, 2)) return Invalid(*at);
+  const auto v = image.ReadHexPair(offset);
+  if (!v) return Invalid(offset);
+  return Valid(*v);
+}
+
+InspectValue MaskPairField(const ConfigImage& image, std::size_t offset) {
+  if (const auto at = OutsideAt(image, offset, 2)) return Invalid(*at);
+  const auto items = image.ReadMaskPair(offset);
+  if (!items) return Invalid(offset);
+  return Valid(std::vector<bool>(items->begin(), items->end()));
+}
+
+// Characters from a fixed alphabet, shown as they stand; the offset of the
+// first byte outside the alphabet when there is one.
+template <typename Accept>
+InspectValue Letters(const ConfigImage& image, std::size_t offset, std::size_t n, Accept accept) {
+  if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!accept(*image.Byte(offset + i))) return Invalid(offset + i);
+  }
+  return Valid(image.Raw(offset, n));
+}
+
+InspectValue RelayLetters(const ConfigImage& image, std::size_t offset) {
+  return Letters(image, offset, L::kRelayCount, [](std::uint8_t c) {
+    return c == L::kRelayOn || c == L::kRelayOff || c == L::kUnchanged;
+  });
+}
+
+InspectValue PhoneSlots(const ConfigImage& image, std::size_t offset) {
+  return Letters(image, offset, L::kPhoneSlotCount,
+                 [](std::uint8_t c) { return c == L::kUnchanged || (c >= '1' && c <= '9'); });
+}
+
+// Raw bytes as they stand (time texts, thresholds), without the given character.
+InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n, char drop = '\0') {
+  if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
+  std::string raw = image.Raw(offset, n);
+  if (drop != '\0') raw.erase(std::remove(raw.begin(), raw.end(), drop), raw.end());
+  return Valid(Cp1251ToUtf8(raw));
+}
+
+std::string Numbered(const char* prefix, std::size_t n) { return prefix + std::to_string(n); }
+
+// The page settings in the order of the pages, with the version branches that
+// opening a file takes (see Pages::ApplyIncomingImage).
+std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
+  std::vector<InspectItem> out;
+  auto add = [&](std::string name, InspectValue value) { out.push_back({std::move(name), std::move(value)}); };
+
+  if (versions::LongObjectId(v)) {
+    add("ObjectID", TextField(in, L::kObjectIdLong, L::kObjectIdLongLength));
+  } else {
+    add("ObjectID", TextField(in, L::kObjectIdShort, L::kObjectIdShortLength));
+  }
+  add("PasswordEdit", TextField(in, L::kPassword, L::kPasswordLength));
+
+  const bool longPhones = versions::LongPhones(v);
+  const std::size_t width = longPhones ? L::kPhoneLongLength : L::kPhoneShortLength;
+  const std::size_t phones = longPhones ? L::kPhonesLong : L::kPhonesShort;
+  for (std::size_t k = 1; k <= L::kPhoneCount; ++k) {
+    const std::size_t at = phones + width * (k - 1);
+    // Only AbonentNo2 validates its text while the image is shown.
+    add(Numbered("AbonentNo", k), k == 2 ? CheckedPhoneField(in, at, width) : TextField(in, at, width));
+  }
+  add("CenterPhone",
+      CheckedPhoneField(in, longPhones ? L::kCenterPhoneLong : L::kCenterPhoneShort, width));
+
+  if (const auto b = in.Byte(L::kNumOfAttempts)) {
+    add("NumOfAttempts", Valid(static_cast<int>(*b)));
+  } else {
+    add("NumOfAttempts", Invalid(L::kNumOfAttempts));
+  }
+
+  if (const auto at = OutsideAt(in, L::kStatusSms, L::kStatusSmsCount)) {
+    add("StatusSMS", Invalid(*at));
+  } else {
+    std::vector<bool> hours;
+    for (std::size_t i = 0; i < L::kStatusSmsCount; ++i) hours.push_back(*in.Byte(L::kStatusSms + i) != '0');
+    add("StatusSMS", Valid(std::move(hours)));
+  }
+
+  if (versions::ReadsStatusKinds(v)) {
+    // Items "Входы/выходы" (bit 0), "Цифровая шина" (bit 2), "АЦП" (bit 1). A
+    // byte other than a status digit '0'..'7' sets no item.
+    const auto b = in.Byte(L::kStatusMessages);
+    if (b && *b >= '0' && *b <= '7') {
+      const int kinds = *b - '0';
+      add("StatusMessages", Valid(std::vector<bool>{(kinds & 1) != 0, (kinds & 4) != 0, (kinds & 2) != 0}));
+    } else {
+      add("StatusMessages", Invalid(L::kStatusMessages));
+    }
+  }
+
+  for (std::size_t n = 1; n <= L::kInputCount; ++n) {
+    add(Numbered("Input", n), HexPairField(in, L::kInputDelays + 2 * (n - 1)));
+  }
+  if (versions::HasAfterDelays(v)) {
+    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
+      add(Numbered("UInput", n), HexPairField(in, L::kInputAfterDelays + 2 * (n - 1)));
+    }
+    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
+      add(Numbered("AInput", n), HexPairField(in, L::kAnalogDelays + 2 * (n - 1)));
+    }
+    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
+      add(Numbered("UAInput", n), HexPairField(in, L::kAnalogAfterDelays + 2 * (n - 1)));
+    }
+  }
+  for (std::size_t n = 1; n <= L::kReleCount; ++n) {
+    add(Numbered("Rele", n), HexPairField(in, L::kReleDurations + 2 * (n - 1)));
+  }
+  add("Vihod", HexPairField(in, L::kArmingDelay));
+
+  for (std::size_t k = 1; k <= L::kIdentifierCount; ++k) {
+    add(Numbered("ID", k), TextField(in, L::IdentifierField(k), L::kIdentifierLength));
+  }
+  add("MasterKey", TextField(in, L::kMasterKey, L::kIdentifierLength));
+  add("Zones", MaskPairField(in, L::kZones));
+  if (versions::HasAfterDelays(v)) add("AZones", MaskPairField(in, L::kAnalogZones));
+
+  if (const auto b = in.Byte(L::kGuardMode)) {
+    add("Ohr", Valid(*b == '1'));
+  } else {
+    add("Ohr", Invalid(L::kGuardMode));
+  }
+  if (const auto b = in.Byte(L::kSmsArming)) {
+    add("OhrSMS", Valid(*b != '0'));
+  } else {
+    add("OhrSMS", Invalid(L::kSmsArming));
+  }
+  return out;
+}
+
+// A node's text, or the default when the tree lacks the node.
+std::string NodeName(const TreeNode* node, const std::string& fallback) {
+  return node != nullptr ? node->text : fallback;
+}
+
+std::vector<AlarmInspection> DecodeAlarms(const ConfigImage& in, const Tree* tree1) {
+  std::vector<AlarmInspection> out;
+  const auto flags = in.Byte(L::kAlarmFlags);
+  const bool flagsValid = flags && *flags >= '0' && *flags <= '3';
+  for (std::size_t a = 0; a < 2; ++a) {
+    const std::size_t source = a == 0 ? kAlarmSource1 : kAlarmSource2;
+    AlarmInspection alarm;
+    alarm.name = NodeName(tree1 != nullptr ? tree1->top(source) : nullptr, DefaultSourceName(source));
+    alarm.time = RawText(in, a == 0 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength);
+    alarm.on = flagsValid ? Valid(((*flags - '0') & (1 << a)) != 0)
+                          : Invalid(L::kAlarmFlags);
+    alarm.relays = RelayLetters(in, a == 0 ? L::kAlarm1Relays : L::kAlarm2Relays);
+    out.push_back(std::move(alarm));
+  }
+  return out;
+}
+
+ReactionInspection DecodeReaction(const ConfigImage& in, std::string name, std::size_t block) {
+  ReactionInspection r;
+  r.name = std::move(name);
+  r.block = block;
+  r.relays = RelayLetters(in, block + L::kBlockRelays);
+  r.phones = PhoneSlots(in, block + L::kBlockPhones);
+  r.sms = TextField(in, block + L::kBlockSms, L::kSmsFieldLength);
+  return r;
+}
+
+std::vector<ReactionInspection> DecodeTree1(const ConfigImage& in, const Tree* tree) {
+  std::vector<ReactionInspection> out;
+  for (std::size_t s = 0; s < L::kSourceCount; ++s) {
+    const TreeNode* source = tree != nullptr ? tree->top(s) : nullptr;
+    // The guard source has one event in its Touch Memory shape.
+    const std::size_t events = s == L::kGuardSource && source != nullptr && source->childCount() == 1 ? 1 : 2;
+    const std::string sourceName = NodeName(source, DefaultSourceName(s));
+    for (std::size_t e = 0; e < events; ++e) {
+      const TreeNode* event = source != nullptr ? source->child(e) : nullptr;
+      out.push_back(DecodeReaction(in, sourceName + "/" + NodeName(event, DefaultEventName(s, e)),
+                                   L::SourceBlock(s, e)));
+    }
+  }
+  return out;
+}
+
+std::size_t DefaultChannelCount(int firmware) {
+  return (versions::SixteenSensors(firmware) ? 16 : 8) + (versions::HasAnalogInputs(firmware) ? 8 : 0);
+}
+
+std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* tree, int firmware) {
+  std::vector<ReactionInspection> out;
+  // Channel nodes beyond the sixteenth map to no bytes.
+  const std::size_t channels =
+      std::min(tree != nullptr ? tree->topCount() : DefaultChannelCount(firmware), L::kChannelCount);
+  for (std::size_t c = 0; c < channels; ++c) {
+    const TreeNode* channel = tree != nullptr ? tree->top(c) : nullptr;
+    const std::string channelName = NodeName(channel, DefaultChannelName(c, firmware));
+    for (std::size_t e = 0; e < L::kStateCount; ++e) {
+      const TreeNode* state = channel != nullptr ? channel->child(e) : nullptr;
+      ReactionInspection r =
+          DecodeReaction(in, channelName + "/" + NodeName(state, DefaultStateName(e)), L::ChannelBlock(c, e));
+      if (e == 0) r.max = RawText(in, L::MaxThreshold(c), L::kThresholdLength, ' ');
+      if (e == 2) r.min = RawText(in, L::MinThreshold(c), L::kThresholdLength, ' ');
+      out.push_back(std::move(r));
+    }
+  }
+  return out;
+}
+
+ChecksumState ChecksumOf(const ConfigImage& image, int firmware) {
+  const VersionProfile* profile = FindProfile(firmware);
+  if (profile == nullptr || !profile->checksum || image.size() == 0) return ChecksumState::NotUsed;
+  return image.bytes().back() == ImageChecksum(image) ? ChecksumState::Matches : ChecksumState::Differs;
+}
+
+}  // namespace
+
+const char* ChecksumStateText(ChecksumState state) {
+  switch (state) {
+    case ChecksumState::Matches: return "matches";
+    case ChecksumState::Differs: return "differs";
+    case ChecksumState::NotUsed: return "not used";
+  }
+  return "not used";
+}
+
+Inspection InspectSettingsFile(const SettingsFileData& file) {
+  Inspection r;
+  r.firmware = file.version;
+
+  Tree tree1;
+  Tree tree2;
+  r.tree1Error = ReadTreeText(file.tree1, tree1);
+  r.tree2Error = ReadTreeText(file.tree2, tree2);
+  // A tree that cannot be read is replaced by its default tree when the file is
+  // opened, so its default names apply.
+  const Tree* names1 = r.tree1Error ? nullptr : &tree1;
+  const Tree* names2 = r.tree2Error ? nullptr : &tree2;
+
+  if (!file.image) return r;
+  r.hasImage = true;
+  ConfigImage image(*file.image);
+  if (const VersionProfile* profile = FindProfile(file.version)) image.Resize(profile->imageLength);
+
+  r.checksum = ChecksumOf(image, file.version);
+  r.settings = DecodeSettings(image, file.version);
+  r.alarms = DecodeAlarms(image, names1);
+  r.tree1 = DecodeTree1(image, names1);
+  r.tree2 = DecodeTree2(image, names2, file.version);
+  return r;
+}
+
+std::vector<FlatItem> FlattenInspection(const Inspection& ins) {
+  std::vector<FlatItem> out;
+  out.push_back({"firmware", "firmware", Valid(ins.firmware)});
+  out.push_back({"checksum", "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
+  for (const auto& item : ins.settings) out.push_back({item.name, item.name, item.value});
+  for (std::size_t a = 0; a < ins.alarms.size(); ++a) {
+    const AlarmInspection& alarm = ins.alarms[a];
+    const std::string key = "alarm" + std::to_string(a + 1) + "/";
+    out.push_back({key + "time", alarm.name + "/time", alarm.time});
+    out.push_back({key + "on", alarm.name + "/on", alarm.on});
+    out.push_back({key + "relays", alarm.name + "/relays", alarm.relays});
+  }
+  auto reactions = [&](const char* tree, const std::vector<ReactionInspection>& list) {
+    for (const auto& r : list) {
+      // The block offset names the position whatever the node texts say.
+      const std::string key = std::string(tree) + "@" + std::to_string(r.block) + "/";
+      if (r.max) out.push_back({key + "max", r.name + "/max", *r.max});
+      if (r.min) out.push_back({key + "min", r.name + "/min", *r.min});
+      out.push_back({key + "relays", r.name + "/relays", r.relays});
+      out.push_back({key + "phones", r.name + "/phones", r.phones});
+      out.push_back({key + "sms", r.name + "/sms", r.sms});
+    }
+  };
+  reactions("tree1", ins.tree1);
+  reactions("tree2", ins.tree2);
+  return out;
+}
+
+std::string ValueText(const InspectValue& value) {
+  if (value.invalidOffset) return "invalid (offset " + std::to_string(*value.invalidOffset) + ")";
+  struct Visitor {
+    std::string operator()(const std::string& s) const { return s; }
+    std::string operator()(int n) const { return std::to_string(n); }
+    std::string operator()(bool b) const { return b ? "yes" : "no"; }
+    std::string operator()(const std::vector<bool>& items) const {
+      std::string out = "[";
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) out += ' ';
+        out += items[i] ? '1' : '0';
+      }
+      return out + "]";
+    }
+  };
+  return std::visit(Visitor{}, value.value);
+}
+
+std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b) {
+  const std::vector<FlatItem> flatA = FlattenInspection(a);
+  const std::vector<FlatItem> flatB = FlattenInspection(b);
+  std::map<std::string, const FlatItem*> byKeyB;
+  for (const auto& item : flatB) byKeyB.emplace(item.key, &item);
+
+  std::vector<InspectDifference> out;
+  std::map<std::string, bool> seen;
+  for (const auto& item : flatA) {
+    seen[item.key] = true;
+    const auto it = byKeyB.find(item.key);
+    if (it == byKeyB.end()) {
+      out.push_back({item.name, ValueText(item.value), kAbsent});
+      continue;
+    }
+    const FlatItem& other = *it->second;
+    if (item.value == other.value && item.name == other.name) continue;
+    const std::string name = item.name == other.name ? item.name : item.name + " [B: " + other.name + "]";
+    out.push_back({name, ValueText(item.value), ValueText(other.value)});
+  }
+  for (const auto& item : flatB) {
+    if (!seen.count(item.key)) out.push_back({item.name, kAbsent, ValueText(item.value)});
+  }
+  return out;
+}
+
+}  // namespace vemtaro
