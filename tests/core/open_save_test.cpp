@@ -303,6 +303,23 @@ TEST_F(OpenSave, UnreadableImageLengthResetsTheImage) {
   EXPECT_EQ(target.status, kLoaded);
 }
 
+TEST_F(OpenSave, UnreadableImageLengthGivesTheGuardEntryTheDefaultShape) {
+  // A file saved with guard mode forbidden: its guard entry has the Touch
+  // Memory shape, but after code 103 the defaults allow guard mode.
+  source.pages.SetOhrIndex(1);
+  std::string file = *source.SettingsFileBytes();
+  file.replace(ParseSettingsFile(file).data->imageLengthOffset, 5, "abcde");
+  target.pages.SetOhrIndex(1);
+  ASSERT_TRUE(target.OpenSettingsBytes(file));
+  EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kImageError});
+  EXPECT_EQ(target.pages.Ohr.index, 0);
+  EXPECT_TRUE(target.pages.Zones.enabled);
+  EXPECT_EQ(target.ws.working.Byte(L::kGuardMode), std::uint8_t{'1'});
+  ASSERT_EQ(target.Tree1.top(L::kGuardSource)->childCount(), 2u);
+  EXPECT_EQ(target.Tree1.top(L::kGuardSource)->child(1)->text, "Снятие");
+  EXPECT_EQ(target.Tree1.top(L::kGuardSource)->icon, icons::kGuard);
+}
+
 class RefusedFile : public OpenSave {
  protected:
   void SetUp() override {

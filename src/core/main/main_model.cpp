@@ -175,6 +175,11 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
     dialogs_.ShowError(main_texts::kImageLengthError);
     pages.ShowGuardMode(true);
     pages.ResetImage();
+    // The defaults allow guard mode; a guard entry read in the Touch Memory shape
+    // takes the guard shape, so the tree and the page agree.
+    if (const TreeNode* guard = Tree1.top(L::kGuardSource); guard != nullptr && guard->childCount() < 2) {
+      SetGuardBranch(Tree1, ws.working, true);
+    }
     SetStructuralIcons(Tree1, Tree2, ws.FirmwareVersion, true);
     if (const auto flags = ws.working.Byte(L::kAlarmFlags)) SetAlarmIcons(Tree1, *flags);
     Tree1.CollapseAll();

@@ -59,7 +59,12 @@ const char* RelayWord(std::uint8_t code) {
   return C::kRelayUnchanged;
 }
 
-std::string PhoneItemName(int k) { return "N" + std::to_string(k) + "1"; }
+std::string PhoneItemName(int k) {
+  std::string name = "N";
+  name += std::to_string(k);
+  name += '1';
+  return name;
+}
 
 }  // namespace
 
@@ -340,16 +345,12 @@ void TreeCommands::ThresholdEntry(TreeNode& node) {
   std::string value = node.text;
   const auto answer = dialogs_.InputText(C::kThresholdCaption, value, kThresholdInputLimit);
   if (answer && !answer->empty()) {
-    value.clear();
-    for (char ch : Utf8Left(*answer, kThresholdInputLimit)) {
-      if (ch == ' ' || ch == '-' || ch == '.' || (ch >= '0' && ch <= '9')) {
-        value.push_back(ch);
-      } else {
-        dialogs_.ShowMessage(C::kThresholdInvalid);
-        value = C::kThresholdInvalidValue;
-        break;
-      }
-    }
+    const std::string typed = Utf8Left(*answer, kThresholdInputLimit);
+    const bool valid = std::all_of(typed.begin(), typed.end(), [](char ch) {
+      return ch == ' ' || ch == '-' || ch == '.' || (ch >= '0' && ch <= '9');
+    });
+    if (!valid) dialogs_.ShowMessage(C::kThresholdInvalid);
+    value = valid ? typed : std::string(C::kThresholdInvalidValue);
   }
   node.text = value;
   // The value is stored by its state's text; a renamed state stores nothing.

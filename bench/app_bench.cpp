@@ -1,0 +1,110 @@
+// Benchmarks of the desktop program (not tests), offscreen: the main window from
+// the end of the splash to shown and idle, a version switch with both trees
+// built again and shown, and opening a default settings file.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QFile>
+#include <QTreeWidget>
+
+#include <memory>
+
+#include "main_window.h"
+#include "model/dialogs.h"
+#include "tree_view.h"
+
+namespace {
+
+class QuietDialogs : public vemtaro::UserDialogs {
+ public:
+  void ShowMessage(const std::string&) override {}
+  void ShowError(const std::string&) override {}
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override { return {}; }
+  std::optional<std::string> AskSaveFileName() override { return {}; }
+  std::optional<std::string> AskOpenFileName() override { return {}; }
+};
+
+class NoFiles : public vemtaro::FileStore {
+ public:
+  bool ReadAll(const std::string&, std::string&, std::string&) override { return false; }
+  bool WriteAll(const std::string&, const std::string&, std::string&) override { return false; }
+};
+
+QuietDialogs dialogs;
+NoFiles files;
+
+void Idle() { QApplication::processEvents(); }
+
+// Resident memory of this process in kB (Linux), 0 elsewhere.
+double ResidentKb() {
+  QFile status("/proc/self/status");
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n')) {
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toDouble();
+  }
+  return 0;
+}
+
+void BM_MainWindowShown(benchmark::State& state) {
+  for (auto _ : state) {
+    auto window = std::make_unique<vemtaro::app::TForm1>(dialogs, files);
+    window->show();
+    window->FormShow();
+    Idle();
+    benchmark::DoNotOptimize(window->Tree1->topLevelItemCount());
+    state.PauseTiming();
+    window.reset();
+    Idle();
+    state.ResumeTiming();
+  }
+  state.counters["rss_kB"] = ResidentKb();
+}
+BENCHMARK(BM_MainWindowShown)->Unit(benchmark::kMillisecond);
+
+void BM_VersionSwitchShown(benchmark::State& state) {
+  vemtaro::app::TForm1 window(dialogs, files);
+  window.show();
+  window.FormShow();
+  Idle();
+  const auto item = static_cast<std::size_t>(state.range(0) - 10);
+  for (auto _ : state) {
+    window.versionItems[item]->trigger();
+    Idle();
+  }
+}
+BENCHMARK(BM_VersionSwitchShown)->DenseRange(10, 15)->Unit(benchmark::kMillisecond);
+
+void BM_OpenSettingsShown(benchmark::State& state) {
+  vemtaro::app::TForm1 window(dialogs, files);
+  window.show();
+  window.FormShow();
+  Idle();
+  const std::string bytes = *window.model().SettingsFileBytes();
+  for (auto _ : state) {
+    window.model().OpenSettingsBytes(bytes);
+    window.RefreshAll();
+    Idle();
+  }
+}
+BENCHMARK(BM_OpenSettingsShown)->Unit(benchmark::kMillisecond);
+
+void BM_IdleResidentMemory(benchmark::State& state) {
+  vemtaro::app::TForm1 window(dialogs, files);
+  window.show();
+  window.FormShow();
+  Idle();
+  for (auto _ : state) Idle();
+  state.counters["rss_kB"] = ResidentKb();
+}
+BENCHMARK(BM_IdleResidentMemory)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
