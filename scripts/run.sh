@@ -3,6 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/deps.sh
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DVEMTARO_TESTS=OFF -DVEMTARO_BENCH=OFF >/dev/null
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEMTARO_TESTS=OFF -DVEMTARO_BENCH=OFF >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target vemtaro vemtaro-cli
 exec build/release/src/app/vemtaro "$@"

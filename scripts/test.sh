@@ -11,7 +11,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
 echo "== g++ build and tests"
-cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=Release \
+cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build/gcc -j "$jobs"
 ctest --test-dir build/gcc --output-on-failure -j "$jobs"

@@ -4,7 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLineEdit>
 #include <QLocalSocket>
+#include <QTest>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProcess>
@@ -16,6 +18,7 @@
 
 #include "main_window.h"
 #include "marquee_label.h"
+#include "files/settings_file.h"
 #include "model/layout.h"
 #include "other_windows.h"
 #include "scripted_dialogs.h"
@@ -193,6 +196,33 @@ TEST_F(MainWindowTest, SaveThenOpenRestoresEverything) {
   EXPECT_EQ(window.model().ws.working.bytes(), saved);
   EXPECT_EQ(window.model().pages.Rele[2].value, 42);
   EXPECT_EQ(window.RzMarqueeStatus1->text(), "Настройки загружены");
+}
+
+TEST_F(MainWindowTest, SavingStoresTheFieldBeingEdited) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  window.RzPageControl1->setCurrentIndex(0);
+  auto* edit = window.findChild<QLineEdit*>("ObjectID");
+  ASSERT_NE(edit, nullptr);
+  edit->setFocus(Qt::OtherFocusReason);
+  ASSERT_TRUE(edit->hasFocus());
+  QTest::keyClicks(edit, "OBJ7");
+  EXPECT_EQ(window.model().ws.working.Raw(5171, 4), "****");  // not yet left
+  dialogs.fileNames.push_back(std::string("/tmp/b.dat"));
+  window.N6->trigger();
+  ASSERT_EQ(files.files.count("/tmp/b.dat"), 1u);
+  const auto parsed = ParseSettingsFile(files.files["/tmp/b.dat"]);
+  ASSERT_TRUE(parsed.data && parsed.data->image);
+  EXPECT_EQ(std::string(parsed.data->image->begin() + 5171, parsed.data->image->begin() + 5175), "OBJ7");
+}
+
+TEST_F(MainWindowTest, AFailedSaveShowsAnErrorAndKeepsTheStatus) {
+  files.failWrites = true;
+  dialogs.fileNames.push_back(std::string("/tmp/c.dat"));
+  window.N6->trigger();
+  ASSERT_EQ(dialogs.shown.size(), 1u);
+  EXPECT_TRUE(dialogs.shown[0].error);
+  EXPECT_EQ(window.RzMarqueeStatus1->text(), "");
 }
 
 TEST(SingleInstance, SecondStartLeavesOneProgramRunning) {
