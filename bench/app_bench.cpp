@@ -15,14 +15,7 @@
 
 namespace {
 
-class QuietDialogs : public vemtaro::UserDialogs {
- public:
-  void ShowMessage(const std::string&) override {}
-  void ShowError(const std::string&) override {}
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override { return {}; }
-  std::optional<std::string> AskSaveFileName() override { return {}; }
-  std::optional<std::string> AskOpenFileName() override { return {}; }
-};
+using QuietDialogs = vemtaro::SilentDialogs;
 
 class NoFiles : public vemtaro::FileStore {
  public:

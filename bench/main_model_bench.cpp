@@ -15,16 +15,7 @@ namespace {
 
 using vemtaro::MainModel;
 
-class NoDialogs : public vemtaro::UserDialogs {
- public:
-  void ShowMessage(const std::string&) override {}
-  void ShowError(const std::string&) override {}
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
-  std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
-};
+using NoDialogs = vemtaro::SilentDialogs;
 
 // The window's creation and its start-up sequence, up to the version-15 state.
 void BM_Startup(benchmark::State& state) {

@@ -14,16 +14,7 @@
 
 namespace {
 
-class SilentDialogs : public vemtaro::UserDialogs {
- public:
-  void ShowMessage(const std::string&) override {}
-  void ShowError(const std::string&) override {}
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
-  std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
-};
+using SilentDialogs = vemtaro::SilentDialogs;
 
 }  // namespace
 

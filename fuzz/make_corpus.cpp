@@ -12,16 +12,7 @@
 
 namespace {
 
-class NoDialogs : public vemtaro::UserDialogs {
- public:
-  void ShowMessage(const std::string&) override {}
-  void ShowError(const std::string&) override {}
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
-  std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
-};
+using NoDialogs = vemtaro::SilentDialogs;
 
 bool Write(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -12,6 +12,7 @@
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
+#include "started_model.h"
 #include "trees/reaction_trees.h"
 
 namespace vemtaro {
@@ -20,19 +21,8 @@ namespace L = layout;
 namespace P = page_texts;
 
 // A started main window; the version is switched like the menu does.
-class PagesTest : public ::testing::Test {
+class PagesTest : public testing::StartedModel {
  protected:
-  PagesTest() : m(dialogs) {
-    m.Startup();
-    dialogs.Clear();
-  }
-  void Version(int v, bool keepImage = false) {
-    m.ws.KeepImage = keepImage;
-    m.ApplyProfile(v);
-    m.ws.KeepImage = false;
-    dialogs.Clear();
-  }
-  std::string At(std::size_t offset, std::size_t length) const { return m.ws.working.Raw(offset, length); }
   // The offsets where the working image differs from a copy taken before.
   std::vector<std::size_t> Changed(const Bytes& before) const {
     std::vector<std::size_t> diff;
@@ -44,8 +34,6 @@ class PagesTest : public ::testing::Test {
   }
   std::vector<std::string> Messages() const { return dialogs.Texts(); }
 
-  testing::ScriptedDialogs dialogs;
-  MainModel m;
   Pages& p = m.pages;
 };
 

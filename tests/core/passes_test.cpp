@@ -10,6 +10,7 @@
 #include "main/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
+#include "started_model.h"
 #include "trees/reaction_trees.h"
 
 namespace vemtaro {
@@ -62,20 +63,8 @@ std::string TreeDump(const Tree& t) {
   return out.str();
 }
 
-class PassesTest : public ::testing::Test {
+class PassesTest : public testing::StartedModel {
  protected:
-  PassesTest() : m(dialogs) {
-    m.Startup();
-    dialogs.Clear();
-  }
-  void Version(int v, bool keepImage = false) {
-    m.ws.KeepImage = keepImage;
-    m.ApplyProfile(v);
-    m.ws.KeepImage = false;
-    dialogs.Clear();
-  }
-  std::string At(std::size_t offset, std::size_t length) const { return m.ws.working.Raw(offset, length); }
-
   // A readable image of the current length whose fields all differ from the
   // defaults; spin box i (in AllSpins order) holds SpinValue(i).
   ConfigImage Rich() const {
@@ -124,8 +113,6 @@ class PassesTest : public ::testing::Test {
     return p.ApplyIncomingImage(suppressGuard);
   }
 
-  testing::ScriptedDialogs dialogs;
-  MainModel m;
   Pages& p = m.pages;
 };
 

@@ -26,6 +26,19 @@ class UserDialogs {
   virtual std::optional<std::string> AskOpenFileName() = 0;
 };
 
+// Dialogs for work without a user (benchmarks, fuzzing, generators): every
+// message is dropped and every question is answered with a cancel.
+class SilentDialogs : public UserDialogs {
+ public:
+  void ShowMessage(const std::string&) override {}
+  void ShowError(const std::string&) override {}
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
+  std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
+};
+
 // Reading and writing whole files; the desktop and the CLI save atomically, so a
 // failed save never damages an existing file.
 class FileStore {

@@ -164,6 +164,25 @@ void TreeCommands::PreparePhoneMenu(const SubscriberEdits& abonentEdits) {
   }
 }
 
+// The presses both trees share: the SMS text entry, the relay menu and the
+// phone slot menu.
+PopupMenuId TreeCommands::LeafPress(TreeNode& node, bool right, bool doubleClick,
+                                    const SubscriberEdits& abonentEdits) {
+  if (doubleClick && IsSmsTextNode(node)) {
+    SmsTextEntry(node);
+    return PopupMenuId::None;
+  }
+  if (right && IsRelayNode(node)) {
+    PrepareRelayMenu(node);
+    return PopupMenuId::LMDPopupMenu2;
+  }
+  if (right && IsSlotNode(node)) {
+    PreparePhoneMenu(abonentEdits);
+    return PopupMenuId::LMDPopupMenu1;
+  }
+  return PopupMenuId::None;
+}
+
 PopupMenuId TreeCommands::Tree1MouseDown(TreeNode* node, MouseButton button, bool doubleClick,
                                          const SubscriberEdits& abonentEdits) {
   ClickedNode = TreeOf(node) == Which::Tree1 ? node : nullptr;
@@ -180,19 +199,7 @@ PopupMenuId TreeCommands::Tree1MouseDown(TreeNode* node, MouseButton button, boo
     return PopupMenuId::LMDPopupMenu3;
   }
   if (right && level == 1 && IsAlarmSource(s)) return PopupMenuId::LMDPopupMenu4;
-  if (doubleClick && IsSmsTextNode(*node)) {
-    SmsTextEntry(*node);
-    return PopupMenuId::None;
-  }
-  if (right && IsRelayNode(*node)) {
-    PrepareRelayMenu(*node);
-    return PopupMenuId::LMDPopupMenu2;
-  }
-  if (right && IsSlotNode(*node)) {
-    PreparePhoneMenu(abonentEdits);
-    return PopupMenuId::LMDPopupMenu1;
-  }
-  return PopupMenuId::None;
+  return LeafPress(*node, right, doubleClick, abonentEdits);
 }
 
 PopupMenuId TreeCommands::Tree2MouseDown(TreeNode* node, MouseButton button, bool doubleClick,
@@ -209,19 +216,7 @@ PopupMenuId TreeCommands::Tree2MouseDown(TreeNode* node, MouseButton button, boo
     ThresholdEntry(*node);
     return PopupMenuId::None;
   }
-  if (doubleClick && IsSmsTextNode(*node)) {
-    SmsTextEntry(*node);
-    return PopupMenuId::None;
-  }
-  if (right && IsRelayNode(*node)) {
-    PrepareRelayMenu(*node);
-    return PopupMenuId::LMDPopupMenu2;
-  }
-  if (right && IsSlotNode(*node)) {
-    PreparePhoneMenu(abonentEdits);
-    return PopupMenuId::LMDPopupMenu1;
-  }
-  return PopupMenuId::None;
+  return LeafPress(*node, right, doubleClick, abonentEdits);
 }
 
 void TreeCommands::PopupClosed() { LMDPopupMenu3.Find("N18")->visible = false; }

@@ -201,6 +201,7 @@ class TreeCommands {
   void SetRelays(const std::vector<TreeNode*>& selection, std::uint8_t code);
   void PrepareRelayMenu(const TreeNode& relay);
   void PreparePhoneMenu(const SubscriberEdits& abonentEdits);
+  PopupMenuId LeafPress(TreeNode& node, bool right, bool doubleClick, const SubscriberEdits& abonentEdits);
   void PrepareNameMenu(bool alarm, int alarmIcon);
 
   Tree& tree1_;

@@ -1,0 +1,45 @@
+#include "link/serial_line.h"
+
+#include <algorithm>
+
+namespace vemtaro {
+
+void MemoryLine::End::Send(std::string_view bytes) {
+  if (!open_) throw LinkError("The port is not open");
+  if (bytes.size() > capacity_ - std::min(capacity_, out_.size())) throw LinkError("The send buffer is full");
+  out_.append(bytes);
+}
+
+std::size_t MemoryLine::End::Available() const { return open_ ? in_.size() : 0; }
+
+std::string MemoryLine::End::Read(std::size_t max) {
+  if (!open_) return {};
+  const std::size_t n = std::min(max, in_.size());
+  std::string bytes = in_.substr(0, n);
+  in_.erase(0, n);
+  return bytes;
+}
+
+void MemoryLine::End::FlushInput() { in_.clear(); }
+
+void MemoryLine::End::FlushOutput() { out_.clear(); }
+
+void MemoryLine::End::SetOpen(bool open) {
+  if (open == open_) return;
+  open_ = open;
+  in_.clear();
+}
+
+bool PortAvailable(PortProbe& probe, int number) {
+  if (number == 0) return false;
+  switch (probe.TryOpen(number)) {
+    case PortOpenResult::Opened:
+    case PortOpenResult::AccessDenied:
+      return true;
+    case PortOpenResult::Failed:
+      break;
+  }
+  return false;
+}
+
+}  // namespace vemtaro

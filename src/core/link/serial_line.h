@@ -1,0 +1,96 @@
+// The serial line under the link: an open port that sends bytes and holds the
+// bytes received and not yet consumed. The desktop adapter implements it over a
+// system port; MemoryLine joins two ends in memory, so that the exchanges run in
+// tests against a scripted controller with a virtual clock.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "link/packet.h"
+
+namespace vemtaro {
+
+// Size of the send buffer (OutSize) and of the receive queue (InSize), bytes.
+inline constexpr std::size_t kSendBufferSize = 8000;
+inline constexpr std::size_t kReceiveQueueSize = 8000;
+
+class SerialLine {
+ public:
+  virtual ~SerialLine() = default;
+  virtual bool IsOpen() const = 0;
+  // SendText: queues the bytes exactly as given, no terminator added, and
+  // returns at once. Raises LinkError on a closed line or when the bytes do not
+  // fit into the free room of the send buffer.
+  virtual void Send(std::string_view bytes) = 0;
+  // Bytes received and not yet consumed.
+  virtual std::size_t Available() const = 0;
+  // Consumes and returns up to max received bytes, oldest first.
+  virtual std::string Read(std::size_t max) = 0;
+  // Discards every received byte not yet consumed.
+  virtual void FlushInput() = 0;
+  // Discards every byte queued for sending and not yet sent.
+  virtual void FlushOutput() = 0;
+};
+
+// Two ends of a line in memory. Bytes sent by one end wait in that direction's
+// buffer until the other end reads them; until then they count as not yet sent
+// for the sender (FlushOutput drops them) and as received for the reader
+// (FlushInput drops them). The host end opens and closes; the device end (the
+// controller) is always open.
+class MemoryLine {
+ public:
+  class End : public SerialLine {
+   public:
+    bool IsOpen() const override { return open_; }
+    void Send(std::string_view bytes) override;
+    std::size_t Available() const override;
+    std::string Read(std::size_t max) override;
+    void FlushInput() override;
+    void FlushOutput() override;
+    // Reads everything received.
+    std::string ReadAll() { return Read(Available()); }
+    // Opening starts with nothing received; closing drops what was.
+    void SetOpen(bool open);
+
+   private:
+    friend class MemoryLine;
+    End(std::string& out, std::string& in, std::size_t capacity, bool open)
+        : out_(out), in_(in), capacity_(capacity), open_(open) {}
+    std::string& out_;
+    std::string& in_;
+    std::size_t capacity_;
+    bool open_;
+  };
+
+  explicit MemoryLine(std::size_t sendBufferSize = kSendBufferSize)
+      : host_(toDevice_, toHost_, sendBufferSize, false), device_(toHost_, toDevice_, sendBufferSize * 4, true) {}
+  MemoryLine(const MemoryLine&) = delete;
+  MemoryLine& operator=(const MemoryLine&) = delete;
+
+  End& host() { return host_; }
+  End& device() { return device_; }
+
+ private:
+  std::string toDevice_;
+  std::string toHost_;
+  End host_;
+  End device_;
+};
+
+// How opening a system port number ended.
+enum class PortOpenResult { Opened, AccessDenied, Failed };
+
+// Opens a port number exclusively for reading and writing and closes it again.
+class PortProbe {
+ public:
+  virtual ~PortProbe() = default;
+  virtual PortOpenResult TryOpen(int number) = 0;
+};
+
+// PortAvailable: false for port 0; otherwise true when the port could be opened
+// or is held by another program (access refused), false on any other failure.
+bool PortAvailable(PortProbe& probe, int number);
+
+}  // namespace vemtaro

@@ -1,0 +1,437 @@
+#include "sim/controller_sim.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "model/layout.h"
+#include "model/profiles.h"
+
+namespace vemtaro::sim {
+namespace {
+
+constexpr std::string_view kVersionStart = "Ver.";
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kPc = "PC\r\n";
+constexpr std::string_view kPcOk = "PC_OK";
+constexpr std::string_view kBye = "BYE";
+constexpr std::string_view kLoad = "LOAD\n";
+constexpr std::string_view kLoadOk = "LOAD_OK";
+constexpr std::string_view kSave = "SAVE\n";
+constexpr std::string_view kSaveOk = "SAVE_OK\r\n";
+constexpr std::string_view kTime = "TIME\n";
+constexpr std::string_view kTimeOk = "TIME_OK\r\n";
+constexpr std::string_view kId = "ID\n";
+constexpr std::string_view kStat = "STAT\n";
+constexpr std::string_view kStatus = "STATUS\r\n";
+constexpr std::string_view kEndStatus = "ENDSTATUS\r\n";
+constexpr std::string_view kReleset = "RELESET\n";
+
+// Longest command text, so the tail of seen bytes never needs to be longer.
+constexpr std::size_t kTailLength = 16;
+// A line (time, date, relays) longer than this is not a line the controller knows.
+constexpr std::size_t kMaxLine = 64;
+
+using Days = std::chrono::sys_days;
+constexpr Days kClockEpoch = Days{std::chrono::year{2000} / std::chrono::January / 1};
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+std::optional<std::int64_t> SecondsOf(const ClockTime& t) {
+  const std::chrono::year_month_day date{std::chrono::year{t.year}, std::chrono::month{static_cast<unsigned>(t.month)},
+                                         std::chrono::day{static_cast<unsigned>(t.day)}};
+  if (!date.ok() || t.hour < 0 || t.hour > 23 || t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59) {
+    return std::nullopt;
+  }
+  const std::int64_t days = (Days{date} - kClockEpoch).count();
+  return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+// Two decimal digits at text[at], or -1.
+int TwoDigits(std::string_view text, std::size_t at) {
+  const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  if (!digit(text[at]) || !digit(text[at + 1])) return -1;
+  return (text[at] - '0') * 10 + (text[at + 1] - '0');
+}
+
+// "HH:MM:SS" and "DD-MM-YY" (years 2000..2099) as a clock time.
+std::optional<ClockTime> ParseClock(std::string_view time, std::string_view date) {
+  if (time.size() != 8 || date.size() != 8 || time[2] != ':' || time[5] != ':' || date[2] != '-' || date[5] != '-') {
+    return std::nullopt;
+  }
+  const int values[6] = {TwoDigits(time, 0), TwoDigits(time, 3), TwoDigits(time, 6),
+                         TwoDigits(date, 0), TwoDigits(date, 3), TwoDigits(date, 6)};
+  for (int v : values) {
+    if (v < 0) return std::nullopt;
+  }
+  ClockTime t{2000 + values[5], values[4], values[3], values[0], values[1], values[2]};
+  if (!SecondsOf(t)) return std::nullopt;
+  return t;
+}
+
+}  // namespace
+
+std::string DefaultVersionText(int version) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%3d", version);
+  return std::string("GSM-ALARM") + number;
+}
+
+std::size_t ImageLengthOf(int version) {
+  const VersionProfile* profile = FindProfile(version);
+  return profile != nullptr ? profile->imageLength : layout::kLongImageLength;
+}
+
+ControllerSim::ControllerSim(ControllerOptions options) : options_(std::move(options)) {
+  versionText_ = options_.versionText ? *options_.versionText : DefaultVersionText(options_.version);
+  SetImage(options_.image ? *options_.image : Bytes{});
+  identifiers_.fill(std::string(layout::kIdentifierLength, '0'));
+  options_.probeIntervalMs = std::max<std::int64_t>(options_.probeIntervalMs, 1);
+}
+
+void ControllerSim::SetImage(Bytes image) {
+  image.resize(ImageLengthOf(options_.version), 0);
+  image_ = std::move(image);
+}
+
+std::string ControllerSim::Receive(std::string_view bytes, std::int64_t nowMs) {
+  Start(nowMs);
+  RunTimers(nowMs);
+  for (char c : bytes) Handle(static_cast<std::uint8_t>(c), nowMs);
+  return TakeDue(nowMs);
+}
+
+std::string ControllerSim::Poll(std::int64_t nowMs) {
+  Start(nowMs);
+  RunTimers(nowMs);
+  return TakeDue(nowMs);
+}
+
+std::optional<std::int64_t> ControllerSim::NextEventMs() const {
+  std::optional<std::int64_t> next;
+  const auto consider = [&next](std::int64_t ms) {
+    if (!next || ms < *next) next = ms;
+  };
+  if (!queue_.empty()) consider(FloorDiv(queue_.front().dueUs + 999, 1000));
+  if (!started_) return next;
+  switch (state_) {
+    case State::Probing:
+      consider(nextProbeMs_);
+      break;
+    case State::AwaitingPcOk:
+      consider(pcOkDeadlineMs_);
+      break;
+    case State::ReceivingImage:
+    case State::ReadingTime:
+    case State::ReadingDate:
+    case State::ReadingRelays:
+      consider(lastRxMs_ + options_.idleTimeoutMs);
+      break;
+    case State::Connected:
+    case State::HungUp:
+      break;
+  }
+  return next;
+}
+
+void ControllerSim::Restart(std::int64_t nowMs) {
+  queue_.clear();
+  lineFreeUs_ = 0;
+  busyUntilUs_ = 0;
+  started_ = false;
+  Start(nowMs);
+  StartProbing(nowMs);
+}
+
+std::string ControllerSim::ClockText(std::int64_t nowMs) const {
+  const std::int64_t seconds = clockBaseSec_ + FloorDiv(nowMs - clockBaseMs_, 1000);
+  const std::int64_t dayNumber = FloorDiv(seconds, 86400);
+  const std::int64_t inDay = seconds - dayNumber * 86400;
+  const std::chrono::year_month_day date{kClockEpoch + std::chrono::days{dayNumber}};
+  char text[32];
+  std::snprintf(text, sizeof text, "%02d:%02d:%02d*%02u-%02u-%02d", static_cast<int>(inDay / 3600),
+                static_cast<int>(inDay / 60 % 60), static_cast<int>(inDay % 60), static_cast<unsigned>(date.day()),
+                static_cast<unsigned>(date.month()), ((static_cast<int>(date.year()) % 100) + 100) % 100);
+  return text;
+}
+
+void ControllerSim::SetClock(const ClockTime& time, std::int64_t nowMs) {
+  const auto seconds = SecondsOf(time);
+  if (!seconds) return;
+  clockBaseSec_ = *seconds;
+  clockBaseMs_ = nowMs;
+  clockSet_ = true;
+}
+
+void ControllerSim::Start(std::int64_t nowMs) {
+  if (started_) return;
+  started_ = true;
+  nextProbeMs_ = nowMs;
+  if (!clockSet_) SetClock(options_.clock, nowMs);
+  if (!clockSet_) SetClock(ClockTime{}, nowMs);  // an impossible start time: the clock's epoch
+}
+
+void ControllerSim::StartProbing(std::int64_t firstProbeMs) {
+  state_ = State::Probing;
+  nextProbeMs_ = firstProbeMs;
+  tail_.clear();
+  line_.clear();
+}
+
+void ControllerSim::RunTimers(std::int64_t nowMs) {
+  if (state_ == State::AwaitingPcOk && nowMs >= pcOkDeadlineMs_) {
+    // No "PC_OK": the PC did not take the version; start probing again.
+    StartProbing(pcOkDeadlineMs_);
+  }
+  if (state_ == State::Probing && nextProbeMs_ <= nowMs) {
+    // A late call sends the one overdue probe, not a burst of them.
+    Send(options_.probe, nextProbeMs_);
+    while (nextProbeMs_ <= nowMs) nextProbeMs_ += options_.probeIntervalMs;
+  }
+  const bool midCommand = state_ == State::ReceivingImage || state_ == State::ReadingTime ||
+                          state_ == State::ReadingDate || state_ == State::ReadingRelays;
+  if (midCommand && nowMs - lastRxMs_ >= options_.idleTimeoutMs) {
+    // The PC went quiet in the middle of a command: drop it and take commands
+    // again. Bytes already written into the image stay there.
+    state_ = State::Connected;
+    tail_.clear();
+    line_.clear();
+  }
+}
+
+void ControllerSim::Handle(std::uint8_t byte, std::int64_t nowMs) {
+  if (state_ == State::HungUp) return;
+  lastRxMs_ = nowMs;
+  switch (state_) {
+    case State::Probing:
+    case State::AwaitingPcOk:
+    case State::Connected:
+      HandleCommand(byte, nowMs);
+      break;
+    case State::ReceivingImage:
+      HandleImageByte(byte, nowMs);
+      break;
+    case State::ReadingTime:
+    case State::ReadingDate:
+    case State::ReadingRelays:
+      HandleLine(byte, nowMs);
+      break;
+    case State::HungUp:
+      break;
+  }
+}
+
+void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
+  // Commands are recognised by the text the seen bytes end with, in exact
+  // letter case; anything else in between is ignored.
+  tail_.push_back(static_cast<char>(byte));
+  if (tail_.size() > kTailLength) tail_.erase(0, tail_.size() - kTailLength);
+  const auto ends = [this](std::string_view text) { return tail_.ends_with(text); };
+  const auto sendVersion = [&] {
+    Send(std::string(kVersionStart) + versionText_ + std::string(kLineEnd), ReplyMs(nowMs));
+    state_ = State::AwaitingPcOk;
+    pcOkDeadlineMs_ = nowMs + options_.pcOkTimeoutMs;
+    tail_.clear();
+  };
+
+  if (state_ == State::Probing) {
+    if (ends(kPc)) sendVersion();
+    return;
+  }
+  if (ends(kBye)) {
+    // End of session: probe again after one interval.
+    StartProbing(nowMs + options_.probeIntervalMs);
+    return;
+  }
+  if (state_ == State::AwaitingPcOk) {
+    if (ends(kPcOk)) {
+      state_ = State::Connected;
+      tail_.clear();
+    } else if (ends(kPc)) {
+      sendVersion();  // the PC answered a later probe as well: answer it again
+    }
+    return;
+  }
+
+  // Connected.
+  const std::int64_t replyMs = ReplyMs(nowMs);
+  if (ends(kLoad)) {
+    tail_.clear();
+    SendLoad(nowMs);
+  } else if (ends(kSave)) {
+    tail_.clear();
+    Send(kSaveOk, replyMs);
+    state_ = State::ReceivingImage;
+    imageIndex_ = 0;
+    separatorNext_ = false;
+    dropsLeft_ = faults_.dropAckCount;
+    lateUsed_ = false;
+    busyUntilUs_ = 0;
+  } else if (ends(kTime)) {
+    tail_.clear();
+    Send(kTimeOk, replyMs);
+    state_ = State::ReadingTime;
+    line_.clear();
+  } else if (ends(kId)) {
+    tail_.clear();
+    std::string reply;
+    for (const std::string& id : identifiers_) {
+      std::string group = id.substr(0, layout::kIdentifierLength);
+      group.resize(layout::kIdentifierLength, '0');
+      reply += group;
+    }
+    Send(reply + std::string(kLineEnd), replyMs);
+  } else if (ends(kStat)) {
+    tail_.clear();
+    std::string reply(kStatus);
+    for (int input = 8; input >= 1; --input) reply.push_back(status_.inputs[input - 1] ? '1' : '0');
+    reply += kLineEnd;
+    for (const std::string& line : status_.analog) reply += line + std::string(kLineEnd);
+    for (const std::string& line : status_.sensors) reply += line + std::string(kLineEnd);
+    reply += status_.key + std::string(kLineEnd);
+    reply += kEndStatus;
+    Send(reply, replyMs);
+  } else if (ends(kReleset)) {
+    tail_.clear();
+    state_ = State::ReadingRelays;
+    line_.clear();
+  }
+}
+
+void ControllerSim::SendLoad(std::int64_t nowMs) {
+  if (faults_.noLoadOk) return;
+  Bytes out = image_;
+  // The controller computes the checksum over its memory as it sends, so a
+  // version that has one always delivers a matching last byte.
+  const VersionProfile* profile = FindProfile(options_.version);
+  if (!out.empty() && profile != nullptr && profile->checksum) out.back() = ImageChecksum(out);
+  if (!out.empty() && faults_.badChecksum) out.back() = static_cast<std::uint8_t>(ImageChecksum(out) + 1);
+  if (faults_.shortImage && *faults_.shortImage < out.size()) out.resize(*faults_.shortImage);
+
+  std::string reply = std::string(kLoadOk) + std::string(kLineEnd);
+  const bool hangUp = faults_.hangUpAt && *faults_.hangUpAt < out.size();
+  const std::size_t count = hangUp ? *faults_.hangUpAt : out.size();
+  reply.append(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(count));
+  if (!hangUp) reply += std::string(kLoadOk) + std::string(kLineEnd);
+  Send(reply, ReplyMs(nowMs));
+  if (hangUp) state_ = State::HungUp;
+}
+
+void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
+  const bool acknowledged = versions::AcknowledgedBytes(options_.version);
+  const std::size_t length = image_.size();
+  if (!acknowledged && separatorNext_) {
+    // Below version 12 every image byte is followed by a separator; whatever
+    // byte comes there is taken as the separator ("\n" from the PC), so image
+    // bytes of any value stay in step.
+    separatorNext_ = false;
+    if (imageIndex_ >= length) {
+      if (!faults_.noFinalSaveOk) Send(kSaveOk, ReplyMs(nowMs));
+      state_ = State::Connected;
+      tail_.clear();
+    }
+    return;
+  }
+
+  const std::size_t k = imageIndex_;
+  if (faults_.hangUpAt && k >= *faults_.hangUpAt) {
+    state_ = State::HungUp;
+    return;
+  }
+  if (acknowledged) {
+    if (nowMs * 1000 < busyUntilUs_) return;  // still busy with a late acknowledgement
+    if (faults_.dropAckAt && *faults_.dropAckAt == k && dropsLeft_ > 0) {
+      --dropsLeft_;  // taken as not received: the PC's repeat is byte k again
+      return;
+    }
+  }
+  image_[k] = byte;  // written through at once: a broken write leaves its first bytes
+  ++imageIndex_;
+  if (!acknowledged) {
+    separatorNext_ = true;
+    return;
+  }
+  std::int64_t ackMs = ReplyMs(nowMs);
+  if (faults_.lateAckAt && *faults_.lateAckAt == k && !lateUsed_) {
+    lateUsed_ = true;
+    ackMs += faults_.lateAckMs;
+    busyUntilUs_ = ackMs * 1000;
+  }
+  Send(options_.ack, ackMs);
+  if (imageIndex_ >= length) {
+    if (!faults_.noFinalSaveOk) Send(kSaveOk, ackMs);
+    state_ = State::Connected;
+    tail_.clear();
+  }
+}
+
+void ControllerSim::HandleLine(std::uint8_t byte, std::int64_t nowMs) {
+  if (byte != '\n') {
+    // A "\r" before the "\n" is tolerated; an overlong line is cut.
+    if (byte != '\r' && line_.size() < kMaxLine) line_.push_back(static_cast<char>(byte));
+    return;
+  }
+  switch (state_) {
+    case State::ReadingTime:
+      timeLine_ = line_;
+      state_ = State::ReadingDate;
+      break;
+    case State::ReadingDate: {
+      // An unreadable time or date leaves the clock as it was; the clock is
+      // reported either way.
+      if (const auto time = ParseClock(timeLine_, line_)) SetClock(*time, nowMs);
+      Send(ClockText(nowMs) + options_.clockTrailer + std::string(kLineEnd), ReplyMs(nowMs));
+      state_ = State::Connected;
+      break;
+    }
+    case State::ReadingRelays:
+      // Relay k takes character k, relay 1 first: '1' switches it on, any
+      // other character off; relays beyond a short line keep their state.
+      for (std::size_t i = 0; i < relays_.size() && i < line_.size(); ++i) relays_[i] = line_[i] == '1';
+      state_ = State::Connected;
+      break;
+    default:
+      break;
+  }
+  line_.clear();
+  tail_.clear();
+}
+
+void ControllerSim::Send(std::string_view bytes, std::int64_t dueMs) { SendAt(bytes, dueMs * 1000); }
+
+void ControllerSim::SendAt(std::string_view bytes, std::int64_t dueUs) {
+  if (faults_.silent) return;
+  for (char c : bytes) {
+    const std::uint8_t byte = faults_.garbageSeed ? NextGarbage() : static_cast<std::uint8_t>(c);
+    // The line sends in order: nothing goes out before what was queued earlier.
+    const std::int64_t due = std::max(dueUs, lineFreeUs_);
+    queue_.push_back(Output{due, byte});
+    lineFreeUs_ = due + (options_.paced ? kByteTimeUs : 0);
+  }
+}
+
+std::string ControllerSim::TakeDue(std::int64_t nowMs) {
+  std::string out;
+  while (!queue_.empty() && queue_.front().dueUs <= nowMs * 1000) {
+    out.push_back(static_cast<char>(queue_.front().byte));
+    queue_.pop_front();
+  }
+  return out;
+}
+
+std::uint8_t ControllerSim::NextGarbage() {
+  if (garbageSeedInUse_ != faults_.garbageSeed) {
+    garbageSeedInUse_ = faults_.garbageSeed;
+    garbageState_ = faults_.garbageSeed.value_or(0) | 1u;  // xorshift needs a non-zero state
+  }
+  garbageState_ ^= garbageState_ << 13;
+  garbageState_ ^= garbageState_ >> 17;
+  garbageState_ ^= garbageState_ << 5;
+  return static_cast<std::uint8_t>(garbageState_ >> 24);
+}
+
+}  // namespace vemtaro::sim

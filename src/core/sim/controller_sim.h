@@ -1,0 +1,209 @@
+// The controller's side of the serial protocol, as a sans-I/O state machine.
+//
+// ControllerSim stands in for the alarm controller at the other end of the line.
+// It is fed the bytes the PC sends together with the time (Receive), and is told
+// when time passes (Poll); it never reads a clock or a port. Every byte it sends
+// is queued with the time it is due; Receive and Poll hand back the bytes that
+// are due by the time they are given, and NextEventMs says when something
+// happens next (a queued byte, a probe, a time-out), so a host can sleep until
+// then. With `paced` the bytes are spaced as they go out at 9600 bit/s.
+//
+// What it sends and accepts:
+//   probing   "ATI\r" every probeIntervalMs until "PC\r\n" comes;
+//             then "Ver.<version text>\r\n"; then it waits for "PC_OK".
+//   "BYE"     ends the session: back to probing.
+//   "LOAD\n"  "LOAD_OK", "\r\n", the image, "LOAD_OK\r\n".
+//   "SAVE\n"  "SAVE_OK\r\n", then the image byte by byte: from version 12 on
+//             each byte is answered with "o"; below 12 each byte comes with a
+//             "\n" after it and is not answered; "SAVE_OK\r\n" at the end.
+//   "TIME\n"  "TIME_OK\r\n"; then "HH:MM:SS\n" and "DD-MM-YY\n" set the clock,
+//             answered with the clock text and "\r\n".
+//   "ID\n"    sixteen identifiers of 16 characters, "\r\n".
+//   "STAT\n"  "STATUS\r\n", 18 lines ending in "\r\n", "ENDSTATUS\r\n".
+//   "RELESET\n" then eight '0'/'1' and "\n": relay states, no answer.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "model/image.h"
+
+namespace vemtaro::sim {
+
+// One byte on the line: 10 bits at 9600 bit/s, rounded to whole microseconds.
+inline constexpr std::int64_t kByteTimeUs = 1042;
+
+// Faults the controller can be told to show. They can be changed at any time
+// through ControllerSim::faults(); each takes effect from the next byte.
+struct Faults {
+  // "LOAD\n" is ignored: not even "LOAD_OK" comes back.
+  bool noLoadOk = false;
+  // The delivered image's last byte is its checksum plus one.
+  bool badChecksum = false;
+  // Only the first n image bytes are delivered, framing otherwise unchanged.
+  std::optional<std::size_t> shortImage;
+  // Nothing at all leaves the controller (it still takes in what it is sent).
+  bool silent = false;
+  // Every byte the controller sends is replaced by a pseudo-random byte drawn
+  // from this seed, as on a line with the wrong speed.
+  std::optional<std::uint32_t> garbageSeed;
+  // While writing (version 12 on): image byte k is taken as not received,
+  // neither stored nor answered, dropAckCount times in a row; the next copy
+  // of it is taken normally. 3 or more makes the PC give up.
+  std::optional<std::size_t> dropAckAt;
+  int dropAckCount = 1;
+  // While writing (version 12 on): the "o" for image byte k comes lateAckMs
+  // late. Until it has gone out the controller is busy storing and drops what
+  // arrives, so a repeat of byte k sent meanwhile is not taken twice.
+  std::optional<std::size_t> lateAckAt;
+  std::int64_t lateAckMs = 0;
+  // The final "SAVE_OK\r\n" of a write is not sent (the image is still kept).
+  bool noFinalSaveOk = false;
+  // From image byte k of a transfer on, the controller stops answering
+  // entirely: a read delivers bytes 0..k-1 and nothing more; a write stores
+  // bytes 0..k-1 and answers nothing from byte k on. It stays dead until
+  // Restart().
+  std::optional<std::size_t> hangUpAt;
+};
+
+// A date and time of the controller's clock; years 2000..2099.
+struct ClockTime {
+  int year = 2000;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+// What "STAT\n" reports. Texts are sent as they are.
+struct StatusBlock {
+  std::array<bool, 8> inputs{};            // contact inputs 1..8
+  std::array<std::string, 8> analog{"0", "0", "0", "0", "0", "0", "0", "0"};   // inputs 1..8
+  std::array<std::string, 8> sensors{"0", "0", "0", "0", "0", "0", "0", "0"};  // sensors 1..8
+  std::string key = "0000000000000000";    // Touch Memory key code
+};
+
+struct ControllerOptions {
+  int version = 15;                        // firmware version, decides image length and acks
+  std::optional<std::string> versionText;  // whole text of the "Ver." reply; default DefaultVersionText
+  std::optional<Bytes> image;              // stored image; zeros by default; fitted to the version's length
+  std::int64_t probeIntervalMs = 1000;     // "ATI" period while probing
+  std::string probe = "ATI\r";             // "ATI" and one more byte
+  std::string ack = "o";                   // answer to each image byte from version 12 on
+  std::int64_t pcOkTimeoutMs = 3000;       // wait for "PC_OK" after the version, then probe again
+  std::int64_t idleTimeoutMs = 2000;       // silence that abandons a write or a half-received line
+  std::int64_t replyDelayMs = 0;           // from the end of a command to the first byte of its answer
+  bool paced = false;                      // space sent bytes kByteTimeUs apart
+  ClockTime clock;                         // clock at the first moment the controller sees
+  std::string clockTrailer = "*";          // sent after "HH:MM:SS*DD-MM-YY", before "\r\n"
+};
+
+// "GSM-ALARM" and the version right-aligned in characters 10..12, e.g.
+// "GSM-ALARM 15", so that the PC reads the version from characters 10..12.
+std::string DefaultVersionText(int version);
+
+// Image length of a firmware version; versions without a profile use the long image.
+std::size_t ImageLengthOf(int version);
+
+class ControllerSim {
+ public:
+  enum class State {
+    Probing,         // sending "ATI" until "PC\r\n"
+    AwaitingPcOk,    // version sent, waiting for "PC_OK"
+    Connected,       // taking commands
+    ReceivingImage,  // after "SAVE\n"
+    ReadingTime,     // after "TIME\n": the time line
+    ReadingDate,     // the date line
+    ReadingRelays,   // after "RELESET\n": the relay line
+    HungUp,          // dead until Restart()
+  };
+
+  struct Output {
+    std::int64_t dueUs;  // time the byte is due on the line, in microseconds
+    std::uint8_t byte;
+  };
+
+  explicit ControllerSim(ControllerOptions options = {});
+
+  // Takes the PC's bytes, arrived at nowMs; returns every byte due by nowMs.
+  std::string Receive(std::string_view bytes, std::int64_t nowMs);
+  // Lets time pass to nowMs; returns every byte due by nowMs.
+  std::string Poll(std::int64_t nowMs);
+  // When the controller next has something to do or send, in ms; none while
+  // it only waits for the PC, and none before the first Receive or Poll.
+  std::optional<std::int64_t> NextEventMs() const;
+  // Bytes queued and not yet handed out.
+  const std::deque<Output>& Pending() const { return queue_; }
+
+  // Power cycle: clears the queue and the session, back to probing at nowMs.
+  // The image, clock, identifiers, status and relays are kept.
+  void Restart(std::int64_t nowMs);
+
+  State state() const { return state_; }
+  int version() const { return options_.version; }
+  const std::string& VersionText() const { return versionText_; }
+  const Bytes& image() const { return image_; }
+  void SetImage(Bytes image);
+  // The clock text "HH:MM:SS*DD-MM-YY" at nowMs.
+  std::string ClockText(std::int64_t nowMs) const;
+  void SetClock(const ClockTime& time, std::int64_t nowMs);
+  std::array<std::string, 16>& identifiers() { return identifiers_; }
+  StatusBlock& status() { return status_; }
+  const std::array<bool, 8>& relays() const { return relays_; }
+  Faults& faults() { return faults_; }
+
+ private:
+  void Start(std::int64_t nowMs);
+  void RunTimers(std::int64_t nowMs);
+  void Handle(std::uint8_t byte, std::int64_t nowMs);
+  void HandleCommand(std::uint8_t byte, std::int64_t nowMs);
+  void HandleImageByte(std::uint8_t byte, std::int64_t nowMs);
+  void HandleLine(std::uint8_t byte, std::int64_t nowMs);
+  void StartProbing(std::int64_t firstProbeMs);
+  void SendLoad(std::int64_t nowMs);
+  void Send(std::string_view bytes, std::int64_t dueMs);
+  void SendAt(std::string_view bytes, std::int64_t dueUs);
+  std::string TakeDue(std::int64_t nowMs);
+  std::int64_t ReplyMs(std::int64_t nowMs) const { return nowMs + options_.replyDelayMs; }
+  std::uint8_t NextGarbage();
+
+  ControllerOptions options_;
+  std::string versionText_;
+  Bytes image_;
+  std::array<std::string, 16> identifiers_;
+  StatusBlock status_;
+  std::array<bool, 8> relays_{};
+  Faults faults_;
+
+  State state_ = State::Probing;
+  bool started_ = false;
+  std::int64_t nextProbeMs_ = 0;
+  std::int64_t pcOkDeadlineMs_ = 0;
+  std::int64_t lastRxMs_ = 0;
+  std::string tail_;             // last bytes seen in a command state
+  std::string line_;             // line being collected
+  std::string timeLine_;         // the time line of a TIME command
+  std::size_t imageIndex_ = 0;   // next image byte of a write
+  bool separatorNext_ = false;   // below version 12: the "\n" after a byte is due
+  int dropsLeft_ = 0;
+  bool lateUsed_ = false;
+  std::int64_t busyUntilUs_ = 0;
+
+  // Clock: clockBaseSec_ seconds since 2000-01-01 00:00:00 at clockBaseMs_.
+  std::int64_t clockBaseSec_ = 0;
+  std::int64_t clockBaseMs_ = 0;
+  bool clockSet_ = false;
+
+  std::deque<Output> queue_;
+  std::int64_t lineFreeUs_ = 0;  // end of the last queued byte
+  std::uint32_t garbageState_ = 0;
+  std::optional<std::uint32_t> garbageSeedInUse_;
+};
+
+}  // namespace vemtaro::sim
