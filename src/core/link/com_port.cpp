@@ -25,6 +25,8 @@ bool ComPort::WaitForText(std::string_view text, int ticks, bool processEvents, 
     if (wait.Expired(clock_.NowMs())) return false;
     if (processEvents && hooks.processEvents) hooks.processEvents();
     if (line_.Available() == 0) {
+      // A line that closed (a port pulled out) brings nothing more.
+      if (!line_.IsOpen()) return false;
       // The adapter sleeps in the kernel or the event loop here; without an
       // idle hook nothing more can arrive, and the wait ends at once.
       if (!hooks.idle) return false;

@@ -1,0 +1,130 @@
+// The port object ApdComPort1 on a real serial port: a QSerialPort behind the
+// core's SerialLine, a monotonic tick clock, and the core ComPort driven by the
+// Qt event loop.
+//
+// Reception: every readyRead of the port and a 50 ms timer (running only while
+// the port is open) call ComPort::Service(), which delivers the data-available
+// event, feeds the matchers and notices expired time-outs.
+//
+// WaitForText: while no byte is waiting the wait blocks in the kernel for at
+// most 20 ms at a time until input arrives; it never spins.
+//
+// A port that vanishes (USB adapter pulled, pseudo-terminal closed) is closed,
+// the matchers are told, a pending WaitForText ends with false and portLost is
+// emitted with the system's error text.
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QTimer>
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "link/com_port.h"
+#include "link/serial_line.h"
+#include "link/ticks.h"
+
+namespace vemtaro::port {
+
+// How opening a port ended. Busy: the port exists but another program holds it
+// or access is refused. Missing: there is no such port. Refused: the port was
+// found but could not be set up.
+enum class OpenStatus { Opened, Busy, Missing, Refused };
+
+struct OpenResult {
+  OpenStatus status = OpenStatus::Missing;
+  QString errorText;  // the system's error text; empty when opened
+  bool ok() const { return status == OpenStatus::Opened; }
+};
+
+// Tells a busy port from a missing one by the error QSerialPort reported.
+OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error);
+
+// Line settings of the port.
+inline constexpr qint32 kBaudRate = 9600;
+// Matcher time-outs are noticed at least this often.
+inline constexpr int kServiceIntervalMs = 50;
+// Longest single block of a waiting WaitForText.
+inline constexpr int kIdleWaitMs = 20;
+
+// The serial line over a QSerialPort: 9600 baud, 8 data bits, no parity, one
+// stop bit, no flow control, DTR and RTS off, an 8000-byte receive buffer.
+class QtSerialLine : public SerialLine {
+ public:
+  QtSerialLine() = default;
+  QtSerialLine(const QtSerialLine&) = delete;
+  QtSerialLine& operator=(const QtSerialLine&) = delete;
+
+  // Opens the port by its name (/dev/ttyUSB0, /dev/pts/3, COM3) and applies the
+  // settings. An open line is closed first. On failure the line stays closed.
+  OpenResult Open(const QString& name);
+  // Discards what is buffered and closes the line.
+  void Close();
+
+  bool IsOpen() const override { return port_.isOpen(); }
+  void Send(std::string_view bytes) override;
+  std::size_t Available() const override;
+  std::string Read(std::size_t max) override;
+  void FlushInput() override;
+  void FlushOutput() override;
+
+  QSerialPort& port() { return port_; }
+  const QSerialPort& port() const { return port_; }
+
+ private:
+  QSerialPort port_;
+};
+
+// A monotonic millisecond clock counting from its creation.
+class ElapsedClock : public Clock {
+ public:
+  ElapsedClock() { timer_.start(); }
+  Millis NowMs() const override { return timer_.elapsed(); }
+
+ private:
+  QElapsedTimer timer_;
+};
+
+class SerialAdapter : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit SerialAdapter(QObject* parent = nullptr);
+  ~SerialAdapter() override;
+
+  // Opens the port and starts reception; the matchers begin again. On failure
+  // the port stays closed.
+  OpenResult Open(const QString& name);
+  // Stops reception, discards what is buffered and closes the port. Closing a
+  // closed port does nothing.
+  void Close();
+  bool IsOpen() const { return line_.IsOpen(); }
+  QString PortName() const { return line_.port().portName(); }
+
+  ComPort& comPort() { return com_; }
+  QtSerialLine& line() { return line_; }
+  const Clock& clock() const { return clock_; }
+
+ signals:
+  // The open port went away; the port is closed by now.
+  void portLost(const QString& errorText);
+
+ private:
+  void OnReadyRead();
+  void OnError(QSerialPort::SerialPortError error);
+  // WaitHooks::idle: blocks until input arrives or kIdleWaitMs have passed.
+  void Idle();
+  void Lose(const QString& errorText);
+
+  QtSerialLine line_;
+  ElapsedClock clock_;
+  ComPort com_;
+  QTimer service_;
+  bool losing_ = false;
+};
+
+}  // namespace vemtaro::port

@@ -1,0 +1,221 @@
+#include "sim_config.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QStringList>
+
+#include <cstdio>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+#include "files/settings_file.h"
+#include "main/main_model.h"
+#include "model/dialogs.h"
+
+namespace vemtaro::simulator {
+namespace {
+
+constexpr int kFirstVersion = 10;
+constexpr int kLastVersion = 15;
+
+bool KnownVersion(int version) { return version >= kFirstVersion && version <= kLastVersion; }
+
+// A whole decimal number in [low, high], or nothing.
+std::optional<long long> NumberIn(const QString& text, long long low, long long high) {
+  bool ok = false;
+  const long long value = text.trimmed().toLongLong(&ok, 10);
+  if (!ok || value < low || value > high) return std::nullopt;
+  return value;
+}
+
+// The version the PC reads from characters 10..12 of the version text.
+std::optional<int> VersionInText(const std::string& text) {
+  if (text.size() < 12) return std::nullopt;
+  const auto value = NumberIn(QString::fromLatin1(text.substr(9, 3)), kFirstVersion, kLastVersion);
+  if (!value) return std::nullopt;
+  return static_cast<int>(*value);
+}
+
+std::optional<std::string> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  if (in.bad()) return std::nullopt;
+  return bytes.str();
+}
+
+}  // namespace
+
+std::optional<DefaultConfiguration> DefaultConfigurationOf(int version) {
+  if (!KnownVersion(version)) return std::nullopt;
+  SilentDialogs dialogs;
+  MainModel model(dialogs);
+  model.Startup();
+  model.ApplyProfile(version);
+  DefaultConfiguration result;
+  result.image = model.ws.working.bytes();
+  // The tree texts as the tool writes them into a settings file.
+  if (const auto file = model.SettingsFileBytes()) {
+    const SettingsFileParse parse = ParseSettingsFile(*file);
+    if (parse.data) {
+      result.tree1 = parse.data->tree1;
+      result.tree2 = parse.data->tree2;
+    }
+  }
+  return result;
+}
+
+ConfigResult ParseSimArguments(const QStringList& arguments) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Simulated alarm controller on a pseudo-terminal. Prints the terminal's path "
+      "on the first line, then serves until SIGINT or SIGTERM.");
+  const QCommandLineOption helpOption = parser.addHelpOption();
+  const QCommandLineOption firmware("firmware", "Firmware version 10..15 (default 15).", "N");
+  const QCommandLineOption versionText("version-text",
+                                       "Whole text after \"Ver.\"; the version is read from its characters 10..12.",
+                                       "TEXT");
+  const QCommandLineOption image("image", "Settings file (*.dat) whose image the controller holds.", "FILE");
+  const QCommandLineOption save("save", "Write the held image as a settings file at exit.", "FILE");
+  const QCommandLineOption paced("paced", "Send at the pace of 9600 bit/s.");
+  const QCommandLineOption probeInterval("probe-interval", "Period of the \"ATI\" probes in ms (default 1000).",
+                                         "MS");
+  const QCommandLineOption replyDelay("reply-delay", "Delay before each answer in ms (default 0).", "MS");
+  const QCommandLineOption noLoadOk("no-load-ok", "Ignore \"LOAD\": send no image.");
+  const QCommandLineOption badChecksum("bad-checksum", "Deliver the image with a wrong checksum.");
+  const QCommandLineOption shortImage("short-image", "Deliver only the first N image bytes.", "N");
+  const QCommandLineOption silent("silent", "Send nothing at all.");
+  const QCommandLineOption garbage("garbage", "Replace every sent byte by a pseudo-random one from SEED.", "SEED");
+  const QCommandLineOption dropAck("drop-ack", "While writing, take image byte K as not received.", "K");
+  const QCommandLineOption dropCount("drop-count", "How many times in a row --drop-ack drops byte K (default 1).",
+                                     "N");
+  const QCommandLineOption lateAck("late-ack", "While writing, answer image byte K late (see --late-ms).", "K");
+  const QCommandLineOption lateMs("late-ms", "How late the answer of --late-ack comes, in ms.", "MS");
+  const QCommandLineOption noFinalSaveOk("no-final-save-ok", "Omit the final \"SAVE_OK\" of a write.");
+  const QCommandLineOption hangUp("hang-up", "Stop answering for good from image byte K of a transfer.", "K");
+  parser.addOptions({firmware, versionText, image, save, paced, probeInterval, replyDelay, noLoadOk, badChecksum,
+                     shortImage, silent, garbage, dropAck, dropCount, lateAck, lateMs, noFinalSaveOk, hangUp});
+
+  ConfigResult result;
+  if (!parser.parse(arguments)) {
+    result.error = parser.errorText().toStdString();
+    return result;
+  }
+  if (parser.isSet(helpOption)) {
+    std::fputs(parser.helpText().toLocal8Bit().constData(), stdout);
+    result.helpShown = true;
+    return result;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    result.error = "unexpected argument: " + parser.positionalArguments().first().toStdString();
+    return result;
+  }
+
+  constexpr long long kMaxMs = 24LL * 3600 * 1000;
+  constexpr long long kMaxCount = std::numeric_limits<int>::max();
+  bool failed = false;
+  const auto number = [&](const QCommandLineOption& option, long long low, long long high) -> long long {
+    const auto value = NumberIn(parser.value(option), low, high);
+    if (!value && !failed) {
+      failed = true;
+      result.error = "--" + option.names().first().toStdString() + " needs a number from " + std::to_string(low) +
+                     " to " + std::to_string(high) + ", not \"" + parser.value(option).toStdString() + "\"";
+    }
+    return value.value_or(low);
+  };
+
+  SimConfig config;
+  sim::ControllerOptions& controller = config.controller;
+  std::optional<int> version;
+  if (parser.isSet(firmware)) version = static_cast<int>(number(firmware, kFirstVersion, kLastVersion));
+  if (parser.isSet(versionText)) {
+    const QByteArray text = parser.value(versionText).toLocal8Bit();
+    controller.versionText = std::string(text.constData(), static_cast<std::size_t>(text.size()));
+    if (!version) version = VersionInText(*controller.versionText);
+  }
+  if (parser.isSet(probeInterval)) controller.probeIntervalMs = number(probeInterval, 1, kMaxMs);
+  if (parser.isSet(replyDelay)) controller.replyDelayMs = number(replyDelay, 0, kMaxMs);
+  controller.paced = parser.isSet(paced);
+
+  sim::Faults& faults = config.faults;
+  faults.noLoadOk = parser.isSet(noLoadOk);
+  faults.badChecksum = parser.isSet(badChecksum);
+  faults.silent = parser.isSet(silent);
+  faults.noFinalSaveOk = parser.isSet(noFinalSaveOk);
+  if (parser.isSet(shortImage)) faults.shortImage = static_cast<std::size_t>(number(shortImage, 0, kMaxCount));
+  if (parser.isSet(garbage)) {
+    faults.garbageSeed = static_cast<std::uint32_t>(number(garbage, 0, std::numeric_limits<std::uint32_t>::max()));
+  }
+  if (parser.isSet(dropAck)) faults.dropAckAt = static_cast<std::size_t>(number(dropAck, 0, kMaxCount));
+  if (parser.isSet(dropCount)) faults.dropAckCount = static_cast<int>(number(dropCount, 1, kMaxCount));
+  if (parser.isSet(lateAck)) {
+    faults.lateAckAt = static_cast<std::size_t>(number(lateAck, 0, kMaxCount));
+    faults.lateAckMs = parser.isSet(lateMs) ? number(lateMs, 0, kMaxMs) : 0;
+  } else if (parser.isSet(lateMs) && !failed) {
+    failed = true;
+    result.error = "--late-ms needs --late-ack";
+  }
+  if (parser.isSet(hangUp)) faults.hangUpAt = static_cast<std::size_t>(number(hangUp, 0, kMaxCount));
+  if (parser.isSet(save)) config.savePath = parser.value(save).toStdString();
+  if (failed) return result;
+
+  if (parser.isSet(image)) {
+    const std::string path = parser.value(image).toStdString();
+    const auto bytes = ReadWholeFile(path);
+    if (!bytes) {
+      result.error = "cannot read " + path;
+      return result;
+    }
+    const SettingsFileParse parse = ParseSettingsFile(*bytes);
+    if (!parse.data || !parse.data->image) {
+      result.error = path + ": " + (parse.data ? std::string("no image in the file") : parse.error.message);
+      return result;
+    }
+    // Without a version of its own the controller takes the file's.
+    if (!version && KnownVersion(parse.data->version)) version = parse.data->version;
+    controller.image = *parse.data->image;
+    config.tree1 = parse.data->tree1;
+    config.tree2 = parse.data->tree2;
+  }
+  controller.version = version.value_or(kLastVersion);
+  if (!controller.image) {
+    const auto defaults = DefaultConfigurationOf(controller.version);
+    if (!defaults) {
+      result.error = "no default image for version " + std::to_string(controller.version);
+      return result;
+    }
+    controller.image = defaults->image;
+    config.tree1 = defaults->tree1;
+    config.tree2 = defaults->tree2;
+  }
+  result.config = std::move(config);
+  return result;
+}
+
+bool SaveImageFile(const SimConfig& config, const Bytes& image, std::string* error) {
+  if (!config.savePath) return true;
+  const auto bytes = WriteSettingsFile(config.controller.version, config.tree1, config.tree2, image, error);
+  if (!bytes) return false;
+  const std::string& path = *config.savePath;
+  const std::string temporary = path + ".part";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
+    out.close();
+    if (!out) {
+      if (error != nullptr) *error = "cannot write " + temporary;
+      std::remove(temporary.c_str());
+      return false;
+    }
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    if (error != nullptr) *error = "cannot replace " + path;
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace vemtaro::simulator

@@ -1,0 +1,47 @@
+// The command line of vemtaro-sim: which controller to simulate, with which
+// image and which faults, and where to keep the image at exit.
+#pragma once
+
+#include <QStringList>
+
+#include <optional>
+#include <string>
+
+#include "model/image.h"
+#include "sim/controller_sim.h"
+
+namespace vemtaro::simulator {
+
+struct SimConfig {
+  sim::ControllerOptions controller;
+  sim::Faults faults;
+  // Tree texts that go with the image in a settings file written at exit.
+  std::string tree1;
+  std::string tree2;
+  // Where to write the held image as a settings file at exit.
+  std::optional<std::string> savePath;
+};
+
+struct ConfigResult {
+  std::optional<SimConfig> config;
+  std::string error;  // when config is empty
+  bool helpShown = false;
+};
+
+// Reads the arguments (argv[0] first). The image is the one of the settings
+// file given with --image, else the default image of the firmware version.
+ConfigResult ParseSimArguments(const QStringList& arguments);
+
+// The default image of a firmware version 10..15 with the tree texts that go
+// with it, as a freshly started configuration tool holds them.
+struct DefaultConfiguration {
+  Bytes image;
+  std::string tree1;
+  std::string tree2;
+};
+std::optional<DefaultConfiguration> DefaultConfigurationOf(int version);
+
+// Writes a settings file holding the image; false with the reason on failure.
+bool SaveImageFile(const SimConfig& config, const Bytes& image, std::string* error);
+
+}  // namespace vemtaro::simulator

@@ -1,0 +1,341 @@
+// The serial port adapter over a pseudo-terminal: the test holds the master
+// end (the controller's side), the adapter opens the slave by its path.
+#include "port/serial_adapter.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "link/com_port.h"
+#include "link/packet.h"
+
+namespace vemtaro::port {
+namespace {
+
+// Generous bound for waiting on something that should happen at once.
+constexpr int kEventDeadlineMs = 3000;
+
+class Pty {
+ public:
+  Pty() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) return;
+    path_ = QString::fromLocal8Bit(name);
+    for (int fd : {master_, slave_}) {
+      termios t{};
+      ::tcgetattr(fd, &t);
+      ::cfmakeraw(&t);
+      ::tcsetattr(fd, TCSANOW, &t);
+    }
+  }
+  ~Pty() {
+    CloseMaster();
+    if (slave_ >= 0) ::close(slave_);
+  }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  bool ok() const { return master_ >= 0 && slave_ >= 0; }
+  const QString& path() const { return path_; }
+  int slave() const { return slave_; }
+
+  void Write(const std::string& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // Reads from the master until `count` bytes have come or nothing more comes.
+  std::string Read(std::size_t count) {
+    std::string got;
+    while (got.size() < count) {
+      pollfd pfd{master_, POLLIN, 0};
+      if (::poll(&pfd, 1, kEventDeadlineMs) <= 0 || (pfd.revents & POLLIN) == 0) break;
+      char buf[256];
+      const ssize_t n = ::read(master_, buf, sizeof buf);
+      if (n <= 0) break;
+      got.append(buf, static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+  // Closing the master hangs up the line, as pulling a USB adapter does.
+  // The slave end held by the test is closed too, so that only the adapter
+  // holds the line.
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+    if (slave_ >= 0) ::close(slave_);
+    slave_ = -1;
+  }
+
+ private:
+  int master_ = -1;
+  int slave_ = -1;
+  QString path_;
+};
+
+// Runs the event loop until `done` holds or the deadline passes.
+bool RunUntil(const std::function<bool()>& done) {
+  QEventLoop loop;
+  QTimer deadline;
+  deadline.setSingleShot(true);
+  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  deadline.start(kEventDeadlineMs);
+  check.start(5);
+  if (!done()) loop.exec();
+  return done();
+}
+
+double CpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+class SerialAdapterTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.ok());
+    const OpenResult r = adapter.Open(pty.path());
+    ASSERT_TRUE(r.ok()) << r.errorText.toStdString();
+    QObject::connect(&adapter, &SerialAdapter::portLost, [this](const QString& text) { lost.push_back(text); });
+  }
+
+  Pty pty;
+  SerialAdapter adapter;
+  std::vector<QString> lost;
+};
+
+TEST_F(SerialAdapterTest, OpensWith9600EightNoneOneWithoutFlowControl) {
+  termios t{};
+  ASSERT_EQ(::tcgetattr(pty.slave(), &t), 0);
+  EXPECT_EQ(::cfgetospeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(::cfgetispeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_cflag & PARENB, 0u);
+  EXPECT_EQ(t.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(t.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY), 0u);
+
+  const QSerialPort& port = adapter.line().port();
+  EXPECT_EQ(port.readBufferSize(), 8000);
+  // A pseudo-terminal has no modem lines: switching DTR and RTS off leaves no
+  // error behind and the line is usable.
+  EXPECT_EQ(port.error(), QSerialPort::NoError);
+  EXPECT_TRUE(adapter.IsOpen());
+  EXPECT_TRUE(adapter.comPort().matchers().PortOpen());
+
+  adapter.Close();
+  EXPECT_FALSE(adapter.IsOpen());
+  EXPECT_FALSE(adapter.comPort().matchers().PortOpen());
+  adapter.Close();  // closing a closed port does nothing
+  EXPECT_TRUE(lost.empty());
+}
+
+TEST_F(SerialAdapterTest, SentBytesArriveAtTheOtherEndInOrder) {
+  const std::string bytes = std::string("BYE") + std::string("\x00\xff\r\n", 4) + "SAVE\n";
+  adapter.comPort().SendText("BYE");
+  adapter.comPort().SendText(std::string("\x00\xff\r\n", 4));
+  adapter.comPort().SendText("SAVE\n");
+  EXPECT_EQ(pty.Read(bytes.size()), bytes);
+}
+
+TEST_F(SerialAdapterTest, SendingBeyondTheBufferOrOnAClosedPortIsRefused) {
+  EXPECT_THROW(adapter.comPort().SendText(std::string(kSendBufferSize + 1, 'x')), LinkError);
+  adapter.Close();
+  EXPECT_THROW(adapter.comPort().SendText("BYE"), LinkError);
+}
+
+TEST_F(SerialAdapterTest, ArrivingBytesReachAnArmedMatcherThroughTheEventLoop) {
+  PacketSettings s;
+  s.Name = "GetStatus";
+  s.StartString = "STATUS\r\n";
+  s.EndCondition.ecString = true;
+  s.EndString = "ENDSTATUS\r\n";
+  s.IncludeStrings = false;
+  s.AutoEnable = false;
+  s.TimeOut = 8000;
+  ComPort& com = adapter.comPort();
+  TApdDataPacket& m = com.matchers().Add(s);
+  std::vector<std::string> packets;
+  m.OnPacket = [&](TApdDataPacket&, std::string_view data) { packets.emplace_back(data); };
+  std::size_t arrived = 0;
+  com.OnTriggerAvail = [&](std::size_t count) { arrived += count; };
+  m.SetEnabled(true, adapter.clock().NowMs());
+
+  const std::string wire = "noiseSTATUS\r\nIN1=0\r\nT=21\r\nENDSTATUS\r\ntail";
+  pty.Write(wire);
+  ASSERT_TRUE(RunUntil([&] { return !packets.empty() && arrived == wire.size(); }));
+  EXPECT_EQ(packets, std::vector<std::string>{"IN1=0\r\nT=21\r\n"});
+  EXPECT_FALSE(m.Enabled());
+}
+
+TEST_F(SerialAdapterTest, FlushInputDiscardsWhatHasArrivedButNotWhatFollows) {
+  PacketSettings s;
+  s.Name = "IDReciev";
+  s.StartCondition = StartCond::scAnyData;
+  s.EndCondition.ecString = true;
+  s.EndString = "\r\n";
+  s.AutoEnable = false;
+  ComPort& com = adapter.comPort();
+  TApdDataPacket& m = com.matchers().Add(s);
+  std::vector<std::string> packets;
+  m.OnPacket = [&](TApdDataPacket&, std::string_view data) { packets.emplace_back(data); };
+
+  pty.Write("junk\r\n");
+  // The bytes are in the line's input queue once the test's own slave end sees them.
+  pollfd pfd{pty.slave(), POLLIN, 0};
+  ASSERT_EQ(::poll(&pfd, 1, kEventDeadlineMs), 1);
+  com.FlushInput();
+  m.SetEnabled(true, adapter.clock().NowMs());
+  pty.Write("ID=7\r\n");
+  ASSERT_TRUE(RunUntil([&] { return !packets.empty(); }));
+  EXPECT_EQ(packets, std::vector<std::string>{"ID=7\r\n"});
+}
+
+TEST_F(SerialAdapterTest, TheServiceTimerFiresMatcherTimeOutsWithoutInput) {
+  PacketSettings s;
+  s.Name = "TimeIn";
+  s.StartCondition = StartCond::scAnyData;
+  s.EndCondition.ecString = true;
+  s.EndString = "\r\n";
+  s.TimeOut = 2;
+  TApdDataPacket& m = adapter.comPort().matchers().Add(s);
+  int timeouts = 0;
+  m.OnTimeout = [&](TApdDataPacket&) { ++timeouts; };
+  m.SetEnabled(true, adapter.clock().NowMs());
+  ASSERT_TRUE(RunUntil([&] { return timeouts > 0; }));
+  EXPECT_EQ(timeouts, 1);
+  EXPECT_FALSE(m.Enabled());
+}
+
+TEST_F(SerialAdapterTest, WaitForTextFindsTheTextAndLeavesWhatFollows) {
+  pty.Write("xxLOLOAD_OKrest");
+  ComPort& com = adapter.comPort();
+  EXPECT_TRUE(com.WaitForText("load_ok", 10, false, true));
+  ASSERT_TRUE(RunUntil([&] { return adapter.line().Available() >= 4; }));
+  EXPECT_EQ(adapter.line().Read(100), "rest");
+}
+
+TEST_F(SerialAdapterTest, WaitForTextSeesTextThatArrivesWhileItWaits) {
+  // The write happens from a timer, which runs only because the wait lets the
+  // event queue run.
+  QObject context;
+  QTimer::singleShot(100, &context, [&] { pty.Write("SAVE_OK\r\n"); });
+  std::size_t arrived = 0;
+  adapter.comPort().OnTriggerAvail = [&](std::size_t count) { arrived += count; };
+  EXPECT_TRUE(adapter.comPort().WaitForText("SAVE_OK\r\n", 100, true, true));
+  EXPECT_EQ(arrived, 0u);  // no port event during the wait; the bytes were consumed
+}
+
+TEST_F(SerialAdapterTest, WaitForTextGivesUpAfterItsTimeOut) {
+  pty.Write("TIME_O");
+  EXPECT_FALSE(adapter.comPort().WaitForText("TIME_OK\r\n", 10, false, true));
+  EXPECT_TRUE(adapter.IsOpen());
+  EXPECT_TRUE(lost.empty());
+}
+
+TEST_F(SerialAdapterTest, WaitForTextSleepsInsteadOfSpinning) {
+  // About one second of waiting, with and without running the event queue,
+  // must cost far less than one second of processor time.
+  for (const bool processEvents : {false, true}) {
+    const double before = CpuSeconds();
+    EXPECT_FALSE(adapter.comPort().WaitForText("never", 18, processEvents, true));
+    EXPECT_LT(CpuSeconds() - before, 0.3) << "processEvents " << processEvents;
+  }
+}
+
+TEST_F(SerialAdapterTest, ALostLineEndsAPendingWaitAndClosesThePort) {
+  struct Case {
+    const char* name;
+    bool processEvents;
+    bool closeBeforeWait;
+  };
+  const std::vector<Case> cases = {
+      {"hung up while waiting, events running", true, false},
+      {"hung up before the wait, no events", false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Pty line;
+    QObject context;  // cancels the timer below if the case ends early
+    ASSERT_TRUE(line.ok());
+    lost.clear();
+    ASSERT_TRUE(adapter.Open(line.path()).ok());
+    if (c.closeBeforeWait) {
+      line.CloseMaster();
+    } else {
+      QTimer::singleShot(50, &context, [&] { line.CloseMaster(); });
+    }
+    const int ticks = 200;
+    const Millis start = adapter.clock().NowMs();
+    EXPECT_FALSE(adapter.comPort().WaitForText("never", ticks, c.processEvents, true));
+    EXPECT_LT(adapter.clock().NowMs() - start, ticks * kTickMs);  // ended by the loss, not the time-out
+    EXPECT_FALSE(adapter.IsOpen());
+    EXPECT_FALSE(adapter.comPort().matchers().PortOpen());
+    ASSERT_EQ(lost.size(), 1u);
+    EXPECT_FALSE(lost[0].isEmpty());
+    // A wait on the lost port ends at once.
+    EXPECT_FALSE(adapter.comPort().WaitForText("never", 2000, false, true));
+  }
+}
+
+TEST_F(SerialAdapterTest, ALostLineIsNoticedByTheEventLoop) {
+  pty.CloseMaster();
+  ASSERT_TRUE(RunUntil([&] { return !lost.empty(); }));
+  EXPECT_EQ(lost.size(), 1u);
+  EXPECT_FALSE(adapter.IsOpen());
+  EXPECT_FALSE(adapter.comPort().matchers().PortOpen());
+  EXPECT_THROW(adapter.comPort().SendText("BYE"), LinkError);
+}
+
+TEST(SerialAdapterOpen, TellsAMissingPortFromABusyOne) {
+  SerialAdapter adapter;
+  const OpenResult missing = adapter.Open("/dev/vemtaro-no-such-port");
+  EXPECT_EQ(missing.status, OpenStatus::Missing);
+  EXPECT_FALSE(missing.errorText.isEmpty());
+  EXPECT_FALSE(adapter.IsOpen());
+  EXPECT_FALSE(adapter.comPort().WaitForText("x", 2000, false, true));
+
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  ASSERT_TRUE(adapter.Open(pty.path()).ok());
+  SerialAdapter other;
+  const OpenResult busy = other.Open(pty.path());
+  EXPECT_EQ(busy.status, OpenStatus::Busy);
+  EXPECT_FALSE(busy.errorText.isEmpty());
+  EXPECT_FALSE(other.IsOpen());
+  EXPECT_TRUE(adapter.IsOpen());
+}
+
+TEST(SerialAdapterOpen, ClassifiesQtOpenErrors) {
+  const struct {
+    QSerialPort::SerialPortError error;
+    OpenStatus status;
+  } cases[] = {
+      {QSerialPort::PermissionError, OpenStatus::Busy},
+      {QSerialPort::DeviceNotFoundError, OpenStatus::Missing},
+      {QSerialPort::OpenError, OpenStatus::Missing},
+      {QSerialPort::UnsupportedOperationError, OpenStatus::Refused},
+      {QSerialPort::UnknownError, OpenStatus::Refused},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ClassifyOpenError(c.error), c.status) << c.error;
+}
+
+}  // namespace
+}  // namespace vemtaro::port

@@ -1,0 +1,429 @@
+// Runs the built vemtaro-sim and talks to it through its pseudo-terminal as
+// the PC's program does.
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <fstream>
+#include <functional>
+#include <ostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/settings_file.h"
+#include "main/main_model.h"
+#include "model/dialogs.h"
+#include "model/image.h"
+#include "model/profiles.h"
+#include "sim/controller_sim.h"
+
+extern char** environ;
+
+namespace {
+
+using vemtaro::Bytes;
+using Clock = std::chrono::steady_clock;
+
+// Guard against a dead program: no wait below ever expects to need this long.
+constexpr int kWaitMs = 5000;
+
+int RemainingMs(Clock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// The program started with its output on a pipe; killed if a test fails early.
+class SimProcess {
+ public:
+  explicit SimProcess(const std::vector<std::string>& options) {
+    int fds[2];
+    if (::pipe(fds) != 0) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addclose(&actions, fds[1]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<std::string> args{VEMTARO_SIM_PATH};
+    args.insert(args.end(), options.begin(), options.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, VEMTARO_SIM_PATH, &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    output_ = fds[0];
+  }
+  ~SimProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (output_ >= 0) ::close(output_);
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  bool started() const { return pid_ > 0 && output_ >= 0; }
+
+  // Standard output up to its end (or up to the first line with firstLine).
+  std::string ReadOutput(bool firstLine) {
+    std::string text;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+    for (;;) {
+      if (firstLine && text.find('\n') != std::string::npos) return text.substr(0, text.find('\n'));
+      pollfd fd{output_, POLLIN, 0};
+      if (::poll(&fd, 1, RemainingMs(deadline)) <= 0) return text;
+      char buffer[256];
+      const ssize_t n = ::read(output_, buffer, sizeof buffer);
+      if (n <= 0) return text;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+
+  // Sends the signal (none: only waits) and returns the exit code, or -1 when
+  // the program did not exit normally.
+  int Stop(int signal) {
+    if (pid_ <= 0) return -1;
+    if (signal != 0) ::kill(pid_, signal);
+    int status = 0;
+    const pid_t done = ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    if (done <= 0 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+};
+
+// The PC's end: the slave side of the terminal, raw.
+class Port {
+ public:
+  explicit Port(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    if (fd_ < 0) return;
+    termios mode{};
+    ::tcgetattr(fd_, &mode);
+    ::cfmakeraw(&mode);
+    ::tcsetattr(fd_, TCSANOW, &mode);
+  }
+  ~Port() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Port(const Port&) = delete;
+  Port& operator=(const Port&) = delete;
+
+  bool open() const { return fd_ >= 0; }
+  std::string& received() { return received_; }
+
+  void Send(std::string_view bytes) {
+    while (!bytes.empty()) {
+      const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+      if (n <= 0) return;
+      bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+  }
+
+  // Reads until done(received) holds or waitMs pass; whether it holds.
+  bool WaitFor(const std::function<bool(const std::string&)>& done, int waitMs = kWaitMs) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
+    while (!done(received_)) {
+      pollfd fd{fd_, POLLIN, 0};
+      if (::poll(&fd, 1, RemainingMs(deadline)) <= 0) return false;
+      char buffer[8192];
+      const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+      if (n <= 0) return false;
+      received_.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  bool WaitForText(std::string_view text) {
+    return WaitFor([text](const std::string& got) { return got.find(text) != std::string::npos; });
+  }
+  bool WaitForBytes(std::size_t count) {
+    return WaitFor([count](const std::string& got) { return got.size() >= count; });
+  }
+
+ private:
+  int fd_ = -1;
+  std::string received_;
+};
+
+std::string AsText(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
+
+// The image a freshly started tool holds for a version, with the tree texts.
+struct Defaults {
+  Bytes image;
+  std::string tree1;
+  std::string tree2;
+};
+Defaults DefaultsOf(int version) {
+  vemtaro::SilentDialogs dialogs;
+  vemtaro::MainModel model(dialogs);
+  model.Startup();
+  model.ApplyProfile(version);
+  Defaults defaults{model.ws.working.bytes(), "", ""};
+  const auto file = model.SettingsFileBytes();
+  if (file) {
+    const auto parse = vemtaro::ParseSettingsFile(*file);
+    if (parse.data) {
+      defaults.tree1 = parse.data->tree1;
+      defaults.tree2 = parse.data->tree2;
+    }
+  }
+  return defaults;
+}
+
+// The image as the controller delivers it: a version with a checksum sends a
+// matching last byte.
+Bytes AsDelivered(Bytes image, int version) {
+  const auto* profile = vemtaro::FindProfile(version);
+  if (profile != nullptr && profile->checksum) image.back() = vemtaro::ImageChecksum(image);
+  return image;
+}
+
+// Waits for a probe, answers it and takes the version; returns the "Ver." line.
+std::string Connect(Port& port) {
+  if (!port.WaitForText("ATI\r")) return "no probe";
+  port.Send("PC\r\n");
+  const bool versionCame = port.WaitFor([](const std::string& got) {
+    const auto at = got.find("Ver.");
+    return at != std::string::npos && got.find("\r\n", at) != std::string::npos;
+  });
+  if (!versionCame) return "no version";
+  const std::string& got = port.received();
+  const auto at = got.find("Ver.");
+  const std::string line = got.substr(at, got.find("\r\n", at) + 2 - at);
+  port.received().clear();
+  port.Send("PC_OK");
+  return line;
+}
+
+// "LOAD\n" and the whole answer; the image, or what came instead.
+std::string Load(Port& port, std::size_t imageLength) {
+  port.received().clear();
+  port.Send("LOAD\n");
+  const std::string frame = "LOAD_OK\r\n";
+  if (!port.WaitForBytes(frame.size() * 2 + imageLength)) return "short answer: " + port.received();
+  const std::string& got = port.received();
+  if (got.size() != frame.size() * 2 + imageLength || got.compare(0, frame.size(), frame) != 0 ||
+      got.compare(got.size() - frame.size(), frame.size(), frame) != 0) {
+    return "bad framing";
+  }
+  return got.substr(frame.size(), imageLength);
+}
+
+// "SAVE\n" and the image as the PC writes it; whether the final "SAVE_OK" came.
+bool Save(Port& port, const Bytes& image, int version) {
+  port.received().clear();
+  port.Send("SAVE\n");
+  if (!port.WaitForText("SAVE_OK\r\n")) return false;
+  port.received().clear();
+  if (vemtaro::versions::AcknowledgedBytes(version)) {
+    for (std::uint8_t byte : image) {
+      port.Send(std::string(1, static_cast<char>(byte)));
+      if (!port.WaitForBytes(1) || port.received()[0] != 'o') return false;
+      port.received().erase(0, 1);
+    }
+  } else {
+    std::string bytes;
+    for (std::uint8_t byte : image) {
+      bytes.push_back(static_cast<char>(byte));
+      bytes.push_back('\n');
+    }
+    port.Send(bytes);
+  }
+  return port.WaitForText("SAVE_OK\r\n") && port.received() == "SAVE_OK\r\n";
+}
+
+std::string TempPath(const std::string& name) {
+  return ::testing::TempDir() + "vemtaro_sim_" + std::to_string(::getpid()) + "_" + name;
+}
+
+// A changed copy: a few bytes spread over the image take new values.
+Bytes Modified(Bytes image) {
+  for (std::size_t i = 0; i < image.size(); i += 397) image[i] = static_cast<std::uint8_t>(image[i] ^ 0xA5);
+  image[1] = 0;
+  image[2] = '\n';
+  image[3] = 0xFF;
+  return image;
+}
+
+struct SessionCase {
+  const char* name;
+  std::vector<std::string> options;
+  int version;              // the version the controller behaves as
+  std::string versionLine;  // its answer to "PC\r\n"
+};
+
+void PrintTo(const SessionCase& c, std::ostream* os) { *os << c.name; }
+
+class SimSession : public ::testing::TestWithParam<SessionCase> {};
+
+// Probing, the version, reading the default image, writing a changed image and
+// reading it back, and a clean stop.
+TEST_P(SimSession, KeepsWhatItIsSent) {
+  const SessionCase& c = GetParam();
+  std::vector<std::string> options = c.options;
+  options.insert(options.end(), {"--probe-interval", "20"});
+  SimProcess sim(options);
+  ASSERT_TRUE(sim.started());
+  const std::string path = sim.ReadOutput(true);
+  ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+  Port port(path);
+  ASSERT_TRUE(port.open()) << path;
+
+  const std::string line = Connect(port);
+  EXPECT_EQ(line, c.versionLine);
+  // The PC reads the version from characters 10..12 of the text after "Ver.".
+  ASSERT_GE(line.size(), 4u + 12u);
+  EXPECT_EQ(std::stoi(line.substr(4 + 9, 3)), c.version);
+
+  const std::size_t length = vemtaro::sim::ImageLengthOf(c.version);
+  const Bytes expected = AsDelivered(DefaultsOf(c.version).image, c.version);
+  ASSERT_EQ(expected.size(), length);
+  EXPECT_EQ(Load(port, length), AsText(expected));
+
+  const Bytes changed = AsDelivered(Modified(expected), c.version);
+  ASSERT_TRUE(Save(port, changed, c.version)) << port.received().size();
+  EXPECT_EQ(Load(port, length), AsText(changed));
+
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Versions, SimSession,
+    ::testing::Values(SessionCase{"v15", {}, 15, "Ver.GSM-ALARM 15\r\n"},
+                      SessionCase{"v12", {"--firmware", "12"}, 12, "Ver.GSM-ALARM 12\r\n"},
+                      SessionCase{"v11", {"--firmware", "11"}, 11, "Ver.GSM-ALARM 11\r\n"},
+                      SessionCase{"text", {"--version-text", "MY-DEVICE 13 rev.B"}, 13, "Ver.MY-DEVICE 13 rev.B\r\n"}),
+    [](const ::testing::TestParamInfo<SessionCase>& info) { return std::string(info.param.name); });
+
+struct LoadFaultCase {
+  const char* name;
+  std::vector<std::string> options;
+  std::function<std::string(const Bytes&)> expected;  // answer to "LOAD\n" from the delivered image
+};
+
+TEST(SimProgram, LoadFaultsShapeTheAnswer) {
+  const Bytes image = AsDelivered(DefaultsOf(15).image, 15);
+  const std::string frame = "LOAD_OK\r\n";
+  const std::vector<LoadFaultCase> cases = {
+      {"short image", {"--short-image", "100"},
+       [&](const Bytes& b) { return frame + AsText(b).substr(0, 100) + frame; }},
+      {"bad checksum", {"--bad-checksum"},
+       [&](const Bytes& b) {
+         Bytes wrong = b;
+         wrong.back() = static_cast<std::uint8_t>(vemtaro::ImageChecksum(b) + 1);
+         return frame + AsText(wrong) + frame;
+       }},
+      {"hang-up", {"--hang-up", "50"}, [&](const Bytes& b) { return frame + AsText(b).substr(0, 50); }},
+  };
+  for (const LoadFaultCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> options = c.options;
+    options.insert(options.end(), {"--probe-interval", "20"});
+    SimProcess sim(options);
+    ASSERT_TRUE(sim.started());
+    Port port(sim.ReadOutput(true));
+    ASSERT_TRUE(port.open());
+    ASSERT_EQ(Connect(port), "Ver.GSM-ALARM 15\r\n");
+    const std::string expected = c.expected(image);
+    port.Send("LOAD\n");
+    ASSERT_TRUE(port.WaitForBytes(expected.size()));
+    EXPECT_EQ(port.received(), expected);
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  }
+}
+
+TEST(SimProgram, SilentSendsNothing) {
+  SimProcess sim({"--silent", "--probe-interval", "5"});
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  EXPECT_FALSE(port.WaitFor([](const std::string& got) { return !got.empty(); }, 300)) << port.received();
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+// The port may be opened and closed again and again; the program goes on
+// probing and ends cleanly on either stop signal.
+TEST(SimProgram, ServesReopenedPortAndStopsOnSignal) {
+  for (int signal : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(signal);
+    SimProcess sim({"--probe-interval", "10"});
+    ASSERT_TRUE(sim.started());
+    const std::string path = sim.ReadOutput(true);
+    for (int round = 0; round < 3; ++round) {
+      Port port(path);
+      ASSERT_TRUE(port.open());
+      ASSERT_TRUE(port.WaitForText("ATI\r"));
+    }
+    EXPECT_EQ(sim.Stop(signal), 0);
+  }
+}
+
+// The image comes from a settings file and goes back into one at exit, with
+// what was written to the controller in between.
+TEST(SimProgram, ImageFromFileAndSavedAtExit) {
+  const Defaults defaults = DefaultsOf(14);
+  const Bytes custom = AsDelivered(Modified(defaults.image), 14);
+  const std::string input = TempPath("in.dat");
+  const std::string output = TempPath("out.dat");
+  {
+    const auto bytes = vemtaro::WriteSettingsFile(14, defaults.tree1, defaults.tree2, custom);
+    ASSERT_TRUE(bytes.has_value());
+    std::ofstream(input, std::ios::binary) << *bytes;
+  }
+  SimProcess sim({"--image", input, "--save", output, "--probe-interval", "20"});
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  // Without --firmware the controller takes the file's version.
+  EXPECT_EQ(Connect(port), "Ver.GSM-ALARM 14\r\n");
+  const std::size_t length = vemtaro::sim::ImageLengthOf(14);
+  EXPECT_EQ(Load(port, length), AsText(custom));
+  const Bytes written = AsDelivered(defaults.image, 14);
+  ASSERT_TRUE(Save(port, written, 14));
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+
+  std::ifstream in(output, std::ios::binary);
+  std::stringstream saved;
+  saved << in.rdbuf();
+  const auto parse = vemtaro::ParseSettingsFile(saved.str());
+  ASSERT_TRUE(parse.data.has_value()) << parse.error.message;
+  EXPECT_EQ(parse.data->version, 14);
+  EXPECT_EQ(parse.data->tree1, defaults.tree1);
+  EXPECT_EQ(parse.data->tree2, defaults.tree2);
+  ASSERT_TRUE(parse.data->image.has_value());
+  EXPECT_EQ(*parse.data->image, written);
+  std::remove(input.c_str());
+  std::remove(output.c_str());
+}
+
+TEST(SimProgram, RefusesBadArguments) {
+  const std::vector<std::vector<std::string>> cases = {
+      {"--firmware", "9"},      {"--firmware", "16"},          {"--firmware", "x"},
+      {"--probe-interval", "0"}, {"--late-ms", "5"},           {"--image", TempPath("missing.dat")},
+      {"--no-such-option"},     {"extra"},
+  };
+  for (const auto& options : cases) {
+    SCOPED_TRACE(options.front());
+    SimProcess sim(options);
+    ASSERT_TRUE(sim.started());
+    EXPECT_EQ(sim.ReadOutput(false), "");
+    EXPECT_EQ(sim.Stop(0), 2);
+  }
+}
+
+}  // namespace
