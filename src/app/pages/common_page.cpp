@@ -32,23 +32,12 @@ constexpr const char* kAbonent = "Абонент %1:";
 constexpr const char* kAttempts = "Количество попыток отправки сообщений:";
 }  // namespace texts
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Width of an edit that shows `chars` digits whole.
 int EditWidthFor(const QWidget* w, int chars) {
   return w->fontMetrics().horizontalAdvance(QString(chars, QLatin1Char('0'))) + 12;
 }
 }  // namespace
-
-template <class Handler>
-void CommonPage::Run(Handler&& handler) {
-  {
-    const HandlerGuard guard(busy_);
-    if (!guard.entered()) return;
-    handler();
-  }
-  emit modelChanged();
-}
 
 CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, parent) {
   setObjectName(QStringLiteral("Common"));

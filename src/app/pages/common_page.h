@@ -28,8 +28,6 @@ class CommonPage : public PageWidget {
  private:
   QLineEdit* NumberEdit(int k);
   // Runs a handler unless one is running already, then reports the change.
-  template <class Handler>
-  void Run(Handler&& handler);
 
   QLineEdit* objectId_ = nullptr;
   QLineEdit* password_ = nullptr;
@@ -39,7 +37,6 @@ class CommonPage : public PageWidget {
   ByteSpinBox* attempts_ = nullptr;
   CheckGroupBox* statusSms_ = nullptr;
   CheckGroupBox* statusMessages_ = nullptr;
-  bool busy_ = false;
 };
 
 }  // namespace vemtaro::app

@@ -22,18 +22,7 @@ constexpr const char* kMasterKey = "Мастер ключ:";
 constexpr const char* kArmingDelay = "Задержка постановки на охрану (1 ед. = 0,5 сек):";
 }  // namespace texts
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 }  // namespace
-
-template <class Handler>
-void GuardPage::Run(Handler&& handler) {
-  {
-    const HandlerGuard guard(busy_);
-    if (!guard.entered()) return;
-    handler();
-  }
-  emit modelChanged();
-}
 
 GuardPage::GuardPage(MainModel& model, QWidget* parent) : PageWidget(model, parent) {
   setObjectName(QStringLiteral("TabSheet2"));

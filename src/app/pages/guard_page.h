@@ -22,8 +22,6 @@ class GuardPage : public PageWidget {
   void Refresh() override;
 
  private:
-  template <class Handler>
-  void Run(Handler&& handler);
 
   QGroupBox* ohr_ = nullptr;
   QButtonGroup* ohrButtons_ = nullptr;
@@ -34,7 +32,6 @@ class GuardPage : public PageWidget {
   CheckGroupBox* zones_ = nullptr;
   QLineEdit* masterKey_ = nullptr;
   ByteSpinBox* vihod_ = nullptr;
-  bool busy_ = false;
 };
 
 }  // namespace vemtaro::app

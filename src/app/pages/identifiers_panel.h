@@ -21,7 +21,6 @@ class IdentifiersPanel : public PageWidget {
  private:
   std::array<QLineEdit*, 16> ids_{};
   std::array<QLabel*, 8> upperLabels_{};  // Label19..Label26 beside ID9..ID16
-  bool busy_ = false;
 };
 
 }  // namespace vemtaro::app

@@ -19,6 +19,8 @@ namespace vemtaro::app {
 
 inline QString ToQ(const std::string& utf8) { return QString::fromStdString(utf8); }
 inline std::string FromQ(const QString& text) { return text.toStdString(); }
+// A text of the page's table of texts.
+inline QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Compact spacing for the pages: the main window's client area is small.
 inline constexpr int kPageMargin = 4;

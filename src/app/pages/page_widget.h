@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+#include "pages/page_binding.h"
+
 namespace vemtaro {
 class MainModel;
 }
@@ -24,7 +26,21 @@ class PageWidget : public QWidget {
   void modelChanged();
 
  protected:
+  // Runs a core handler and then tells the window. A handler that runs while
+  // another handler of the page is running is dropped: a message box shown by
+  // the first takes the focus, and the edit reports that it was left again.
+  template <class Handler>
+  void Run(Handler&& handler) {
+    {
+      const HandlerGuard guard(busy_);
+      if (!guard.entered()) return;
+      handler();
+    }
+    emit modelChanged();
+  }
+
   MainModel& model_;
+  bool busy_ = false;
 };
 
 }  // namespace vemtaro::app

@@ -22,7 +22,6 @@ constexpr const char* kRelay = "Реле %1:";
 constexpr const char* kInfinity = "∞";
 }  // namespace texts
 
-QString Text(const char* utf8) { return QString::fromUtf8(utf8); }
 
 // Spin boxes of one row in columns, each beside its numbered label.
 void AddSpinGrid(QGridLayout* grid, int firstRow, const char* labelText, int rows, ByteSpinBox* const* spins,
