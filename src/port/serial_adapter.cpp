@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -89,10 +91,13 @@ void QtSerialLine::FlushOutput() {
   if (port_.isOpen()) port_.clear(QSerialPort::Output);
 }
 
-SerialAdapter::SerialAdapter(QObject* parent) : QObject(parent), com_(line_, clock_) {
+SerialAdapter::SerialAdapter(QObject* parent) : QObject(parent), com_(lineSwitch_, clock_) {
   service_.setInterval(kServiceIntervalMs);
   service_.setTimerType(Qt::PreciseTimer);
-  connect(&service_, &QTimer::timeout, this, [this] { com_.Service(); });
+  connect(&service_, &QTimer::timeout, this, [this] {
+    if (SimulatorOpen()) PumpSimulator();
+    com_.Service();
+  });
   connect(&line_.port(), &QSerialPort::readyRead, this, &SerialAdapter::OnReadyRead);
   connect(&line_.port(), &QSerialPort::errorOccurred, this, &SerialAdapter::OnError);
   com_.hooks.processEvents = [] { QCoreApplication::processEvents(); };
@@ -108,6 +113,7 @@ OpenResult SerialAdapter::Open(const QString& name) {
   Close();
   OpenResult result = line_.Open(name);
   if (!result.ok()) return result;
+  lineSwitch_.Plug(&line_);
   // The idle hook is present only while the port is open: a wait on a closed
   // (or lost) port ends at once with false.
   com_.hooks.idle = [this] { Idle(); };
@@ -116,15 +122,60 @@ OpenResult SerialAdapter::Open(const QString& name) {
   return result;
 }
 
+OpenResult SerialAdapter::OpenSimulator() {
+  Close();
+  if (!sim_) {
+    sim::ControllerOptions options;
+    options.version = 15;
+    options.paced = true;
+    sim_ = std::make_unique<sim::LinkedController>(options);
+  }
+  sim_->line().host().SetOpen(true);
+  // Power comes on with the line: the controller starts probing afresh.
+  sim_->controller().Restart(clock_.NowMs());
+  lineSwitch_.Plug(&sim_->host());
+  com_.hooks.idle = [this] { SimulatorIdle(); };
+  com_.SetOpen(true);
+  // The simulated line has no descriptor to wake the event loop: it is
+  // serviced on a short period instead.
+  service_.setInterval(kSimulatorServiceMs);
+  service_.start();
+  return OpenResult{OpenStatus::Opened, {}};
+}
+
 void SerialAdapter::Close() {
   service_.stop();
+  service_.setInterval(kServiceIntervalMs);
   com_.hooks.idle = nullptr;
-  if (!line_.IsOpen()) return;
-  line_.Close();
+  if (!lineSwitch_.IsOpen()) {
+    lineSwitch_.Plug(nullptr);
+    return;
+  }
+  if (SimulatorOpen()) {
+    sim_->line().host().SetOpen(false);
+  } else {
+    line_.Close();
+  }
+  lineSwitch_.Plug(nullptr);
   com_.SetOpen(false);
 }
 
-void SerialAdapter::OnReadyRead() { com_.Service(); }
+void SerialAdapter::PumpSimulator() { sim_->Pump(clock_.NowMs()); }
+
+void SerialAdapter::SimulatorIdle() {
+  if (!SimulatorOpen()) return;
+  PumpSimulator();
+  if (lineSwitch_.Available() > 0) return;
+  // Sleeps until the controller's next byte is due, at most kIdleWaitMs.
+  Millis wait = kIdleWaitMs;
+  if (const auto next = sim_->NextEventMs()) wait = std::clamp<Millis>(*next - clock_.NowMs(), 0, kIdleWaitMs);
+  if (wait > 0) std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+  PumpSimulator();
+}
+
+void SerialAdapter::OnReadyRead() {
+  if (lineSwitch_.Plugged() == &line_) com_.Service();
+}
 
 void SerialAdapter::OnError(QSerialPort::SerialPortError error) {
   switch (error) {
@@ -148,7 +199,7 @@ void SerialAdapter::OnError(QSerialPort::SerialPortError error) {
 }
 
 void SerialAdapter::Lose(const QString& errorText) {
-  if (losing_ || !line_.IsOpen()) return;
+  if (losing_ || !line_.IsOpen() || lineSwitch_.Plugged() != &line_) return;
   losing_ = true;
   // May run inside the idle hook, which Close() removes; nothing touches the
   // hook's closure after this returns.

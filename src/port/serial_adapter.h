@@ -9,6 +9,10 @@
 // WaitForText: while no byte is waiting the wait blocks in the kernel for at
 // most 20 ms at a time until input arrives; it never spins.
 //
+// The adapter can also open the simulated controller in place of a system
+// port: a version 15 controller on an in-memory line, paced as at 9600 bit/s,
+// that keeps what is written to it for as long as the adapter lives.
+//
 // A port that vanishes (USB adapter pulled, pseudo-terminal closed) is closed,
 // the matchers are told, a pending WaitForText ends with false and portLost is
 // emitted with the system's error text.
@@ -21,12 +25,14 @@
 #include <QTimer>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "link/com_port.h"
 #include "link/serial_line.h"
 #include "link/ticks.h"
+#include "sim/linked_controller.h"
 
 namespace vemtaro::port {
 
@@ -48,6 +54,8 @@ OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error);
 inline constexpr qint32 kBaudRate = 9600;
 // Matcher time-outs are noticed at least this often.
 inline constexpr int kServiceIntervalMs = 50;
+// Service period of the simulated controller's line.
+inline constexpr int kSimulatorServiceMs = 5;
 // Longest single block of a waiting WaitForText.
 inline constexpr int kIdleWaitMs = 20;
 
@@ -99,10 +107,15 @@ class SerialAdapter : public QObject {
   // Opens the port and starts reception; the matchers begin again. On failure
   // the port stays closed.
   OpenResult Open(const QString& name);
+  // Opens the simulated controller in place of a port.
+  OpenResult OpenSimulator();
+  bool SimulatorOpen() const { return sim_ != nullptr && lineSwitch_.Plugged() == &sim_->host(); }
+  // The simulated controller (created by the first OpenSimulator()).
+  sim::LinkedController* simulator() { return sim_.get(); }
   // Stops reception, discards what is buffered and closes the port. Closing a
   // closed port does nothing.
   void Close();
-  bool IsOpen() const { return line_.IsOpen(); }
+  bool IsOpen() const { return lineSwitch_.IsOpen(); }
   QString PortName() const { return line_.port().portName(); }
 
   ComPort& comPort() { return com_; }
@@ -119,10 +132,15 @@ class SerialAdapter : public QObject {
   // WaitHooks::idle: blocks until input arrives or kIdleWaitMs have passed.
   void Idle();
   void Lose(const QString& errorText);
+  // Moves bytes between the line and the simulated controller.
+  void PumpSimulator();
+  void SimulatorIdle();
 
   QtSerialLine line_;
+  LineSwitch lineSwitch_;
   ElapsedClock clock_;
   ComPort com_;
+  std::unique_ptr<sim::LinkedController> sim_;
   QTimer service_;
   bool losing_ = false;
 };

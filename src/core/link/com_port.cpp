@@ -36,7 +36,7 @@ bool ComPort::WaitForText(std::string_view text, int ticks, bool processEvents, 
 }
 
 void ComPort::Service() {
-  if (waiting_) return;
+  if (waiting_ || held_ > 0) return;
   const Millis now = clock_.NowMs();
   const std::size_t count = line_.Available();
   if (count > 0) {
@@ -45,6 +45,7 @@ void ComPort::Service() {
     matchers_.Feed(bytes, now);
   }
   matchers_.Poll(now);
+  if (OnServiced) OnServiced(now);
 }
 
 }  // namespace vemtaro

@@ -37,6 +37,7 @@ class ComPort {
   ComPort& operator=(const ComPort&) = delete;
 
   SerialLine& line() { return line_; }
+  Millis NowMs() const { return clock_.NowMs(); }
   PacketDispatcher& matchers() { return matchers_; }
 
   // Tells the matchers that the line has been opened or closed.
@@ -52,12 +53,19 @@ class ComPort {
   bool WaitForText(std::string_view text, int ticks, bool processEvents, bool ignoreCase);
   bool Waiting() const { return waiting_; }
 
+  // While held (a pause of the program), Service() does nothing: port events
+  // wait until the pause is over, as they do during WaitForText.
+  void Hold(bool on) { held_ += on ? 1 : -1; }
+  bool Held() const { return held_ > 0; }
+
   // Delivers what has arrived: the data-available event with the count, then
   // the bytes to the matchers, then expired time-outs. Held back during a wait.
   void Service();
 
   // OnTriggerAvail: called with the number of bytes that arrived.
   std::function<void(std::size_t count)> OnTriggerAvail;
+  // Called at the end of every Service() that ran, with the time it used.
+  std::function<void(Millis nowMs)> OnServiced;
   WaitHooks hooks;
 
  private:
@@ -65,6 +73,7 @@ class ComPort {
   const Clock& clock_;
   PacketDispatcher matchers_;
   bool waiting_ = false;
+  int held_ = 0;
 };
 
 }  // namespace vemtaro

@@ -42,4 +42,9 @@ bool PortAvailable(PortProbe& probe, int number) {
   return false;
 }
 
+void LineSwitch::Send(std::string_view bytes) {
+  if (line_ == nullptr) throw LinkError("The port is not open");
+  line_->Send(bytes);
+}
+
 }  // namespace vemtaro

@@ -79,6 +79,28 @@ class MemoryLine {
   End device_;
 };
 
+// A line that forwards to whichever line is plugged in (a system port or the
+// simulated controller), so that one port object and its matchers serve both.
+// With nothing plugged in it is a closed line.
+class LineSwitch : public SerialLine {
+ public:
+  void Plug(SerialLine* line) { line_ = line; }
+  SerialLine* Plugged() const { return line_; }
+  bool IsOpen() const override { return line_ != nullptr && line_->IsOpen(); }
+  void Send(std::string_view bytes) override;
+  std::size_t Available() const override { return line_ != nullptr ? line_->Available() : 0; }
+  std::string Read(std::size_t max) override { return line_ != nullptr ? line_->Read(max) : std::string(); }
+  void FlushInput() override {
+    if (line_ != nullptr) line_->FlushInput();
+  }
+  void FlushOutput() override {
+    if (line_ != nullptr) line_->FlushOutput();
+  }
+
+ private:
+  SerialLine* line_ = nullptr;
+};
+
 // How opening a system port number ended.
 enum class PortOpenResult { Opened, AccessDenied, Failed };
 

@@ -24,6 +24,11 @@ class UserDialogs {
   // File dialogs: the chosen path, or nothing when cancelled.
   virtual std::optional<std::string> AskSaveFileName() = 0;
   virtual std::optional<std::string> AskOpenFileName() = 0;
+  // An information box with an OK button.
+  virtual void ShowInformation(const std::string& text) { ShowMessage(text); }
+  // The connection-type dialog "Тип соединения": 0 "Прямое", 1 "Через модем",
+  // nothing when cancelled.
+  virtual std::optional<int> ChooseConnectionType() { return std::nullopt; }
 };
 
 // Dialogs for work without a user (benchmarks, fuzzing, generators): every

@@ -1,0 +1,589 @@
+#include "main/controller_link.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "link/replies.h"
+#include "model/cp1251.h"
+#include "model/layout.h"
+#include "model/profiles.h"
+
+namespace vemtaro {
+
+namespace T = link_texts;
+namespace P = link_timing;
+
+namespace {
+
+std::string TwoDigits(int a, char sep1, int b, char sep2, int c) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%02d%c%02d%c%02d", ((a % 100) + 100) % 100, sep1, ((b % 100) + 100) % 100, sep2,
+                ((c % 100) + 100) % 100);
+  return text;
+}
+
+}  // namespace
+
+std::string TimeText(const LocalDateTime& t) { return TwoDigits(t.hour, ':', t.minute, ':', t.second); }
+std::string DateText(const LocalDateTime& t) { return TwoDigits(t.day, '-', t.month, '-', t.year % 100); }
+
+LocalDateTime SystemLocalTime() {
+  const std::time_t now = std::time(nullptr);
+  const std::tm* tm = std::localtime(&now);
+  if (tm == nullptr) return {};
+  return LocalDateTime{tm->tm_year + 1900, tm->tm_mon + 1, tm->tm_mday, tm->tm_hour, tm->tm_min, tm->tm_sec};
+}
+
+ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
+    : model_(model), port_(port), host_(host), m_(AttachProgramMatchers(port.matchers())) {
+  m_.STARTPACK.OnPacket = [this](TApdDataPacket&, std::string_view) { STARTPACKPacket(); };
+  m_.ApdDataPacket3.OnPacket = [this](TApdDataPacket&, std::string_view data) { ApdDataPacket3Packet(data); };
+  m_.ApdDataPacket3.OnTimeout = [this](TApdDataPacket&) { ApdDataPacket3Timeout(); };
+  m_.Zagruzka.OnPacket = [this](TApdDataPacket&, std::string_view data) { ZagruzkaPacket(data); };
+  m_.Zagruzka.OnTimeout = [this](TApdDataPacket&) { ZagruzkaTimeout(); };
+  m_.TimeIn.OnPacket = [this](TApdDataPacket&, std::string_view data) { TimeInPacket(data); };
+  m_.IDReciev.OnPacket = [this](TApdDataPacket&, std::string_view data) { IDRecievPacket(data); };
+  m_.GetStatus.OnPacket = [this](TApdDataPacket&, std::string_view data) { GetStatusPacket(data); };
+  port_.OnTriggerAvail = [this](std::size_t count) { TransferCount += count; };
+  port_.OnServiced = [this](Millis nowMs) { OnServiced(nowMs); };
+  port_.matchers().SetErrorSink([this](const std::string& text) { Error(text); });
+}
+
+// ---------------------------------------------------------------- helpers
+
+void ControllerLink::Arm(TApdDataPacket& m, bool on) { m.SetEnabled(on, port_.NowMs()); }
+
+bool ControllerLink::Send(std::string_view bytes) {
+  try {
+    port_.SendText(bytes);
+    return true;
+  } catch (const LinkError&) {
+    return false;
+  }
+}
+
+void ControllerLink::Pause(Millis ms) {
+  port_.Hold(true);
+  struct Release {
+    ComPort& port;
+    ~Release() { port.Hold(false); }
+  } release{port_};
+  host_.Pause(ms);
+}
+
+void ControllerLink::Changed(bool pages) {
+  if (OnChanged) OnChanged(pages);
+}
+
+void ControllerLink::Error(const std::string& text) {
+  Changed();
+  model_.dialogs().ShowError(text);
+}
+
+void ControllerLink::Message(const std::string& text) {
+  Changed();
+  model_.dialogs().ShowMessage(text);
+}
+
+bool ControllerLink::Connected() const { return handshakeMade_ && port_.line().IsOpen(); }
+
+// ---------------------------------------------------------------- connection
+
+void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
+  portName_ = portName;
+  model_.N13.enabled = false;
+  Arm(m_.STARTPACK, false);
+  host_.ClosePort();
+  handshakeMade_ = false;
+  reportedVersion_.reset();
+  Changed();
+  const std::optional<int> kind = model_.dialogs().ChooseConnectionType();
+  if (!kind) return;
+  const PortOpening opening = host_.OpenPort(portName);
+  if (opening.result != PortOpenResult::Opened) {
+    host_.ClosePort();
+    if (opening.result == PortOpenResult::AccessDenied) {
+      comStatus = T::kComPort + portName_ + T::kComBusy;
+      Error(T::kPortBusy);
+    } else {
+      // A port that is not there is told apart from a busy one.
+      comStatus = T::kComPort + portName_ + T::kComMissing;
+      Error(opening.reason.empty() ? std::string(T::kPortMissing)
+                                   : std::string(T::kPortMissing) + "\r" + opening.reason);
+    }
+    return;
+  }
+  Pause(P::kAfterOpenMs);
+  if (*kind == 0) {
+    Arm(m_.STARTPACK, true);
+    Send(wire::kBye);
+    comStatus = T::kComSearching + portName_;
+  } else {
+    comStatus = T::kComModem + portName_;
+  }
+  Changed();
+}
+
+void ControllerLink::STARTPACKPacket() {
+  Pause(P::kBeforePcMs);
+  Send(wire::kPc);
+  Arm(m_.ApdDataPacket3, true);
+}
+
+void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
+  std::string error;
+  const std::optional<int> version = VersionNumberOf(data, &error);
+  if (!version) {
+    Error(Cp1251ToUtf8(error));
+    return;
+  }
+  model_.ws.KeepImage = model_.ws.FirmwareVersion == *version;
+  versionText_ = Cp1251ToUtf8(data);
+  reportedVersion_ = version;
+  bool pages = false;
+  if (FindProfile(*version) != nullptr) {
+    model_.ApplyProfile(*version);
+    model_.status = T::kFirmware + versionText_;
+    comStatus = T::kComConnected + portName_;
+    model_.N13.enabled = true;
+    handshakeMade_ = true;
+    pages = true;
+  }
+  if (*version > 5) {
+    Arm(m_.ApdDataPacket3, false);
+    m_.STARTPACK.settings.AutoEnable = false;
+    Arm(m_.STARTPACK, false);
+    Send(wire::kPcOk);
+    Changed(pages);
+    Pause(P::kAfterPcOkMs);
+  } else {
+    Changed(pages);
+    Error(T::kOldFirmware91);
+  }
+}
+
+void ControllerLink::ApdDataPacket3Timeout() {
+  Arm(m_.STARTPACK, true);
+  Arm(m_.ApdDataPacket3, false);
+  Changed();
+}
+
+void ControllerLink::EndConnection() {
+  if (!port_.line().IsOpen()) return;
+  Send(wire::kBye);
+  Pause(P::kAfterByeMs);
+  timer3Running = false;
+  Arm(m_.Zagruzka, false);
+  port_.FlushInput();
+  port_.FlushOutput();
+}
+
+void ControllerLink::PortLost(const std::string& reason) {
+  (void)reason;
+  handshakeMade_ = false;
+  comStatus = T::kComLost + portName_;
+  if (loading_) {
+    FinishLoad(T::kLoadFailed);
+    loadResult = false;
+  }
+  Arm(m_.Zagruzka, false);
+  Arm(m_.ApdDataPacket3, false);
+  model_.N13.enabled = false;
+  // A write under way fails at its next step on the closed port.
+  Changed();
+}
+
+// ---------------------------------------------------------------- reading
+
+void ControllerLink::N14Click() {
+  loadResult.reset();
+  if (NotConnected()) {
+    Error(T::kNotConnected92);
+    model_.status = T::kLoadFailedBang;
+    loadResult = false;
+    Changed();
+    return;
+  }
+  TransferCount = 0;
+  Arm(m_.Zagruzka, true);
+  Send(wire::kLoad);
+  if (!port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false)) {
+    model_.status = T::kLoadFailedBang;
+    loadResult = false;
+    Error(T::kNoAnswer93);
+    return;
+  }
+  progressVisible = true;
+  model_.gaugeMax = static_cast<int>(model_.ws.working.size());
+  gaugePosition = 0;
+  mainEnabled = false;
+  model_.status = T::kLoading;
+  pagesEnabled = false;
+  fileMenuEnabled = false;
+  model_.N13.enabled = false;
+  timer3Running = true;
+  portMenuAttached = false;
+  loading_ = true;
+  loadStartMs_ = port_.NowMs();
+  Changed();
+}
+
+void ControllerLink::ZagruzkaPacket(std::string_view data) {
+  const std::size_t length = model_.ws.working.size();
+  if (data.size() != length) {
+    errorshow(15);
+    return;
+  }
+  model_.ws.incoming = ConfigImage(Bytes(data.begin(), data.end()));
+  if (model_.ws.ChecksumEnabled && length > 0) {
+    if (ImageChecksum(model_.ws.incoming) == model_.ws.incoming.Byte(length - 1)) {
+      LoadComplete();
+    } else {
+      errorshow(13);
+    }
+  } else {
+    LoadComplete();
+  }
+}
+
+void ControllerLink::FinishLoad(const char* status) {
+  progressVisible = false;
+  pagesEnabled = true;
+  fileMenuEnabled = true;
+  model_.N13.enabled = port_.line().IsOpen();
+  model_.status = status;
+  portMenuAttached = true;
+  Arm(m_.Zagruzka, false);
+  port_.FlushInput();
+  port_.FlushOutput();
+  TransferCount = 0;
+  mainEnabled = true;
+  loading_ = false;
+}
+
+void ControllerLink::LoadComplete() {
+  // An image with a field the pages cannot read is refused whole (message 94)
+  // and ends as a failed load: nothing has changed.
+  const bool applied = model_.pages.ApplyIncomingImage(false);
+  FinishLoad(applied ? T::kLoadDone : T::kLoadFailed);
+  loadResult = applied;
+  Changed(true);
+}
+
+bool ControllerLink::errorshow(int kind) {
+  Error(kind == 13 ? T::kBadChecksum : T::kBadLength);
+  FinishLoad(T::kLoadFailed);
+  loadResult = false;
+  Changed();
+  return false;
+}
+
+void ControllerLink::ZagruzkaTimeout() {
+  progressVisible = false;
+  fileMenuEnabled = true;
+  model_.N13.enabled = port_.line().IsOpen();
+  mainEnabled = true;
+  pagesEnabled = true;
+  model_.status = T::kLoadFailed;
+  portMenuAttached = true;
+  loading_ = false;
+  loadResult = false;
+  Message(T::kTimeout);
+  model_.status = T::kTransferError;
+  Changed();
+}
+
+void ControllerLink::OnServiced(Millis nowMs) {
+  // A reply that stops after "LOAD_OK" and never sends the "\r\n" would leave
+  // the windows disabled for ever: the load's own time-out also bounds the
+  // wait for its start.
+  if (loading_ && m_.Zagruzka.Enabled() && m_.Zagruzka.state() == TApdDataPacket::State::WaitingForStart &&
+      TimeoutExpired(TickOf(loadStartMs_), P::kLoadTicks, nowMs)) {
+    Arm(m_.Zagruzka, false);
+    ZagruzkaTimeout();
+  }
+}
+
+void ControllerLink::Timer3Timer() {
+  gaugePosition = static_cast<int>(std::min<std::size_t>(TransferCount, static_cast<std::size_t>(
+                                                                            std::max(0, model_.gaugeMax))));
+}
+
+// ---------------------------------------------------------------- writing
+
+void ControllerLink::N15Click() {
+  saveResult.reset();
+  portMenuAttached = false;
+  fileMenuEnabled = false;
+  model_.N13.enabled = false;
+  auto refused = [this](const char* text) {
+    Error(text);
+    fileMenuEnabled = true;
+    model_.N13.enabled = true;
+    portMenuAttached = true;
+    model_.status = T::kSaveFailedBang;
+    pagesEnabled = true;
+    saveResult = false;
+    Changed();
+  };
+  if (NotConnected()) {
+    refused(T::kNotConnected92);
+    return;
+  }
+  model_.status = T::kSaving;
+  pagesEnabled = false;
+  TransferCount = 0;
+  gaugePosition = 0;
+  Send(wire::kSave);
+  if (!port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false)) {
+    refused(T::kNoAnswer93);
+    model_.N13.enabled = port_.line().IsOpen();
+    Changed();
+    return;
+  }
+  progressVisible = true;
+  model_.gaugeMax = static_cast<int>(model_.ws.working.size());
+  mainEnabled = false;
+  TransferCount = 0;
+  StartWorker();
+  Changed();
+}
+
+void ControllerLink::StartWorker() {
+  save_ = SaveTransfer{};
+  save_.active = true;
+  TransferCount = 0;
+  ConfigImage& image = model_.ws.working;
+  if (model_.ws.ChecksumEnabled && image.size() > 0) {
+    save_.accumulator = ImageChecksum(image);
+    image.SetByte(image.size() - 1, static_cast<std::uint8_t>(save_.accumulator));
+  }
+  host_.Post([this] { WorkerStep(); });
+}
+
+void ControllerLink::WorkerStep() {
+  const std::size_t length = model_.ws.working.size();
+  if (save_.index < length) {
+    TransferCount = save_.index;
+    SendByte();
+    Changed();
+    if (save_.cont) {
+      ++save_.index;
+      if (save_.index < length) {
+        host_.Post([this] { WorkerStep(); });
+        return;
+      }
+    }
+  } else {
+    // An empty image: nothing to send, the final wait decides.
+    save_.cont = true;
+    save_.success = true;
+  }
+  if (save_.cont) {
+    host_.Post([this] {
+      WaitSaveOk();
+      host_.Post([this] { save_.success ? SaveDone() : SaveError(); });
+    });
+  } else {
+    host_.Post([this] { SaveError(); });
+  }
+}
+
+void ControllerLink::SendByte() {
+  gaugePosition = static_cast<int>(TransferCount);
+  const std::string byte(1, static_cast<char>(model_.ws.working.Byte(save_.index).value_or(0)));
+  if (model_.ws.FirmwareVersion < 12) {
+    bool sent = Send(byte);
+    Pause(P::kOldByteGapMs);
+    sent = Send(wire::kLineEnd) && sent;
+    Pause(P::kOldByteGapMs);
+    // Nothing is awaited below version 12; only a port that is gone stops it.
+    save_.success = save_.cont = sent;
+    return;
+  }
+  for (int attempt = 1; attempt <= P::kByteAttempts; ++attempt) {
+    if (!Send(byte)) {
+      save_.success = save_.cont = false;
+      return;
+    }
+    if (port_.WaitForText(wire::kAck, P::kByteAckTicks, true, true)) {
+      save_.success = save_.cont = true;
+      return;
+    }
+    save_.success = save_.cont = false;
+  }
+}
+
+void ControllerLink::WaitSaveOk() {
+  save_.success = port_.WaitForText(wire::kSaveOk, P::kFinalSaveOkTicks, true, true);
+}
+
+void ControllerLink::SaveDone() {
+  TransferCount = 0;
+  progressVisible = false;
+  pagesEnabled = true;
+  model_.status = T::kSaveDone;
+  fileMenuEnabled = true;
+  model_.N13.enabled = port_.line().IsOpen();
+  mainEnabled = true;
+  portMenuAttached = true;
+  save_.active = false;
+  saveResult = true;
+  Changed();
+}
+
+void ControllerLink::SaveError() {
+  progressVisible = false;
+  pagesEnabled = true;
+  model_.status = T::kSaveFailed;
+  fileMenuEnabled = true;
+  model_.N13.enabled = port_.line().IsOpen();
+  mainEnabled = true;
+  portMenuAttached = true;
+  save_.active = false;
+  saveResult = false;
+  Message(T::kTransferError);
+  Changed();
+}
+
+// ---------------------------------------------------------------- clock
+
+void ControllerLink::N16Click() {
+  timeResult.reset();
+  if (NotConnected()) {
+    timeResult = false;
+    Error(T::kNotConnected92);
+    return;
+  }
+  TimeSet();
+}
+
+void ControllerLink::TimeSet() {
+  timeResult.reset();
+  Send(wire::kTime);
+  if (!port_.WaitForText(wire::kTimeOk, P::kAckWaitTicks, false, false)) {
+    timeResult = false;
+    Error(T::kTimeError98);
+    return;
+  }
+  const LocalDateTime now = host_.LocalTime();
+  const std::string date = DateText(now);
+  const std::string time = TimeText(now);
+  Send(time + std::string(wire::kLineEnd));
+  Send(date + std::string(wire::kLineEnd));
+  Arm(m_.TimeIn, true);
+}
+
+void ControllerLink::TimeInPacket(std::string_view data) {
+  const std::optional<std::string> shown = ClockDisplayText(data);
+  if (!shown) {
+    timeResult = false;
+    Error(T::kTimeError98);
+    return;
+  }
+  try {
+    model_.status = T::kTimeSetStatus + *shown;
+    clockReply_ = *shown;
+    Changed();
+    model_.dialogs().ShowInformation(T::kTimeSetBox + *shown);
+    timeResult = true;
+  } catch (...) {
+    timeResult = false;
+    Error(T::kTimeError97);
+  }
+}
+
+// ---------------------------------------------------------------- identifiers
+
+void ControllerLink::ID17Click() {
+  idsResult.reset();
+  if (NotConnected()) {
+    idsResult = false;
+    Message(T::kNotConnected);
+    return;
+  }
+  bool ok = true;
+  try {
+    Arm(m_.IDReciev, true);
+  } catch (const LinkError&) {
+    ok = false;
+  }
+  if (!ok || !Send(wire::kId)) {
+    idsResult = false;
+    Error(T::kSendError99);
+  }
+}
+
+void ControllerLink::IDRecievPacket(std::string_view data) {
+  const auto groups = IdentifierGroups(data);
+  for (std::size_t k = 0; k < groups.size(); ++k) {
+    // A group the reply does not fully hold leaves its position as it was.
+    if (!groups[k]) continue;
+    std::string text = Cp1251ToUtf8(*groups[k]);
+    if (text == "0000000000000000") text.clear();
+    if (!model_.pages.StoreIdentifier(text, layout::IdentifierField(k + 1))) text.clear();
+    model_.pages.ID[k].text = text;
+  }
+  Arm(m_.IDReciev, false);
+  idsResult = true;
+  Changed(true);
+}
+
+// ---------------------------------------------------------------- status window
+
+void ControllerLink::Button1Click() {
+  statusResult.reset();
+  if (NotConnected()) {
+    statusResult = false;
+    Message(T::kNotConnected);
+    return;
+  }
+  bool ok = true;
+  try {
+    Arm(m_.GetStatus, true);
+  } catch (const LinkError&) {
+    ok = false;
+  }
+  if (!ok || !Send(wire::kStat)) {
+    statusResult = false;
+    Error(T::kSendError99);
+  }
+}
+
+void ControllerLink::GetStatusPacket(std::string_view data) {
+  const StatusReading reading = ReadStatusBlock(data);
+  for (std::size_t k = 0; k < 8; ++k) {
+    if (reading.inputs[k]) form5.Inputs[k] = *reading.inputs[k];
+    if (reading.analog[k]) form5.ACP[k] = Cp1251ToUtf8(*reading.analog[k]);
+    if (reading.sensors[k]) form5.Dat[k] = Cp1251ToUtf8(*reading.sensors[k]);
+  }
+  if (reading.key) form5.TM = Cp1251ToUtf8(*reading.key);
+  Arm(m_.GetStatus, false);
+  statusResult = true;
+  Changed();
+}
+
+void ControllerLink::ReleysChange(int index, bool newState) {
+  if (index >= 0 && index < 8) form5.Releys[static_cast<std::size_t>(index)] = newState;
+  if (NotConnected()) {
+    Message(T::kNotConnected);
+    return;
+  }
+  std::string pattern;
+  for (bool on : form5.Releys) pattern += on ? '1' : '0';
+  if (!Send(wire::kReleSet)) {
+    Error(T::kSendError99);
+    return;
+  }
+  Pause(P::kRelayPauseMs);
+  if (!Send(pattern + std::string(wire::kLineEnd))) Error(T::kSendError99);
+}
+
+void ControllerLink::N1Click() {
+  model_.pages.MasterKey.text = form5.TM;
+  model_.pages.MasterKeyExit();
+  Changed(true);
+}
+
+}  // namespace vemtaro

@@ -1,0 +1,265 @@
+// The main window's side of the controller link: choosing a port and the
+// handshake, reading and writing the configuration, setting the controller's
+// clock, the sensor identifiers, and the status window TForm5 with its relays.
+//
+// Everything runs on the thread that drives the port. The shell provides a
+// LinkHost (opening the port, the program's pauses, handing over the steps of
+// a write, the PC's local time) and the UserDialogs; the core keeps the state
+// of every window element the exchanges touch and calls OnChanged when a port
+// event or a handed-over step has changed it, so that the shell can show it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "link/com_port.h"
+#include "link/matchers.h"
+#include "main/main_model.h"
+
+namespace vemtaro {
+
+namespace link_texts {
+inline constexpr const char* kNotConnected = "Устройство не подключено !";
+inline constexpr const char* kNotConnected92 = "Устройство не подключено !\rКод ошибки: 92";
+inline constexpr const char* kNoAnswer93 = "Ошибка соединения с устройством !\rКод ошибки: 93";
+inline constexpr const char* kOldFirmware91 = "Устаревшая версия прошивки контроллера\rКод ошибки: 91";
+inline constexpr const char* kPortBusy = "Порт занят";
+inline constexpr const char* kSimulatorPort = "Симулятор контроллера";
+inline constexpr const char* kPortMissing = "Порт не найден";
+inline constexpr const char* kSendError99 = "Ошибка данных - 99\rЗагрузка не удачна!";
+
+inline constexpr const char* kComPort = "Порт ";
+inline constexpr const char* kComBusy = " занят";
+inline constexpr const char* kComMissing = " не найден";
+inline constexpr const char* kComSearching = "Поиск устройства: порт ";
+inline constexpr const char* kComModem = "Поиск модема: порт ";
+inline constexpr const char* kComConnected = "Устройство подключено к: ";
+inline constexpr const char* kComLost = "Нет связи с портом ";
+inline constexpr const char* kFirmware = "Версия прошивки: ";
+
+inline constexpr const char* kLoading = "Загрузка из контроллера ...";
+inline constexpr const char* kLoadFailedBang = "Загрузка неудачна !!!";
+inline constexpr const char* kLoadFailed = "Загрузка неудачна";
+inline constexpr const char* kLoadDone = "Загрузка завершена";
+inline constexpr const char* kBadChecksum = "Значения не установлены!\rНеверная контольная сумма";
+inline constexpr const char* kBadLength = "Значения не установлены!\rНесоответствие длинн массивов";
+inline constexpr const char* kTimeout = "Превышен таймаут ожидания!";
+inline constexpr const char* kTransferError = "Ошибка передачи данных!";
+
+inline constexpr const char* kSaving = "Сохранение в контроллер ...";
+inline constexpr const char* kSaveFailedBang = "Сохранение неудачно!!!";
+inline constexpr const char* kSaveFailed = "Сохранение неудачно";
+inline constexpr const char* kSaveDone = "Сохранение завершено";
+
+inline constexpr const char* kTimeError98 = "Ошибка установки времени\rКод ошибки: 98";
+inline constexpr const char* kTimeError97 = "Ошибка установки времени\rКод ошибки: 97";
+inline constexpr const char* kTimeSetStatus = "Время установлено. Текущее время: ";
+inline constexpr const char* kTimeSetBox = "Время установлено.\rТекущее время: ";
+}  // namespace link_texts
+
+// Wire texts of the exchanges.
+namespace wire {
+inline constexpr std::string_view kBye = "BYE";
+inline constexpr std::string_view kPc = "PC\r\n";
+inline constexpr std::string_view kPcOk = "PC_OK";
+inline constexpr std::string_view kLoad = "LOAD\n";
+inline constexpr std::string_view kLoadOk = "LOAD_OK";
+inline constexpr std::string_view kSave = "SAVE\n";
+inline constexpr std::string_view kSaveOk = "SAVE_OK\r\n";
+inline constexpr std::string_view kAck = "o";
+inline constexpr std::string_view kTime = "TIME\n";
+inline constexpr std::string_view kTimeOk = "TIME_OK\r\n";
+inline constexpr std::string_view kId = "ID\n";
+inline constexpr std::string_view kStat = "STAT\n";
+inline constexpr std::string_view kReleSet = "RELESET\n";
+inline constexpr std::string_view kLineEnd = "\n";
+}  // namespace wire
+
+// The program's timing on the line.
+namespace link_timing {
+inline constexpr Millis kAfterOpenMs = 100;
+inline constexpr Millis kBeforePcMs = 100;
+inline constexpr Millis kAfterPcOkMs = 1000;
+inline constexpr Millis kAfterByeMs = 300;
+inline constexpr Millis kRelayPauseMs = 60;
+inline constexpr Millis kOldByteGapMs = 5;  // below version 12: byte, 5 ms, "\n", 5 ms
+inline constexpr int kAckWaitTicks = 100;   // "LOAD_OK", "SAVE_OK\r\n", "TIME_OK\r\n"
+inline constexpr int kByteAckTicks = 5;
+inline constexpr int kByteAttempts = 3;
+inline constexpr int kFinalSaveOkTicks = 40;
+inline constexpr int kLoadTicks = 1000;  // Zagruzka's time-out
+inline constexpr Millis kTimer3Ms = 60;
+}  // namespace link_timing
+
+// How opening a port ended.
+struct PortOpening {
+  PortOpenResult result = PortOpenResult::Failed;
+  std::string reason;  // the system's text when it failed
+};
+
+// The PC's local date and time.
+struct LocalDateTime {
+  int year = 2000;
+  int month = 1;
+  int day = 1;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+// "HH:MM:SS" and "DD-MM-YY".
+std::string TimeText(const LocalDateTime& t);
+std::string DateText(const LocalDateTime& t);
+// The PC's local date and time from the standard library.
+LocalDateTime SystemLocalTime();
+
+// What the shell provides to the link.
+class LinkHost {
+ public:
+  virtual ~LinkHost() = default;
+  // Opens the named port for the port object (and tells its matchers).
+  virtual PortOpening OpenPort(const std::string& name) = 0;
+  // Closes the port; closing a closed port does nothing.
+  virtual void ClosePort() = 0;
+  // Blocks for ms milliseconds. Port events are held back meanwhile.
+  virtual void Pause(Millis ms) = 0;
+  // Runs the step later on the same thread, after the windows have been
+  // serviced (the hand-overs of the write's worker).
+  virtual void Post(std::function<void()> step) = 0;
+  virtual LocalDateTime LocalTime() { return SystemLocalTime(); }
+};
+
+// The status window TForm5 "Управление".
+struct StatusWindowModel {
+  std::array<bool, 8> Inputs{};  // contact inputs 1..8
+  std::array<std::string, 8> ACP;  // ACP1..ACP8
+  std::array<std::string, 8> Dat;  // Dat1..Dat8
+  std::string TM;                  // Touch Memory key code
+  std::array<bool, 8> Releys{};    // wanted relay states 1..8
+};
+
+class ControllerLink {
+ public:
+  ControllerLink(MainModel& model, ComPort& port, LinkHost& host);
+  ControllerLink(const ControllerLink&) = delete;
+  ControllerLink& operator=(const ControllerLink&) = delete;
+
+  // --- Window elements the exchanges set (shown by the shell). ---
+  std::string comStatus;          // ComStatus
+  bool portMenuAttached = true;   // PopupMenu1 attached to ComStatus
+  bool progressVisible = false;   // TForm2
+  int gaugePosition = 0;          // Gauge1
+  bool mainEnabled = true;        // TForm1 as a whole
+  bool pagesEnabled = true;       // RzPageControl1
+  bool fileMenuEnabled = true;    // N5 "Файл"
+  bool timer3Running = false;     // Timer3
+  std::size_t TransferCount = 0;
+  StatusWindowModel form5;        // TForm5
+
+  // Called after a port event or a handed-over step has changed what the
+  // windows show; `pages` when the pages, trees or version menu changed too.
+  std::function<void(bool pages)> OnChanged;
+
+  // --- Connection (port menu, handshake, end). ---
+  // PopupMenuItemsClick: the port menu item of the named port.
+  void PopupMenuItemsClick(const std::string& portName);
+  const std::string& ComNumber() const { return portName_; }
+  // True while the handshake has not been made: STARTPACK is armed.
+  bool NotConnected() const { return m_.STARTPACK.Enabled(); }
+  // The Connected state: a version 10..15 was reported on the open port.
+  bool Connected() const;
+  // The version text of the last version reply, and its number.
+  const std::string& VersionText() const { return versionText_; }
+  std::optional<int> ReportedVersion() const { return reportedVersion_; }
+  // Ending the connection: "BYE", 300 ms, Timer3 off, Zagruzka off, flushes.
+  void EndConnection();
+  // The port went away (closed by the adapter): the exchange under way ends
+  // with its failure outcome, the windows are enabled, ComStatus says so.
+  void PortLost(const std::string& reason);
+
+  // --- Exchange menu. ---
+  void N14Click();  // read the configuration
+  void N15Click();  // write the configuration
+  void N16Click();  // set the controller's clock
+  void ID17Click(); // ask for the sensor identifiers
+  // Timer3: copies TransferCount into Gauge1.
+  void Timer3Timer();
+
+  // --- Status window TForm5. ---
+  void Button1Click();
+  // Item index (0-based) of Releys has taken newState.
+  void ReleysChange(int index, bool newState);
+  void N1Click();  // "Сохранить как мастер ключ"
+
+  // Outcomes of the last run of each exchange, for callers without windows:
+  // nothing while it runs (or before it first ran), then whether it succeeded.
+  std::optional<bool> loadResult;
+  std::optional<bool> saveResult;
+  std::optional<bool> timeResult;
+  std::optional<bool> idsResult;
+  std::optional<bool> statusResult;
+  // Whether a transfer (read or write) holds the windows.
+  bool Transferring() const { return loading_ || save_.active; }
+  // The clock reply text as shown, after a successful clock setting.
+  const std::string& ClockReply() const { return clockReply_; }
+
+  ProgramMatchers& matchers() { return m_; }
+  ComPort& port() { return port_; }
+
+  // Handlers (public for the tests that drive them directly).
+  void STARTPACKPacket();
+  void ApdDataPacket3Packet(std::string_view data);
+  void ApdDataPacket3Timeout();
+  void ZagruzkaPacket(std::string_view data);
+  void ZagruzkaTimeout();
+  void TimeSet();
+  void TimeInPacket(std::string_view data);
+  void IDRecievPacket(std::string_view data);
+  void GetStatusPacket(std::string_view data);
+
+ private:
+  struct SaveTransfer {
+    bool active = false;
+    std::size_t index = 0;
+    int accumulator = 0;
+    bool cont = false;
+    bool success = false;
+  };
+
+  void Arm(TApdDataPacket& m, bool on);
+  bool Send(std::string_view bytes);
+  void Pause(Millis ms);
+  void Changed(bool pages = false);
+  void Error(const std::string& text);
+  void Message(const std::string& text);
+  void OnServiced(Millis nowMs);
+
+  void LoadComplete();
+  bool errorshow(int kind);
+  void FinishLoad(const char* status);
+
+  void StartWorker();
+  void WorkerStep();
+  void SendByte();
+  void WaitSaveOk();
+  void SaveDone();
+  void SaveError();
+
+  MainModel& model_;
+  ComPort& port_;
+  LinkHost& host_;
+  ProgramMatchers m_;
+  std::string portName_;
+  std::string versionText_;
+  std::optional<int> reportedVersion_;
+  bool handshakeMade_ = false;
+  bool loading_ = false;
+  Millis loadStartMs_ = 0;
+  SaveTransfer save_;
+  std::string clockReply_;
+};
+
+}  // namespace vemtaro

@@ -1,0 +1,56 @@
+#include "port/link_host.h"
+
+#include <QDateTime>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
+
+namespace vemtaro::port {
+
+QString SimulatorPortName() { return QString::fromUtf8(link_texts::kSimulatorPort); }
+
+AdapterLinkHost::AdapterLinkHost(SerialAdapter& adapter, QObject* parent) : QObject(parent), adapter_(adapter) {}
+
+PortOpening AdapterLinkHost::OpenPort(const std::string& name) {
+  const QString port = QString::fromStdString(name);
+  lastOpen_ = port == SimulatorPortName() ? adapter_.OpenSimulator() : adapter_.Open(port);
+  switch (lastOpen_.status) {
+    case OpenStatus::Opened:
+      return {PortOpenResult::Opened, {}};
+    case OpenStatus::Busy:
+      return {PortOpenResult::AccessDenied, lastOpen_.errorText.toStdString()};
+    case OpenStatus::Missing:
+    case OpenStatus::Refused:
+      break;
+  }
+  return {PortOpenResult::Failed, lastOpen_.errorText.toStdString()};
+}
+
+void AdapterLinkHost::ClosePort() { adapter_.Close(); }
+
+void AdapterLinkHost::Pause(Millis ms) {
+  if (ms <= 0) return;
+  if (ms <= kPreciseSleepMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return;
+  }
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+  loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void AdapterLinkHost::Post(std::function<void()> step) {
+  QMetaObject::invokeMethod(this, std::move(step), Qt::QueuedConnection);
+}
+
+LocalDateTime AdapterLinkHost::LocalTime() {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime t = now.time();
+  return LocalDateTime{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+}
+
+}  // namespace vemtaro::port

@@ -1,0 +1,46 @@
+// The controller link's host on the Qt event loop, shared by the desktop program
+// and vemtaro-cli: it opens system ports and the simulated controller through
+// the serial adapter, makes the program's pauses and hands the write's steps to
+// the event loop.
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <string>
+
+#include "main/controller_link.h"
+#include "port/serial_adapter.h"
+
+namespace vemtaro::port {
+
+// Pauses up to this long are slept precisely (the 5 ms gaps of a write below
+// version 12); longer ones run the event loop without user input, so that the
+// windows stay painted while port events wait.
+inline constexpr Millis kPreciseSleepMs = 20;
+
+// The port name that stands for the simulated controller.
+QString SimulatorPortName();
+
+class AdapterLinkHost : public QObject, public LinkHost {
+  Q_OBJECT
+
+ public:
+  explicit AdapterLinkHost(SerialAdapter& adapter, QObject* parent = nullptr);
+
+  PortOpening OpenPort(const std::string& name) override;
+  void ClosePort() override;
+  void Pause(Millis ms) override;
+  void Post(std::function<void()> step) override;
+  LocalDateTime LocalTime() override;
+
+  // Open results are kept for the caller that wants the system's text.
+  const OpenResult& LastOpen() const { return lastOpen_; }
+
+ private:
+  SerialAdapter& adapter_;
+  OpenResult lastOpen_;
+};
+
+}  // namespace vemtaro::port
