@@ -8,6 +8,7 @@
 #include "files/tree_text.h"
 #include "main/main_model.h"
 #include "model/layout.h"
+#include "model/image.h"
 #include "pages/pages.h"
 
 namespace {
@@ -75,5 +76,59 @@ int main(int argc, char** argv) {
               std::string("\xC2\xF5\xEE\xE4 1\r\n\t\xD0\xE5\xEB\xE5\r\t\t1 - N\n \t2\r\n  3\n\r\tX\r\nK\xE0\xF1\r\n"));
   static const char kDeeper[] = "A\r\n\tB\r\n\t\t\tC\r\nD\0E\r\n";
   ok &= Write(dir + "/tree_text/deeper_fails.txt", std::string(kDeeper, sizeof kDeeper - 1));
+
+  // Controller replies as they come, for the readers.
+  const std::string ids = std::string(48, '0') + "28FF4C1A03000016" + std::string(16, '0') +
+                          std::string(176, 'A');
+  const std::string status =
+      "10000001\r\n12\r\n0\r\n1023\r\n5\r\n6\r\n7\r\n8\r\n9\r\n"
+      "+21.5\r\n-3.0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0100000A2B3C4D01\r\n";
+  ok &= Write(dir + "/reply_readers/version.txt", "GSM-ALARM 15");
+  ok &= Write(dir + "/reply_readers/clock.txt", "09:05:07*08-12-26*");
+  ok &= Write(dir + "/reply_readers/ids.txt", ids);
+  ok &= Write(dir + "/reply_readers/status.txt", status);
+
+  // A controller script for the link: records of an operation byte and a
+  // length byte (operation 0 sends that many bytes, 1 lets that many ticks
+  // pass, 2 reads, 3 writes, 4 sets the clock, 5 asks for identifiers, 6 for
+  // the status, 7 switches a relay).
+  {
+    std::string script;
+    auto send = [&](const std::string& bytes) {
+      for (std::size_t i = 0; i < bytes.size(); i += 255) {
+        const std::string part = bytes.substr(i, 255);
+        script += '\0';
+        script += static_cast<char>(part.size());
+        script += part;
+      }
+    };
+    auto op = [&](int code, int arg) {
+      script += static_cast<char>(code);
+      script += static_cast<char>(arg);
+    };
+    send("ATI\r");
+    op(1, 3);
+    send("Ver.GSM-ALARM 15\r\n");
+    op(1, 20);
+    ok &= Write(dir + "/controller_replies/connect.bin", script);
+    const std::string connected = script;
+    op(5, 0);
+    send(ids + "\r\n");
+    op(6, 0);
+    send("STATUS\r\n" + status + "ENDSTATUS\r\n");
+    op(4, 0);
+    send("TIME_OK\r\n");
+    send("09:05:07*08-12-26*\r\n");
+    op(7, 9);
+    ok &= Write(dir + "/controller_replies/services.bin", script);
+    script = connected;
+    vemtaro::MainModel m(dialogs);
+    m.Startup();
+    std::string image = m.ws.working.Raw(0, m.ws.working.size());
+    image.back() = static_cast<char>(vemtaro::ImageChecksum(m.ws.working));
+    op(2, 0);
+    send("LOAD_OK\r\n" + image + "LOAD_OK\r\n");
+    ok &= Write(dir + "/controller_replies/load.bin", script);
+  }
   return ok ? 0 : 1;
 }

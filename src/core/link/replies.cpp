@@ -1,5 +1,7 @@
 #include "link/replies.h"
 
+#include <algorithm>
+
 namespace vemtaro {
 
 std::optional<int> VersionNumberOf(std::string_view versionText, std::string* error) {

@@ -353,6 +353,11 @@ void ControllerLink::N15Click() {
 void ControllerLink::StartWorker() {
   save_ = SaveTransfer{};
   save_.active = true;
+  // Port events stay held until the transfer ends: between two steps the
+  // windows are serviced, and servicing the port then would hand the bytes
+  // that the next step waits for (the final "SAVE_OK\r\n", which follows the
+  // last "o" at once) to the matchers, which drop them.
+  port_.Hold(true);
   TransferCount = 0;
   ConfigImage& image = model_.ws.working;
   if (model_.ws.ChecksumEnabled && image.size() > 0) {
@@ -428,6 +433,7 @@ void ControllerLink::SaveDone() {
   model_.N13.enabled = port_.line().IsOpen();
   mainEnabled = true;
   portMenuAttached = true;
+  if (save_.active) port_.Hold(false);  // the hold taken when the transfer started
   save_.active = false;
   saveResult = true;
   Changed();
@@ -441,6 +447,7 @@ void ControllerLink::SaveError() {
   model_.N13.enabled = port_.line().IsOpen();
   mainEnabled = true;
   portMenuAttached = true;
+  if (save_.active) port_.Hold(false);  // the hold taken when the transfer started
   save_.active = false;
   saveResult = false;
   Message(T::kTransferError);

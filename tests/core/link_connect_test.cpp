@@ -1,0 +1,366 @@
+// Choosing a port and the handshake with the controller: the port menu click,
+// the connection-type dialog, the probe, the version reply, its failures, and
+// ending or losing the connection.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link_fixture.h"
+
+namespace vemtaro::testing {
+namespace {
+
+namespace T = link_texts;
+
+TEST(LinkConnect, DirectConnectionMakesTheHandshake) {
+  LinkBench b(15);
+  b.ClickPort(0);
+  EXPECT_EQ(b.dialogs.connectionDialogs, 1);
+  EXPECT_EQ(b.host.opened, std::vector<std::string>{"COM1"});
+  EXPECT_EQ(b.host.pauses, std::vector<Millis>{100}) << "100 ms after opening";
+  EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");
+  EXPECT_TRUE(b.link.NotConnected());
+  EXPECT_FALSE(b.model.N13.enabled);
+
+  ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 10000));
+  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+  EXPECT_EQ(b.host.pauses, (std::vector<Millis>{100, 100, 1000})) << "after opening, before PC, after PC_OK";
+  EXPECT_EQ(b.link.comStatus, "Устройство подключено к: COM1");
+  EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15");
+  EXPECT_EQ(b.link.VersionText(), "GSM-ALARM 15");
+  EXPECT_EQ(b.link.ReportedVersion(), 15);
+  EXPECT_FALSE(b.link.NotConnected());
+  EXPECT_TRUE(b.link.Connected());
+  EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
+  EXPECT_FALSE(b.matchers().STARTPACK.settings.AutoEnable) << "the first handshake ends re-arming";
+  EXPECT_EQ(b.sim().state(), sim::ControllerSim::State::Connected);
+  EXPECT_TRUE(b.dialogs.shown.empty());
+  EXPECT_TRUE(b.ShellUpToDate());
+}
+
+TEST(LinkConnect, ProbeIsAnswered100msLaterAndTheVersionMatcherArmed) {
+  LinkBench b(15);
+  b.faults().silent = true;
+  b.ClickPort(0);
+  b.Run(50);
+  const std::size_t mark = b.Mark();
+  const Millis probeAt = b.Now() + 10;
+  b.InjectAt(probeAt, "ATI");
+  b.Run(200);
+  EXPECT_EQ(b.Sent(mark), "") << "\"ATI\" alone does not fire the probe matcher";
+  b.InjectAt(b.Now() + 1, "\r");
+  const Millis fired = b.Now() + 1;
+  b.Run(200);
+  ASSERT_EQ(b.Sent(mark), "PC\r\n");
+  const Millis at = b.SentAt(0, mark);
+  EXPECT_GE(at - fired, 100);
+  EXPECT_LE(at - fired, 102);
+  EXPECT_TRUE(b.matchers().ApdDataPacket3.Enabled());
+  EXPECT_TRUE(b.link.NotConnected()) << "the first search re-arms the probe matcher";
+}
+
+// The version reported by the controller selects its profile; KeepImage says
+// whether the pages and trees stay as they are.
+TEST(LinkConnect, ReportedVersionSelectsItsProfile) {
+  struct Case {
+    int version;
+    bool keepImage;
+    std::size_t length;
+    bool checksum;
+  };
+  for (const Case& c : std::vector<Case>{{15, true, 5484, true},
+                                          {14, false, 5484, true},
+                                          {12, false, 5121, true},
+                                          {10, false, 5121, false}}) {
+    SCOPED_TRACE(c.version);
+    LinkBench b(c.version);
+    b.model.pages.PasswordEdit.text = "1234";
+    b.model.pages.PasswordEditExit();
+    ASSERT_EQ(b.model.ws.working.Raw(layout::kPassword, 8), "1234****");
+    ASSERT_TRUE(b.Connect());
+    EXPECT_EQ(b.model.ws.KeepImage, c.keepImage);
+    EXPECT_EQ(b.model.ws.FirmwareVersion, c.version);
+    EXPECT_EQ(b.model.ws.working.size(), c.length);
+    EXPECT_EQ(b.model.ws.ChecksumEnabled, c.checksum);
+    const bool kept = b.model.ws.working.Raw(layout::kPassword, 8) == "1234****";
+    EXPECT_EQ(kept, c.keepImage) << "a new version resets the image";
+    EXPECT_EQ(b.model.pages.PasswordEdit.text == "1234", c.keepImage);
+    EXPECT_GT(b.pageChanges, 0);
+  }
+}
+
+TEST(LinkConnect, VersionCharactersTenToTwelveAreRead) {
+  struct Case {
+    int firmware;
+    std::string text;
+  };
+  for (const Case& c : std::vector<Case>{{15, "GSM-ALARM 15"},
+                                          {15, "GSM-ALARM015"},
+                                          {13, "ABCDEFGHI 13 build 7"},
+                                          {11, "         011"}}) {
+    SCOPED_TRACE(c.text);
+    sim::ControllerOptions options = VersionOptions(c.firmware);
+    options.versionText = c.text;
+    LinkBench b(options);
+    ASSERT_TRUE(b.Connect());
+    EXPECT_EQ(b.model.ws.FirmwareVersion, c.firmware);
+    EXPECT_EQ(b.model.status, "Версия прошивки: " + c.text) << "the whole version text";
+    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+  }
+}
+
+// An unreadable version and a version of 5 or less keep searching: no "PC_OK",
+// the probe matcher stays armed, the next probe starts the exchange again and
+// the box is shown again.
+TEST(LinkConnect, UnreadableOrTooOldVersionKeepsSearching) {
+  struct Case {
+    int firmware;
+    std::string text;
+    std::string box;
+  };
+  const std::string old = "Устаревшая версия прошивки контроллера\rКод ошибки: 91";
+  for (const Case& c : std::vector<Case>{
+           {15, "GSM-ALARM15x", "'15x' is not a valid integer value"},
+           {15, "GSM-ALARM1x5", "'1x5' is not a valid integer value"},
+           {15, "GSM-ALARM 1 5", "' 1 ' is not a valid integer value"},
+           {15, "GSM-ALARM1", "'1' is not a valid integer value"},
+           {15, "GSM", "'' is not a valid integer value"},
+           {15, "GSM-ALARM  5", old},
+           {15, "GSM-ALARM  0", old},
+           {15, "GSM-ALARM -3", old},
+       }) {
+    SCOPED_TRACE(c.text);
+    sim::ControllerOptions options = VersionOptions(c.firmware);
+    options.versionText = c.text;
+    LinkBench b(options);
+    b.ClickPort(0);
+    ASSERT_TRUE(b.RunUntil([&] { return b.dialogs.shown.size() >= 2; }, 20000));
+    for (const auto& shown : b.dialogs.shown) {
+      EXPECT_TRUE(shown.error);
+      EXPECT_EQ(shown.text, c.box);
+    }
+    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC\r\n") << "each probe answered, no PC_OK";
+    EXPECT_TRUE(b.link.NotConnected());
+    EXPECT_FALSE(b.model.N13.enabled);
+    EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
+    EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");
+    EXPECT_EQ(b.model.ws.FirmwareVersion, 15);
+    EXPECT_EQ(b.model.status, "");
+  }
+}
+
+// A version of 6 to 9 or above 15 ends the search with "PC_OK" but selects no
+// profile: the exchange menu stays disabled.
+TEST(LinkConnect, VersionWithoutProfileEndsTheSearch) {
+  for (int version : {6, 9, 16, 99}) {
+    SCOPED_TRACE(version);
+    LinkBench b(version);
+    b.ClickPort(0);
+    ASSERT_TRUE(b.RunUntil([&] { return b.link.ReportedVersion().has_value(); }, 10000));
+    b.Run(2000);
+    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+    EXPECT_EQ(b.host.pauses.back(), 1000);
+    EXPECT_EQ(b.link.ReportedVersion(), version);
+    EXPECT_FALSE(b.model.N13.enabled);
+    EXPECT_FALSE(b.link.NotConnected()) << "the probe matcher is disarmed";
+    EXPECT_FALSE(b.link.Connected());
+    EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");
+    EXPECT_EQ(b.model.ws.FirmwareVersion, 15);
+    EXPECT_FALSE(b.model.ws.KeepImage);
+    EXPECT_EQ(b.model.status, "");
+    EXPECT_TRUE(b.dialogs.shown.empty());
+    EXPECT_EQ(b.sim().state(), sim::ControllerSim::State::Connected);
+  }
+}
+
+TEST(LinkConnect, LowerCaseVersionAndProbeAreAccepted) {
+  LinkBench b(15);
+  b.faults().silent = true;
+  b.ClickPort(0);
+  b.InjectAt(b.Now() + 5, "ati\r");
+  ASSERT_TRUE(b.RunUntil([&] { return b.Sent().find("PC\r\n") != std::string::npos; }, 1000));
+  b.Inject("ver.GSM-ALARM 15\r\n");
+  ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 1000));
+  EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15");
+  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+}
+
+TEST(LinkConnect, FirstSearchAnswersEveryProbeLaterSearchesOnlyTheFirst) {
+  // First search of the program run: every probe is answered.
+  LinkBench b(15);
+  b.faults().silent = true;
+  b.ClickPort(0);
+  for (int i = 1; i <= 3; ++i) b.InjectAt(b.Now() + 200 * i, "ATI\r");
+  b.Run(1000);
+  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC\r\n" "PC\r\n");
+  EXPECT_TRUE(b.link.NotConnected());
+
+  // After a handshake has been made: only the first probe of a new search.
+  LinkBench c(15);
+  ASSERT_TRUE(c.Connect());
+  c.faults().silent = true;
+  const std::size_t mark = c.Mark();
+  c.ClickPort(0);
+  EXPECT_EQ(c.link.comStatus, "Поиск устройства: порт COM1");
+  EXPECT_FALSE(c.model.N13.enabled);
+  EXPECT_TRUE(c.link.NotConnected());
+  for (int i = 1; i <= 3; ++i) c.InjectAt(c.Now() + 200 * i, "ATI\r");
+  c.Run(1000);
+  EXPECT_EQ(c.Sent(mark), "BYE" "PC\r\n");
+  EXPECT_FALSE(c.link.NotConnected()) << "the probe matcher stays disarmed";
+  EXPECT_FALSE(c.model.N13.enabled);
+}
+
+TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
+  // A later search, so that only the time-out can arm the probe matcher again.
+  LinkBench b(15);
+  ASSERT_TRUE(b.Connect());
+  b.faults().silent = true;
+  b.ClickPort(0);
+  const std::size_t mark = b.Mark();
+  b.Inject("ATI\r");
+  b.Run(200);
+  ASSERT_EQ(b.Sent(mark), "PC\r\n");
+  ASSERT_FALSE(b.link.NotConnected());
+
+  const Millis start = (b.Now() / kTickMs + 1) * kTickMs;  // the first millisecond of a tick
+  b.InjectAt(start, "Ver.GSM-AL");
+  b.Run(start - b.Now() + 100 * kTickMs);
+  EXPECT_TRUE(b.matchers().ApdDataPacket3.Enabled()) << "100 ticks have not yet passed";
+  b.Run(kTickMs);
+  EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
+  EXPECT_TRUE(b.link.NotConnected());
+  EXPECT_TRUE(b.dialogs.shown.empty()) << "no message";
+
+  // The rest of the reply is dropped; the next probe is answered.
+  b.Inject("ARM 15\r\n");
+  b.Run(100);
+  EXPECT_FALSE(b.model.N13.enabled);
+  b.Inject("ATI\r");
+  b.Run(200);
+  EXPECT_EQ(b.Sent(mark), "PC\r\n" "PC\r\n");
+}
+
+TEST(LinkConnect, SilentControllerIsSearchedForWithoutLimit) {
+  LinkBench b(15);
+  b.faults().silent = true;
+  b.ClickPort(0);
+  b.Run(60000);
+  EXPECT_EQ(b.Sent(), "BYE");
+  EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");
+  EXPECT_TRUE(b.link.NotConnected());
+  EXPECT_FALSE(b.model.N13.enabled);
+  EXPECT_TRUE(b.dialogs.shown.empty());
+}
+
+TEST(LinkConnect, PortThatCannotBeOpened) {
+  struct Case {
+    PortOpenResult outcome;
+    std::string name;
+    std::string reason;
+    std::string comStatus;
+    std::string box;
+  };
+  for (const Case& c : std::vector<Case>{
+           {PortOpenResult::AccessDenied, "COM3", "Permission denied", "Порт COM3 занят", "Порт занят"},
+           {PortOpenResult::AccessDenied, "/dev/ttyUSB0", "", "Порт /dev/ttyUSB0 занят", "Порт занят"},
+           {PortOpenResult::Failed, "COM7", "", "Порт COM7 не найден", "Порт не найден"},
+           {PortOpenResult::Failed, "COM7", "No such file or directory", "Порт COM7 не найден",
+            "Порт не найден\rNo such file or directory"},
+       }) {
+    SCOPED_TRACE(c.comStatus);
+    LinkBench b(15);
+    b.host.openOutcome = c.outcome;
+    b.host.openFailure = c.reason;
+    b.ClickPort(0, c.name);
+    EXPECT_EQ(b.host.opened, std::vector<std::string>{c.name});
+    EXPECT_EQ(b.link.comStatus, c.comStatus);
+    ASSERT_EQ(b.dialogs.shown.size(), 1u);
+    EXPECT_TRUE(b.dialogs.shown[0].error);
+    EXPECT_EQ(b.dialogs.shown[0].text, c.box);
+    EXPECT_FALSE(b.controller.line().host().IsOpen());
+    EXPECT_FALSE(b.port.matchers().PortOpen());
+    EXPECT_FALSE(b.matchers().STARTPACK.Enabled());
+    EXPECT_FALSE(b.model.N13.enabled);
+    EXPECT_TRUE(b.host.pauses.empty());
+    b.Run(3000);
+    EXPECT_EQ(b.Sent(), "") << "nothing is sent on a port that did not open";
+  }
+}
+
+TEST(LinkConnect, CancellingTheDialogLeavesThePortClosed) {
+  LinkBench b(15);
+  ASSERT_TRUE(b.Connect());
+  const std::size_t mark = b.Mark();
+  b.ClickPort(std::nullopt);
+  EXPECT_FALSE(b.controller.line().host().IsOpen());
+  EXPECT_FALSE(b.model.N13.enabled);
+  EXPECT_FALSE(b.link.Connected());
+  EXPECT_FALSE(b.matchers().STARTPACK.Enabled());
+  EXPECT_EQ(b.link.comStatus, "Устройство подключено к: COM1") << "ComStatus keeps its text";
+  EXPECT_TRUE(b.host.opened.size() == 1u) << "the port is not opened again";
+  b.Run(5000);
+  EXPECT_EQ(b.Sent(mark), "");
+  EXPECT_TRUE(b.dialogs.shown.empty());
+}
+
+TEST(LinkConnect, ModemConnectionOpensThePortAndSendsNothing) {
+  LinkBench b(15);
+  b.ClickPort(1);
+  EXPECT_TRUE(b.controller.line().host().IsOpen());
+  EXPECT_EQ(b.link.comStatus, "Поиск модема: порт COM1");
+  EXPECT_FALSE(b.matchers().STARTPACK.Enabled());
+  b.Run(5000);  // the controller probes meanwhile
+  EXPECT_EQ(b.Sent(), "");
+  EXPECT_FALSE(b.model.N13.enabled);
+  EXPECT_FALSE(b.link.NotConnected());
+  EXPECT_EQ(b.link.comStatus, "Поиск модема: порт COM1");
+  EXPECT_TRUE(b.dialogs.shown.empty());
+}
+
+TEST(LinkConnect, EndingTheConnection) {
+  LinkBench b(15);
+  ASSERT_TRUE(b.Connect());
+  b.link.timer3Running = true;
+  b.matchers().Zagruzka.SetEnabled(true, b.Now());
+  const std::size_t mark = b.Mark();
+  b.InjectAt(b.Now() + 100, "late bytes");
+  b.link.EndConnection();
+  EXPECT_EQ(b.Sent(mark), "BYE");
+  EXPECT_EQ(b.host.pauses.back(), 300);
+  EXPECT_FALSE(b.link.timer3Running);
+  EXPECT_FALSE(b.matchers().Zagruzka.Enabled());
+  EXPECT_EQ(b.port.line().Available(), 0u) << "input flushed";
+  EXPECT_EQ(b.sim().state(), sim::ControllerSim::State::Probing);
+
+  // With the port closed nothing is sent.
+  b.ClickPort(std::nullopt);
+  const std::size_t closedMark = b.Mark();
+  const std::size_t pauses = b.host.pauses.size();
+  b.link.EndConnection();
+  b.Run(10);
+  EXPECT_EQ(b.Sent(closedMark), "");
+  EXPECT_EQ(b.host.pauses.size(), pauses);
+}
+
+TEST(LinkConnect, LostPortEndsTheConnection) {
+  LinkBench b(15);
+  ASSERT_TRUE(b.Connect());
+  b.LosePort();
+  EXPECT_EQ(b.link.comStatus, "Нет связи с портом COM1");
+  EXPECT_FALSE(b.model.N13.enabled);
+  EXPECT_FALSE(b.link.Connected());
+  EXPECT_TRUE(b.link.mainEnabled);
+  EXPECT_TRUE(b.dialogs.shown.empty());
+  EXPECT_TRUE(b.ShellUpToDate());
+
+  // A new port choice connects again.
+  b.sim().Restart(b.Now());
+  ASSERT_TRUE(b.Connect());
+  EXPECT_EQ(b.link.comStatus, "Устройство подключено к: COM1");
+}
+
+}  // namespace
+}  // namespace vemtaro::testing
