@@ -36,6 +36,9 @@ int main(int argc, char** argv) {
   vemtaro::shell::QtFileStore files;
   vemtaro::app::TForm1 main(dialogs, files);
   dialogs.setParent(&main);
+  // Closing the main window ends the program (the splash, the application's
+  // main form, is hidden by then).
+  QObject::connect(&main, &vemtaro::app::TForm1::FormClosed, &app, &QApplication::quit, Qt::QueuedConnection);
   instance.Listen(&main);
 
   CentreOnScreen(&splash);

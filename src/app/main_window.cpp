@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -13,6 +14,7 @@
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "icons.h"
 #include "marquee_label.h"
@@ -72,7 +74,9 @@ TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
                               Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       dialogs_(dialogs),
       files_(files),
-      model_(dialogs) {
+      model_(dialogs),
+      linkHost_(adapter_),
+      link_(model_, adapter_.comPort(), linkHost_) {
   setObjectName("TForm1");
   setWindowTitle(main_texts::kCaption);
   setWindowIcon(ProgramIcon());
@@ -83,11 +87,18 @@ TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
   Form4 = new TForm4(model_.commands.Form4, this);
   Form5 = new TForm5(this);
   Form6 = new TForm6(this);
+  ConnectLink();
   // The client area is 520 x 503 below the menu bar, with a fixed border.
   setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // A window released without being closed still ends the connection.
+  EndConnection();
+  link_.OnChanged = nullptr;
+  adapter_.disconnect(this);
+  Timer3->stop();
+}
 
 void TForm1::BuildMenu() {
   N5 = menuBar()->addMenu(kFileMenu);
@@ -96,7 +107,7 @@ void TForm1::BuildMenu() {
   N6->setObjectName("N6");
   N7 = N5->addAction(kOpen, this, &TForm1::N7Click);
   N7->setObjectName("N7");
-  N8 = N5->addAction(kExit, this, &QWidget::close);
+  N8 = N5->addAction(kExit, this, &TForm1::N8Click);
   N8->setObjectName("N8");
 
   N13 = menuBar()->addMenu(kExchangeMenu);
@@ -113,7 +124,12 @@ void TForm1::BuildMenu() {
   N23->setObjectName("N23");
   N24 = N13->addAction(kOpenChannel);
   N24->setObjectName("N24");
-  connect(N24, &QAction::triggered, this, [this] { Form6->exec(); });
+  connect(N14, &QAction::triggered, this, [this] { RunLink([this] { link_.N14Click(); }); });
+  connect(N15, &QAction::triggered, this, [this] { RunLink([this] { link_.N15Click(); }); });
+  connect(ID17, &QAction::triggered, this, [this] { RunLink([this] { link_.ID17Click(); }); });
+  connect(N16, &QAction::triggered, this, [this] { RunLink([this] { link_.N16Click(); }); });
+  connect(N23, &QAction::triggered, this, &TForm1::N23Click);
+  connect(N24, &QAction::triggered, this, &TForm1::N24Click);
 
   N19 = menuBar()->addMenu(kExtraMenu);
   N19->setObjectName("N19");
@@ -206,7 +222,10 @@ void TForm1::BuildStatusBar() {
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
   connect(ComStatus, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    if (!PopupMenu1->isEmpty()) PopupMenu1->popup(ComStatus->mapToGlobal(pos));
+    // The port menu is taken from the pane while a transfer runs.
+    if (!PopupMenu1->isEmpty() && link_.portMenuAttached && link_.mainEnabled) {
+      PopupMenu1->popup(ComStatus->mapToGlobal(pos));
+    }
   });
   RzMarqueeStatus1 = new MarqueeLabel(bar);
   RzMarqueeStatus1->setObjectName("RzMarqueeStatus1");
@@ -226,13 +245,65 @@ void TForm1::BuildStatusBar() {
   clock_->start();
 }
 
+void TForm1::ConnectLink() {
+  Timer3 = new QTimer(this);
+  Timer3->setObjectName("Timer3");
+  Timer3->setInterval(static_cast<int>(link_timing::kTimer3Ms));
+  connect(Timer3, &QTimer::timeout, this, [this] {
+    link_.Timer3Timer();
+    Form2->Gauge1->setValue(std::min(link_.gaugePosition, Form2->Gauge1->maximum()));
+  });
+  link_.OnChanged = [this](bool pages) {
+    if (pages) {
+      RefreshAll();
+    } else {
+      RefreshLink();
+    }
+  };
+  connect(&adapter_, &port::SerialAdapter::portLost, this, [this](const QString& reason) {
+    link_.PortLost(reason.toStdString());
+    RefreshLink();
+  });
+  connect(Form5, &TForm5::relayChanged, this,
+          [this](int index, bool on) { RunLink([this, index, on] { link_.ReleysChange(index, on); }); });
+  connect(Form5, &TForm5::statusRequested, this, [this] { RunLink([this] { link_.Button1Click(); }); });
+  connect(Form5, &TForm5::masterKeyChosen, this, [this] {
+    link_.N1Click();
+    RefreshAll();
+  });
+}
+
 void TForm1::ListPorts() {
   PopupMenu1->clear();
-  for (const QString& name : port::AvailablePorts()) {
+  const QStringList ports = port::AvailablePorts();
+  for (const QString& name : ports) {
     QAction* item = PopupMenu1->addAction(name);
     item->setData(name);
   }
+  if (!ports.isEmpty()) PopupMenu1->addSeparator();
+  // The simulated controller in place of a port, always the last item.
+  const QString simulator = port::SimulatorPortName();
+  QAction* item = PopupMenu1->addAction(simulator);
+  item->setObjectName("SimulatorPort");
+  item->setData(simulator);
+  for (QAction* action : PopupMenu1->actions()) {
+    if (action->isSeparator()) continue;
+    connect(action, &QAction::triggered, this, [this, action] { PopupMenuItemsClick(action->data().toString()); });
+  }
 }
+
+void TForm1::PopupMenuItemsClick(const QString& portName) {
+  connectionEnded_ = false;
+  link_.PopupMenuItemsClick(portName.toStdString());
+  RefreshLink();
+}
+
+void TForm1::RunLink(const std::function<void()>& command) {
+  command();
+  RefreshLink();
+}
+
+bool TForm1::InputEnabled() const { return menuBar()->isEnabled() && centralWidget()->isEnabled(); }
 
 void TForm1::FormShow() {
   ListPorts();
@@ -248,9 +319,37 @@ void TForm1::RefreshAll() {
     versionItems[i]->setChecked(model_.versionMenu[i].checked);
   }
   N22->setChecked(model_.N22.checked);
+  RefreshLink();
+}
+
+void TForm1::RefreshLink() {
   N13->setEnabled(model_.N13.enabled);
   N13->menuAction()->setEnabled(model_.N13.enabled);
   RzMarqueeStatus1->setText(QString::fromStdString(model_.status));
+  const QString com = QString::fromStdString(link_.comStatus);
+  if (ComStatus->text() != com) ComStatus->setText(com);
+  // The whole main window takes no input while a transfer holds it. Its menu
+  // bar and pages are disabled rather than the window itself, so that the
+  // message boxes and the progress window it owns still take their input.
+  menuBar()->setEnabled(link_.mainEnabled);
+  RzPageControl1->setEnabled(link_.mainEnabled && link_.pagesEnabled);
+  N5->setEnabled(link_.fileMenuEnabled);
+  N5->menuAction()->setEnabled(link_.fileMenuEnabled);
+  const bool portMenu = link_.portMenuAttached && link_.mainEnabled;
+  ComStatus->setContextMenuPolicy(portMenu ? Qt::CustomContextMenu : Qt::NoContextMenu);
+  for (QAction* item : PopupMenu1->actions()) item->setEnabled(portMenu);
+  if (!portMenu) PopupMenu1->hide();
+  Form2->Gauge1->setRange(0, std::max(0, model_.gaugeMax));
+  Form2->Gauge1->setValue(std::clamp(link_.gaugePosition, 0, Form2->Gauge1->maximum()));
+  Form2->SetShown(link_.progressVisible);
+  if (link_.timer3Running != Timer3->isActive()) {
+    if (link_.timer3Running) {
+      Timer3->start();
+    } else {
+      Timer3->stop();
+    }
+  }
+  Form5->Show(link_.form5);
 }
 
 void TForm1::N6Click() {
@@ -266,6 +365,16 @@ void TForm1::N7Click() {
   RefreshAll();
 }
 
+void TForm1::N8Click() { close(); }
+
+void TForm1::N23Click() {
+  Form5->Show(link_.form5);
+  Form5->ShowModal();
+  RefreshLink();
+}
+
+void TForm1::N24Click() { Form6->ShowModal(); }
+
 void TForm1::N10Click() {
   QMessageBox box(QMessageBox::Information, kAbout, kAboutText, QMessageBox::Ok, this);
   box.setIconPixmap(ProgramIcon().pixmap(64, 64));
@@ -279,10 +388,24 @@ void TForm1::OnTreeCommand(const QString& itemName) {
   }
 }
 
+void TForm1::EndConnection() {
+  if (connectionEnded_) return;
+  connectionEnded_ = true;
+  link_.EndConnection();
+  if (link_.OnChanged) RefreshLink();
+}
+
 void TForm1::closeEvent(QCloseEvent* event) {
-  // The images are released with the model; the link closes its port itself.
+  // A transfer holds the window: it cannot be closed until the transfer ends.
+  if (!link_.mainEnabled) {
+    event->ignore();
+    return;
+  }
+  // The link ends before the images are released with the model; the port
+  // itself closes when the program ends and the adapter goes.
+  EndConnection();
   event->accept();
-  QApplication::quit();
+  emit FormClosed();
 }
 
 }  // namespace vemtaro::app

@@ -1,11 +1,18 @@
 // The main window TForm1: tab pages, the reaction trees, the main menu and the
-// status bar over the core's MainModel.
+// status bar over the core's MainModel, and the controller link: the port
+// object (a serial adapter), the link's host on the event loop and the core's
+// ControllerLink, whose state the window shows after every port event and
+// every exchange command.
 #pragma once
 
 #include <QMainWindow>
 #include <array>
+#include <functional>
 
+#include "main/controller_link.h"
 #include "main/main_model.h"
+#include "port/link_host.h"
+#include "port/serial_adapter.h"
 
 class QAction;
 class QLabel;
@@ -32,11 +39,20 @@ class TForm1 : public QMainWindow {
   ~TForm1() override;
 
   MainModel& model() { return model_; }
+  ControllerLink& link() { return link_; }
+  port::SerialAdapter& adapter() { return adapter_; }
 
   // The start-up sequence (FormShow): ports, default image, trees, version 15.
   void FormShow();
   // Shows the core's state in every page, tree, menu and pane.
   void RefreshAll();
+  // Shows the link's state: ComStatus and its port menu, the status pane, the
+  // menus N5 and N13, the pages, the progress window and Timer3, TForm5.
+  void RefreshLink();
+  // PopupMenuItemsClick: the port menu item of that port was chosen.
+  void PopupMenuItemsClick(const QString& portName);
+  // Whether the main window takes input (off while a transfer holds it).
+  bool InputEnabled() const;
 
   // Menu items, by their names.
   QMenu* N5;   // "Файл"
@@ -63,11 +79,16 @@ class TForm1 : public QMainWindow {
   MarqueeLabel* RzMarqueeStatus1;
   QLabel* ComStatus;
   QMenu* PopupMenu1;
+  QTimer* Timer3;  // progress timer, 60 ms
 
   TForm2* Form2;
   TForm4* Form4;
   TForm5* Form5;
   TForm6* Form6;
+
+ signals:
+  // FormClose has run: the closing sequence is done and the program may end.
+  void FormClosed();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -76,15 +97,29 @@ class TForm1 : public QMainWindow {
   void BuildMenu();
   void BuildPages();
   void BuildStatusBar();
+  void ConnectLink();
   void ListPorts();
   void N6Click();
   void N7Click();
+  void N8Click();
   void N10Click();
+  void N23Click();
+  void N24Click();
   void OnTreeCommand(const QString& itemName);
+  // Runs a link command the user gave, then shows the link's state.
+  void RunLink(const std::function<void()>& command);
+  // The closing sequence's link part, once: "BYE", 300 ms, Timer3 off, flushes.
+  void EndConnection();
+  // The simulated controller starts out holding this program's default
+  // configuration, so that a first read has something valid to show.
 
   UserDialogs& dialogs_;
   FileStore& files_;
   MainModel model_;
+  port::SerialAdapter adapter_;
+  port::AdapterLinkHost linkHost_;
+  ControllerLink link_;
+  bool connectionEnded_ = false;
   QList<PageWidget*> pages_;
   QTimer* clock_;
 };

@@ -1,19 +1,29 @@
 #include "qt_dialogs.h"
 
 #include <QApplication>
+#include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
+
+#include "other_windows.h"
 
 namespace vemtaro::app {
 namespace {
 const char* const kFilter = "Файлы данных (*.dat)";
 const char* const kSaveTitle = "Сохранение настроек";
 const char* const kSuffix = "dat";
+const char* const kConnectionType = "Тип соединения";
+const char* const kDirect = "Прямое";
+const char* const kModem = "Через модем";
+const char* const kOk = "OK";
+const char* const kCancel = "Отмена";
 }  // namespace
 
 QString DisplayText(const std::string& text) {
@@ -31,6 +41,44 @@ void QtDialogs::ShowMessage(const std::string& text) {
 void QtDialogs::ShowError(const std::string& text) {
   QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), DisplayText(text), QMessageBox::Ok, parent_);
   box.exec();
+}
+
+void QtDialogs::ShowInformation(const std::string& text) {
+  QMessageBox box(QMessageBox::Information, QApplication::applicationName(), DisplayText(text), QMessageBox::Ok,
+                  parent_);
+  box.exec();
+}
+
+std::optional<int> QtDialogs::ChooseConnectionType() {
+  QDialog dialog(parent_, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowCloseButtonHint);
+  dialog.setObjectName("LMDCheckListDlg1");
+  dialog.setWindowTitle(kConnectionType);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* prompt = new QLabel(kConnectionType, &dialog);
+  prompt->setObjectName("Prompt");
+  layout->addWidget(prompt);
+  auto* choices = new QButtonGroup(&dialog);
+  int id = 0;
+  for (const char* caption : {kDirect, kModem}) {
+    auto* choice = new QRadioButton(caption, &dialog);
+    choice->setObjectName(id == 0 ? "Direct" : "Modem");
+    choices->addButton(choice, id++);
+    layout->addWidget(choice);
+  }
+  choices->button(0)->setChecked(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(kOk);
+  buttons->button(QDialogButtonBox::Cancel)->setText(kCancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  dialog.setMinimumWidth(220);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  dialog.adjustSize();
+  CentreOn(&dialog, parent_);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return choices->checkedId();
 }
 
 std::optional<std::string> QtDialogs::InputText(const std::string& caption, const std::string& initial,

@@ -1,5 +1,5 @@
 // The core's dialogs as real Qt dialogs: message boxes, the one-line input
-// dialog and the settings-file dialogs.
+// dialog, the settings-file dialogs and the connection-type dialog.
 #pragma once
 
 #include <QString>
@@ -21,6 +21,10 @@ class QtDialogs : public UserDialogs {
                                        int maxLength) override;
   std::optional<std::string> AskSaveFileName() override;
   std::optional<std::string> AskOpenFileName() override;
+  void ShowInformation(const std::string& text) override;
+  // LMDCheckListDlg1 "Тип соединения": "Прямое" (0, chosen when it opens) or
+  // "Через модем" (1); nothing when cancelled.
+  std::optional<int> ChooseConnectionType() override;
 
  private:
   QWidget* parent_;

@@ -7,6 +7,9 @@
 #include <chrono>
 #include <thread>
 
+#include "main/main_model.h"
+#include "model/dialogs.h"
+
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #endif
@@ -94,8 +97,14 @@ void QtSerialLine::FlushOutput() {
 SerialAdapter::SerialAdapter(QObject* parent) : QObject(parent), com_(lineSwitch_, clock_) {
   service_.setInterval(kServiceIntervalMs);
   service_.setTimerType(Qt::PreciseTimer);
-  connect(&service_, &QTimer::timeout, this, [this] {
-    if (SimulatorOpen()) PumpSimulator();
+  connect(&service_, &QTimer::timeout, this, [this] { com_.Service(); });
+  // The simulated line is pumped by a timer of its own, so that it goes on
+  // while a handler of the service timer pauses in a nested event loop.
+  simPump_.setInterval(kSimulatorServiceMs);
+  simPump_.setTimerType(Qt::PreciseTimer);
+  connect(&simPump_, &QTimer::timeout, this, [this] {
+    if (!SimulatorOpen()) return;
+    PumpSimulator();
     com_.Service();
   });
   connect(&line_.port(), &QSerialPort::readyRead, this, &SerialAdapter::OnReadyRead);
@@ -128,6 +137,11 @@ OpenResult SerialAdapter::OpenSimulator() {
     sim::ControllerOptions options;
     options.version = 15;
     options.paced = true;
+    // The controller holds the configuration of a fresh start of version 15.
+    SilentDialogs silent;
+    MainModel defaults(silent);
+    defaults.Startup();
+    options.image = defaults.ws.working.bytes();
     sim_ = std::make_unique<sim::LinkedController>(options);
   }
   sim_->line().host().SetOpen(true);
@@ -137,15 +151,15 @@ OpenResult SerialAdapter::OpenSimulator() {
   com_.hooks.idle = [this] { SimulatorIdle(); };
   com_.SetOpen(true);
   // The simulated line has no descriptor to wake the event loop: it is
-  // serviced on a short period instead.
-  service_.setInterval(kSimulatorServiceMs);
+  // pumped and serviced on a short period instead.
   service_.start();
+  simPump_.start();
   return OpenResult{OpenStatus::Opened, {}};
 }
 
 void SerialAdapter::Close() {
   service_.stop();
-  service_.setInterval(kServiceIntervalMs);
+  simPump_.stop();
   com_.hooks.idle = nullptr;
   if (!lineSwitch_.IsOpen()) {
     lineSwitch_.Plug(nullptr);

@@ -142,6 +142,7 @@ class SerialAdapter : public QObject {
   ComPort com_;
   std::unique_ptr<sim::LinkedController> sim_;
   QTimer service_;
+  QTimer simPump_;
   bool losing_ = false;
 };
 
