@@ -6,7 +6,9 @@
 
 #include <string>
 
+#include "cli_common.h"
 #include "cli_dialogs.h"
+#include "device_commands.h"
 #include "files/settings_file.h"
 #include "json_output.h"
 #include "main/inspect.h"
@@ -16,19 +18,15 @@
 #include "shell/qt_file_store.h"
 
 namespace vemtaro::cli {
-namespace {
-
-constexpr const char* kProgram = "vemtaro-cli";
 
 constexpr const char* kExitCodes =
-    "\nExit codes: 0 success, 1 the files differ (diff), 2 wrong usage,\n"
-    "3 a file cannot be read, written or parsed.\n";
-
-std::string Std(const QString& s) { return s.toStdString(); }
+    "\nExit codes: 0 success, 1 the files differ (diff) or the controller did not\n"
+    "answer, refused or failed a check, 2 wrong usage, 3 a file cannot be read,\n"
+    "written or parsed.\n";
 
 void Error(const std::string& text) { PrintErr(std::string(kProgram) + ": " + text + "\n"); }
 
-int UsageError(const std::string& text, const std::string& command = {}) {
+int UsageError(const std::string& text, const std::string& command) {
   Error(text);
   const std::string help = command.empty() ? std::string(kProgram) + " --help"
                                            : std::string(kProgram) + " " + command + " --help";
@@ -36,8 +34,7 @@ int UsageError(const std::string& text, const std::string& command = {}) {
   return kUsage;
 }
 
-// The parser's help with the usage line of the command.
-std::string HelpText(const QCommandLineParser& parser, const std::string& usage, const std::string& extra = {}) {
+std::string HelpText(const QCommandLineParser& parser, const std::string& usage, const std::string& extra) {
   std::string text = Std(parser.helpText());
   const std::size_t eol = text.find('\n');
   text = "Usage: " + usage + (eol == std::string::npos ? std::string("\n") : text.substr(eol));
@@ -50,12 +47,15 @@ bool WantsHelp(const QCommandLineParser& parser, const QCommandLineOption& help)
   return parser.isSet(help) || parser.isSet(QStringLiteral("help-all"));
 }
 
-// The command's own arguments, after the program and the command name.
 QStringList CommandArguments(const QStringList& positional) {
   QStringList args{QString::fromUtf8(kProgram)};
   args.append(positional.mid(1));
   return args;
 }
+
+namespace {
+
+constexpr const char* kCommandList = "new, show, diff, read, write, clock, ids, status, relays or ports";
 
 // Reads, parses and decodes a settings file; on failure tells what is wrong and
 // where, and returns the exit code.
@@ -215,12 +215,14 @@ int RunDiff(const QStringList& positional) {
 int Run(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
-      "Works with Vemtaro settings files (*.dat) without the desktop program.");
+      "Works with Vemtaro settings files (*.dat) and with the controller on a serial\n"
+      "port without the desktop program.");
   // Everything after the command belongs to the command.
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
-  parser.addPositionalArgument("command", "new, show or diff.", "<command> [<args>]");
+  parser.addPositionalArgument("command", "new, show, diff, read, write, clock, ids, status, relays or ports.",
+                               "<command> [<args>]");
   if (!parser.parse(arguments)) return UsageError(Std(parser.errorText()));
   if (parser.isSet(version)) {
     PrintOut(std::string(kProgram) + " " + main_texts::kVersionText + "\n");
@@ -237,10 +239,18 @@ int Run(const QStringList& arguments) {
                         "  show  FILE.dat [--json]        List everything a settings file holds.\n"
                         "  diff  A.dat B.dat              List the settings and reactions in which\n"
                         "                                 two settings files differ.\n"
+                        "\nCommands on a controller (each takes --port DEV and --connect-timeout S):\n"
+                        "  read   -o OUT.dat              Read the configuration into a settings file.\n"
+                        "  write  FILE.dat [--verify]     Write a settings file's configuration.\n"
+                        "  clock                          Set the controller's clock to this PC's time.\n"
+                        "  ids    [--into FILE.dat]       Ask for the sensor identifiers.\n"
+                        "  status [--json]                Ask for the inputs, readings and key code.\n"
+                        "  relays PATTERN                 Switch the relays 1..8 (e.g. 10100000).\n"
+                        "  ports                          List the serial ports of this computer.\n"
                         "\nRun '" + std::string(kProgram) + " <command> --help' for a command's options.\n"));
       return kSuccess;
     }
-    return UsageError("a command is missing: new, show or diff");
+    return UsageError(std::string("a command is missing: ") + kCommandList);
   }
   QStringList commandArgs = positional;
   // "vemtaro-cli --help show" asks for the help of show.
@@ -249,7 +259,14 @@ int Run(const QStringList& arguments) {
   if (command == QLatin1String("new")) return RunNew(commandArgs);
   if (command == QLatin1String("show")) return RunShow(commandArgs);
   if (command == QLatin1String("diff")) return RunDiff(commandArgs);
-  return UsageError("unknown command '" + Std(command) + "': use new, show or diff");
+  if (command == QLatin1String("read")) return RunRead(commandArgs);
+  if (command == QLatin1String("write")) return RunWrite(commandArgs);
+  if (command == QLatin1String("clock")) return RunClock(commandArgs);
+  if (command == QLatin1String("ids")) return RunIds(commandArgs);
+  if (command == QLatin1String("status")) return RunStatus(commandArgs);
+  if (command == QLatin1String("relays")) return RunRelays(commandArgs);
+  if (command == QLatin1String("ports")) return RunPorts(commandArgs);
+  return UsageError("unknown command '" + Std(command) + "': use " + kCommandList);
 }
 
 }  // namespace vemtaro::cli

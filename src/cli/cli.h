@@ -1,4 +1,6 @@
-// vemtaro-cli: the commands "new", "show" and "diff" on settings files.
+// vemtaro-cli: the commands "new", "show" and "diff" on settings files, and the
+// commands "read", "write", "clock", "ids", "status", "relays" and "ports" that
+// work with the controller on a serial port.
 #pragma once
 
 #include <QStringList>
@@ -9,6 +11,7 @@ namespace vemtaro::cli {
 enum ExitCode : int {
   kSuccess = 0,
   kDifferent = 1,  // diff: the files differ
+  kFailed = 1,     // the controller did not answer, refused or failed a check
   kUsage = 2,      // unknown command, missing or wrong arguments
   kFileError = 3,  // a file cannot be read, written or parsed
 };

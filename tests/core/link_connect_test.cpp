@@ -364,3 +364,25 @@ TEST(LinkConnect, LostPortEndsTheConnection) {
 
 }  // namespace
 }  // namespace vemtaro::testing
+
+namespace vemtaro::testing {
+namespace {
+
+// Bytes that arrive during a pause of the program go to the matchers armed
+// while they arrived: a probe during the 100 ms after opening, when nothing is
+// armed yet, is dropped, and only a later probe is answered.
+TEST(LinkConnect, ProbeDuringThePauseAfterOpeningIsNotAnswered) {
+  LinkBench b(15);
+  b.faults().silent = true;
+  b.InjectAt(b.Now() + 20, "ATI\r");
+  b.ClickPort(0);
+  const std::size_t mark = b.Mark();
+  b.Run(300);
+  EXPECT_EQ(b.Sent(mark), "") << "the probe came before the probe matcher was armed";
+  b.Inject("ATI\r");
+  b.Run(300);
+  EXPECT_EQ(b.Sent(mark), "PC\r\n");
+}
+
+}  // namespace
+}  // namespace vemtaro::testing

@@ -65,11 +65,18 @@ bool ControllerLink::Send(std::string_view bytes) {
 
 void ControllerLink::Pause(Millis ms) {
   port_.Hold(true);
-  struct Release {
-    ComPort& port;
-    ~Release() { port.Hold(false); }
-  } release{port_};
-  host_.Pause(ms);
+  try {
+    host_.Pause(ms);
+  } catch (...) {
+    port_.Hold(false);
+    throw;
+  }
+  port_.Hold(false);
+  // What arrived during the pause goes at once to the matchers that were
+  // armed while it arrived, which are those armed now (nothing arms or
+  // disarms a matcher during a pause): a matcher armed after the pause must
+  // not see it.
+  port_.Service();
 }
 
 void ControllerLink::Changed(bool pages) {

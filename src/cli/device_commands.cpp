@@ -1,0 +1,497 @@
+#include "device_commands.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QString>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli.h"
+#include "cli_common.h"
+#include "cli_dialogs.h"
+#include "device_session.h"
+#include "files/settings_file.h"
+#include "main/controller_link.h"
+#include "main/inspect.h"
+#include "main/main_model.h"
+#include "model/profiles.h"
+#include "output.h"
+#include "port/port_list.h"
+#include "shell/qt_file_store.h"
+
+namespace vemtaro::cli {
+namespace {
+
+constexpr int kMaxSeconds = 24 * 3600;
+// A verification lists at most this many differing bytes one by one.
+constexpr std::size_t kMaxListedBytes = 64;
+
+constexpr const char* kConnection =
+    "\nThe command opens the port, waits for the controller's \"ATI\" and makes the\n"
+    "handshake of the desktop program (\"PC\", the version reply, \"PC_OK\"); the\n"
+    "controller's firmware version selects the version profile. The connection\n"
+    "ends with \"BYE\". The program's messages are printed on standard error.\n";
+
+// The options every command on the controller takes, and its parsing.
+class DeviceCommand {
+ public:
+  DeviceCommand(std::string name, std::string usage, const std::string& description, bool waitsForReply)
+      : name_(std::move(name)),
+        usage_(std::move(usage)),
+        waitsForReply_(waitsForReply),
+        help_(parser.addHelpOption()),
+        portOption_(QStringList{"p", "port"}, "The serial port: /dev/ttyUSB0, /dev/pts/3, COM3.", "DEV"),
+        connectOption_(
+            QStringList{"connect-timeout"},
+            "Seconds to wait for the controller to connect (default " + QString::number(kDefaultConnectTimeoutS) + ").",
+            "S"),
+        replyOption_(
+            QStringList{"reply-timeout"},
+            "Seconds to wait for the controller's reply (default " + QString::number(kDefaultReplyTimeoutS) + ").",
+            "S") {
+    parser.setApplicationDescription(QString::fromStdString(description));
+    parser.addOption(portOption_);
+    parser.addOption(connectOption_);
+    if (waitsForReply_) parser.addOption(replyOption_);
+  }
+
+  QCommandLineParser parser;
+  std::string port;
+  int connectTimeoutS = kDefaultConnectTimeoutS;
+  int replyTimeoutS = kDefaultReplyTimeoutS;
+
+  // Parses the arguments. An exit code when the command ends here: its help
+  // was shown, or the usage is wrong.
+  std::optional<int> Parse(const QStringList& positional) {
+    if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), name_);
+    if (WantsHelp(parser, help_)) {
+      PrintOut(HelpText(parser, std::string(kProgram) + " " + usage_, kConnection));
+      return kSuccess;
+    }
+    if (!parser.isSet(portOption_) || parser.value(portOption_).isEmpty()) {
+      return UsageError(name_ + ": --port DEV is missing", name_);
+    }
+    port = Std(parser.value(portOption_));
+    if (parser.isSet(connectOption_)) {
+      const auto seconds = Seconds(parser.value(connectOption_));
+      if (!seconds) return UsageError(name_ + ": --connect-timeout needs whole seconds from 1", name_);
+      connectTimeoutS = *seconds;
+    }
+    if (waitsForReply_ && parser.isSet(replyOption_)) {
+      const auto seconds = Seconds(parser.value(replyOption_));
+      if (!seconds) return UsageError(name_ + ": --reply-timeout needs whole seconds from 1", name_);
+      replyTimeoutS = *seconds;
+    }
+    return std::nullopt;
+  }
+
+  // Exactly `count` positional arguments, else a usage error.
+  std::optional<int> ExpectArguments(int count, const std::string& what) {
+    const QStringList args = parser.positionalArguments();
+    if (args.size() == count) return std::nullopt;
+    if (args.size() > count) return UsageError(name_ + ": unexpected argument '" + Std(args[count]) + "'", name_);
+    return UsageError(name_ + ": " + what + " is missing", name_);
+  }
+
+ private:
+  static std::optional<int> Seconds(const QString& text) {
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    if (!ok || value < 1 || value > kMaxSeconds) return std::nullopt;
+    return value;
+  }
+
+  std::string name_;
+  std::string usage_;
+  bool waitsForReply_;
+  QCommandLineOption help_;
+  QCommandLineOption portOption_;
+  QCommandLineOption connectOption_;
+  QCommandLineOption replyOption_;
+};
+
+// A settings file that is to be opened on the connection: read and checked
+// before the port is touched, so that a file problem sends nothing.
+struct CheckedFile {
+  std::string path;
+  int version = 0;
+};
+
+// Dialogs of the trial opening: messages are kept and printed only when the
+// file is refused (the real opening shows them again).
+class KeptDialogs : public SilentDialogs {
+ public:
+  void ShowMessage(const std::string& text) override { texts.push_back(text); }
+  void ShowError(const std::string& text) override { texts.push_back(text); }
+  std::vector<std::string> texts;
+};
+
+// Reads the file and opens it in a model of its own; the exit code when it
+// cannot be used.
+std::optional<int> CheckSettingsFile(const std::string& path, CheckedFile& out) {
+  shell::QtFileStore store;
+  std::string bytes;
+  std::string error;
+  if (!store.ReadAll(path, bytes, error)) {
+    Error(path + ": cannot read the file: " + error);
+    return kFileError;
+  }
+  const SettingsFileParse parsed = ParseSettingsFile(bytes);
+  if (!parsed.data) {
+    const SettingsFileError& e = parsed.error;
+    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " + std::to_string(e.offset) +
+          ": " + e.message);
+    return kFileError;
+  }
+  if (!parsed.data->image) {
+    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
+          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
+    return kFileError;
+  }
+  if (FindProfile(parsed.data->version) == nullptr) {
+    Error(path + ": the file is for firmware version " + std::to_string(parsed.data->version) +
+          ", which this program does not support (" + std::to_string(kMinFirmware) + " to " +
+          std::to_string(kMaxFirmware) + ")");
+    return kFileError;
+  }
+  KeptDialogs dialogs;
+  MainModel trial(dialogs);
+  trial.Startup();
+  if (!trial.OpenSettingsBytes(bytes, &error)) {
+    for (const std::string& text : dialogs.texts) PrintErr("error: " + LineBreaks(text) + "\n");
+    Error(path + ": the file cannot be opened" + (error.empty() ? std::string() : ": " + error));
+    return kFileError;
+  }
+  out.path = path;
+  out.version = parsed.data->version;
+  return std::nullopt;
+}
+
+// The file must be for the controller's firmware version: nothing is sent
+// otherwise. Opens it into the model (after the handshake, whose profile
+// selection would reset the image). The exit code when it cannot go on.
+std::optional<int> OpenForController(DeviceSession& session, const CheckedFile& file) {
+  const int controller = session.link().ReportedVersion().value_or(0);
+  if (file.version != controller) {
+    Error(file.path + ": the file is for firmware version " + std::to_string(file.version) + ", the controller on " +
+          session.portName() + " has version " + std::to_string(controller) + " (\"" + session.link().VersionText() +
+          "\"); nothing was sent");
+    return kFailed;
+  }
+  shell::QtFileStore store;
+  if (!session.model().OpenSettings(file.path, store)) return kFileError;
+  return std::nullopt;
+}
+
+// Runs an exchange and waits for its outcome. kSuccess, kFailed when it
+// failed (its message has been shown), or when no outcome came in time.
+int RunExchange(DeviceSession& session, const std::function<void()>& start,
+                const std::function<std::optional<bool>()>& outcome, qint64 timeoutMs, const std::string& what) {
+  start();
+  session.WaitFor([&] { return outcome().has_value(); }, timeoutMs);
+  if (const auto result = outcome()) return *result ? kSuccess : kFailed;
+  if (!session.Lost()) session.ReportNoAnswer(what, static_cast<int>(timeoutMs / 1000));
+  return kFailed;
+}
+
+// Saves the model's configuration as the desktop program's "Сохранить" does.
+int SaveModel(DeviceSession& session, const std::string& path) {
+  shell::QtFileStore store;
+  return session.model().SaveSettings(path, store) ? kSuccess : kFileError;
+}
+
+std::string Hex(std::uint8_t byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02X", byte);
+  return text;
+}
+
+// Lists how the image read back differs from the one written: byte by byte,
+// then as the settings and reactions they decode to. Whether any differ.
+bool ListDifferences(const std::string& writtenFile, const Bytes& written, const Bytes& read) {
+  std::string text;
+  std::size_t differing = 0;
+  const std::size_t length = std::max(written.size(), read.size());
+  for (std::size_t i = 0; i < length; ++i) {
+    const bool inWritten = i < written.size();
+    const bool inRead = i < read.size();
+    if (inWritten && inRead && written[i] == read[i]) continue;
+    if (++differing > kMaxListedBytes) continue;
+    text += "image[" + std::to_string(i) + "]: " + (inWritten ? Hex(written[i]) : "(absent)") + " -> " +
+            (inRead ? Hex(read[i]) : "(absent)") + "\n";
+  }
+  if (differing == 0) return false;
+  if (differing > kMaxListedBytes) {
+    text += "... " + std::to_string(differing - kMaxListedBytes) + " more bytes differ\n";
+  }
+  const SettingsFileParse parsed = ParseSettingsFile(writtenFile);
+  if (parsed.data) {
+    SettingsFileData readData = *parsed.data;
+    readData.image = read;
+    for (const auto& d : DiffInspections(InspectSettingsFile(*parsed.data), InspectSettingsFile(readData))) {
+      text += d.name + ": " + d.a + " -> " + d.b + "\n";
+    }
+  }
+  PrintOut(text);
+  Error("verify: " + std::to_string(differing) + (differing == 1 ? " byte" : " bytes") +
+        " of the configuration read back " + (differing == 1 ? "differs" : "differ") + " from what was written");
+  return true;
+}
+
+// ---- read -----------------------------------------------------------------
+
+int ReadCommand(const QStringList& positional) {
+  DeviceCommand command("read", "read --port DEV -o OUT.dat [--connect-timeout S]",
+                        "Reads the controller's configuration (\"Загрузить конфигурацию из контроллера\")\n"
+                        "and saves it as the settings file the desktop program saves after it. When\n"
+                        "anything fails no file is written and an existing OUT.dat is left as it is.",
+                        false);
+  const QCommandLineOption output(QStringList{"o", "output"}, "The settings file to write.", "OUT.dat");
+  command.parser.addOption(output);
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(0, "")) return *code;
+  if (!command.parser.isSet(output) || command.parser.value(output).isEmpty()) {
+    return UsageError("read: -o OUT.dat is missing", "read");
+  }
+  const std::string path = Std(command.parser.value(output));
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  ControllerLink& link = session.link();
+  const int code = RunExchange(
+      session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs, "configuration");
+  session.End();
+  if (code != kSuccess) return code;
+  return SaveModel(session, path);
+}
+
+// ---- write ----------------------------------------------------------------
+
+int WriteCommand(const QStringList& positional) {
+  DeviceCommand command("write", "write FILE.dat --port DEV [--verify] [--connect-timeout S]",
+                        "Writes the configuration of a settings file to the controller (\"Передать\n"
+                        "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
+                        "version; otherwise nothing is sent. With --verify the configuration is read\n"
+                        "back and every difference is listed: the image bytes, then the settings and\n"
+                        "reactions they decode to.",
+                        false);
+  const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare.");
+  command.parser.addOption(verify);
+  command.parser.addPositionalArgument("FILE.dat", "The settings file to write.");
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(1, "the settings file FILE.dat")) return *code;
+  CheckedFile file;
+  if (const auto code = CheckSettingsFile(Std(command.parser.positionalArguments().first()), file)) return *code;
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (const auto code = OpenForController(session, file)) return *code;
+  ControllerLink& link = session.link();
+  int code = RunExchange(
+      session, [&] { link.N15Click(); }, [&] { return link.saveResult; }, kTransferBoundMs, "write");
+  if (code != kSuccess || !command.parser.isSet(verify)) return code;
+
+  // What was written, with the checksum the write stored in the last byte.
+  const Bytes written = session.model().ws.working.bytes();
+  const std::string writtenFile = session.model().SettingsFileBytes().value_or(std::string());
+  const int errorsBefore = session.dialogs().ErrorCount();
+  code = RunExchange(
+      session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs, "configuration");
+  session.End();
+  // A wrong checksum leaves the rejected image in the incoming image, where
+  // its differences can still be shown; other failures leave nothing to show.
+  const bool badChecksum =
+      session.dialogs().ErrorCount() != errorsBefore && session.dialogs().LastError() == link_texts::kBadChecksum;
+  if (code != kSuccess && !badChecksum) {
+    Error("verify: the configuration could not be read back");
+    return kFailed;
+  }
+  const bool differs = ListDifferences(writtenFile, written, session.model().ws.incoming.bytes());
+  return differs || code != kSuccess ? kFailed : kSuccess;
+}
+
+// ---- clock ----------------------------------------------------------------
+
+int ClockCommand(const QStringList& positional) {
+  DeviceCommand command("clock", "clock --port DEV [--connect-timeout S] [--reply-timeout S]",
+                        "Sets the controller's clock to this computer's local time (\"Установить\n"
+                        "системные часы контроллера\") and prints the time the controller then reports.",
+                        true);
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(0, "")) return *code;
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  ControllerLink& link = session.link();
+  const int code = RunExchange(
+      session, [&] { link.N16Click(); }, [&] { return link.timeResult; },
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "clock reply");
+  session.End();
+  if (code == kSuccess) PrintOut(link.ClockReply() + "\n");
+  return code;
+}
+
+// ---- ids ------------------------------------------------------------------
+
+int IdsCommand(const QStringList& positional) {
+  DeviceCommand command("ids", "ids --port DEV [--into FILE.dat] [--connect-timeout S] [--reply-timeout S]",
+                        "Asks the controller for the identifiers of the sensors it has found (\"Запрос\n"
+                        "ID датчиков\") and prints them as ID1 to ID16, empty where no sensor is. With\n"
+                        "--into the identifiers are stored into the settings file as the desktop\n"
+                        "program stores them after opening it; the file must be for the controller's\n"
+                        "firmware version.",
+                        true);
+  const QCommandLineOption into(QStringList{"into"}, "Store the identifiers into this settings file.", "FILE.dat");
+  command.parser.addOption(into);
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(0, "")) return *code;
+  std::optional<CheckedFile> file;
+  if (command.parser.isSet(into)) {
+    file.emplace();
+    if (const auto code = CheckSettingsFile(Std(command.parser.value(into)), *file)) return *code;
+  }
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (file) {
+    if (const auto code = OpenForController(session, *file)) return *code;
+  }
+  ControllerLink& link = session.link();
+  const int code = RunExchange(
+      session, [&] { link.ID17Click(); }, [&] { return link.idsResult; },
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "identifiers");
+  session.End();
+  if (code != kSuccess) return code;
+  std::string text;
+  const auto& ids = session.model().pages.ID;
+  for (std::size_t k = 0; k < ids.size(); ++k) {
+    text += "ID" + std::to_string(k + 1) + ":" + (ids[k].text.empty() ? "" : " " + ids[k].text) + "\n";
+  }
+  PrintOut(text);
+  return file ? SaveModel(session, file->path) : kSuccess;
+}
+
+// ---- status ---------------------------------------------------------------
+
+int StatusCommand(const QStringList& positional) {
+  DeviceCommand command("status", "status --port DEV [--json] [--connect-timeout S] [--reply-timeout S]",
+                        "Asks the controller for its state (\"Запрос состояния\" of the window\n"
+                        "\"Управление\") and prints the contact inputs 1..8, the readings of the\n"
+                        "analogue inputs and of the sensors 1..8 and the Touch Memory key code.",
+                        true);
+  const QCommandLineOption json(QStringList{"json"},
+                                "Print one JSON document: inputs (8 bools, input 1 first), analog and\n"
+                                "sensors (8 texts each), key (text).");
+  command.parser.addOption(json);
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(0, "")) return *code;
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  ControllerLink& link = session.link();
+  const int code = RunExchange(
+      session, [&] { link.Button1Click(); }, [&] { return link.statusResult; },
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "status");
+  session.End();
+  if (code != kSuccess) return code;
+  const StatusWindowModel& form5 = link.form5;
+  if (command.parser.isSet(json)) {
+    QJsonArray inputs;
+    QJsonArray analog;
+    QJsonArray sensors;
+    for (std::size_t k = 0; k < 8; ++k) {
+      inputs.append(form5.Inputs[k]);
+      analog.append(QString::fromStdString(form5.ACP[k]));
+      sensors.append(QString::fromStdString(form5.Dat[k]));
+    }
+    const QJsonObject root{
+        {"inputs", inputs}, {"analog", analog}, {"sensors", sensors}, {"key", QString::fromStdString(form5.TM)}};
+    const QByteArray doc = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    PrintOut(std::string(doc.constData(), static_cast<std::size_t>(doc.size())));
+    return kSuccess;
+  }
+  // The labels of the status window.
+  std::string text = "Входы:";
+  for (const bool on : form5.Inputs) text += on ? " 1" : " 0";
+  text += "\n";
+  auto line = [&text](const std::string& label, const std::string& value) {
+    text += label + ":" + (value.empty() ? "" : " " + value) + "\n";
+  };
+  for (std::size_t k = 0; k < 8; ++k) line("АЦП " + std::to_string(k + 1), form5.ACP[k]);
+  for (std::size_t k = 0; k < 8; ++k) line("Датчик " + std::to_string(k + 1), form5.Dat[k]);
+  line("Ключ TouchMemory", form5.TM);
+  PrintOut(text);
+  return kSuccess;
+}
+
+// ---- relays ---------------------------------------------------------------
+
+int RelaysCommand(const QStringList& positional) {
+  DeviceCommand command("relays", "relays PATTERN --port DEV [--connect-timeout S]",
+                        "Switches the relays as the check boxes \"Управление реле\" of the window\n"
+                        "\"Управление\" do: PATTERN is eight characters 0 (off) or 1 (on), relay 1\n"
+                        "first. The whole pattern goes to the controller in one relay command.",
+                        false);
+  command.parser.addPositionalArgument("PATTERN", "Eight characters 0 or 1, relay 1 first.");
+  if (const auto code = command.Parse(positional)) return *code;
+  if (const auto code = command.ExpectArguments(1, "the relay pattern")) return *code;
+  const std::string pattern = Std(command.parser.positionalArguments().first());
+  if (pattern.size() != 8 || pattern.find_first_not_of("01") != std::string::npos) {
+    return UsageError("relays: PATTERN must be eight characters 0 or 1, not '" + pattern + "'", "relays");
+  }
+
+  DeviceSession session;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  ControllerLink& link = session.link();
+  // Relays 1..7 take their states in the window; the change of relay 8 sends
+  // the whole pattern once.
+  for (std::size_t k = 0; k + 1 < pattern.size(); ++k) link.form5.Releys[k] = pattern[k] == '1';
+  const int errorsBefore = session.dialogs().ErrorCount();
+  link.ReleysChange(7, pattern[7] == '1');
+  const bool sent = session.dialogs().ErrorCount() == errorsBefore && !session.Lost();
+  session.End();
+  return sent ? kSuccess : kFailed;
+}
+
+// ---- ports ----------------------------------------------------------------
+
+int PortsCommand(const QStringList& positional) {
+  QCommandLineParser parser;
+  parser.setApplicationDescription(
+      "Lists the serial ports of this computer as the port menu of the desktop\n"
+      "program lists them, one a line; ports held by another program are listed too.");
+  const QCommandLineOption help = parser.addHelpOption();
+  if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "ports");
+  if (WantsHelp(parser, help)) {
+    PrintOut(HelpText(parser, std::string(kProgram) + " ports"));
+    return kSuccess;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    return UsageError("ports: unexpected argument '" + Std(parser.positionalArguments().first()) + "'", "ports");
+  }
+  std::string text;
+  for (const QString& name : port::AvailablePorts()) text += Std(name) + "\n";
+  PrintOut(text);
+  return kSuccess;
+}
+
+}  // namespace
+
+int RunRead(const QStringList& positional) { return ReadCommand(positional); }
+int RunWrite(const QStringList& positional) { return WriteCommand(positional); }
+int RunClock(const QStringList& positional) { return ClockCommand(positional); }
+int RunIds(const QStringList& positional) { return IdsCommand(positional); }
+int RunStatus(const QStringList& positional) { return StatusCommand(positional); }
+int RunRelays(const QStringList& positional) { return RelaysCommand(positional); }
+int RunPorts(const QStringList& positional) { return PortsCommand(positional); }
+
+}  // namespace vemtaro::cli

@@ -1,0 +1,75 @@
+// One connection of vemtaro-cli to the controller: the main window's model and
+// its link on a serial port, driven by the Qt event loop as in the desktop
+// program. The session opens the port, makes the direct-connection handshake,
+// lets a command run its exchange through the link and waits for its outcome
+// while the event loop runs, and ends the connection with "BYE".
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "cli_dialogs.h"
+#include "main/controller_link.h"
+#include "main/main_model.h"
+#include "port/link_host.h"
+#include "port/serial_adapter.h"
+
+namespace vemtaro::cli {
+
+// How long a command waits for the handshake by default, in seconds.
+inline constexpr int kDefaultConnectTimeoutS = 30;
+// How long the clock, identifier and status commands wait for the controller's
+// reply by default, in seconds. The program's own matchers wait minutes for
+// these replies or without limit, which suits a window, not a command.
+inline constexpr int kDefaultReplyTimeoutS = 10;
+// Upper bound of a read or write: both end by the link's own time-outs long
+// before this.
+inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
+
+class DeviceSession {
+ public:
+  // The main window after its start-up sequence (version 15, defaults).
+  DeviceSession();
+  ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+
+  // Opens the port and makes the handshake as a click on the port's menu item
+  // with "Прямое" chosen, then waits up to timeoutS seconds for the controller
+  // to report a version that has a profile. Prints why it failed and returns
+  // false: the port cannot be opened, the controller did not answer, its
+  // version cannot be read or has no profile, or the line went away.
+  bool Connect(const std::string& portName, int timeoutS);
+
+  // Runs the event loop until done() holds, the port is lost or timeoutMs have
+  // passed; whether done() holds.
+  bool WaitFor(const std::function<bool()>& done, qint64 timeoutMs);
+
+  // Ending the connection ("BYE", 300 ms, flushes) and closing the port. Also
+  // done by the destructor when a command has not done it.
+  void End();
+
+  // The port went away during the session.
+  bool Lost() const { return lost_; }
+  // Prints that the controller did not answer within `seconds` s, naming what.
+  void ReportNoAnswer(const std::string& what, int seconds) const;
+
+  MainModel& model() { return model_; }
+  ControllerLink& link() { return link_; }
+  CliDialogs& dialogs() { return dialogs_; }
+  const std::string& portName() const { return portName_; }
+
+ private:
+  CliDialogs dialogs_;
+  MainModel model_;
+  port::SerialAdapter adapter_;
+  port::AdapterLinkHost host_;
+  ControllerLink link_;
+  std::string portName_;
+  bool lost_ = false;
+  bool ended_ = false;
+};
+
+}  // namespace vemtaro::cli

@@ -1,0 +1,833 @@
+// The controller commands of vemtaro-cli end to end, over pseudo-terminals:
+// against vemtaro-sim (the simulated controller program, with its faults), and
+// against the controller simulator served by the test itself when a test sets
+// what the controller reports or looks at what it was sent.
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <ostream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "files/settings_file.h"
+#include "main/main_model.h"
+#include "model/image.h"
+#include "model/layout.h"
+#include "model/profiles.h"
+#include "scripted_dialogs.h"
+#include "sim/controller_sim.h"
+
+extern char** environ;
+
+namespace vemtaro {
+namespace {
+
+namespace fs = std::filesystem;
+using SteadyClock = std::chrono::steady_clock;
+
+// Hard limit of one run of a program; no run here comes near it.
+constexpr int kRunDeadlineMs = 60000;
+// vemtaro-sim prints its terminal's path, or ends after SIGTERM, within this.
+constexpr int kSimDeadlineMs = 10000;
+// The controllers probe often so that connecting is quick.
+constexpr std::int64_t kProbeMs = 200;
+
+// vemtaro-sim is built next to vemtaro-cli: <build>/src/simulator/vemtaro-sim.
+std::string SimPath() {
+  std::string path = VEMTARO_CLI_PATH;
+  const std::string from = "/src/cli/";
+  const std::size_t dir = path.rfind(from);
+  if (dir == std::string::npos) return {};
+  path.replace(dir, from.size(), "/src/simulator/");
+  const std::size_t name = path.rfind("vemtaro-cli");
+  if (name == std::string::npos) return {};
+  path.replace(name, std::string("vemtaro-cli").size(), "vemtaro-sim");
+  return path;
+}
+
+int MsLeft(SteadyClock::time_point deadline) {
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+  return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// Descriptors of the test are not inherited by the programs it starts: a
+// program holding another's pipe or terminal would keep it from closing.
+bool Pipe(int fds[2]) {
+  if (::pipe(fds) != 0) return false;
+  for (int i = 0; i < 2; ++i) ::fcntl(fds[i], F_SETFD, FD_CLOEXEC);
+  return true;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string Joined(const std::vector<std::string>& args) {
+  std::string text;
+  for (const auto& a : args) text += (text.empty() ? "" : " ") + a;
+  return text;
+}
+
+// ---- settings files --------------------------------------------------------
+
+// The file the desktop program saves after start-up and choosing a version.
+std::string DesktopFile(int version) {
+  testing::ScriptedDialogs dialogs;
+  MainModel m(dialogs);
+  m.Startup();
+  m.ApplyProfile(version);
+  return m.SettingsFileBytes().value_or(std::string());
+}
+
+Bytes ImageOf(const std::string& file) {
+  const SettingsFileParse parsed = ParseSettingsFile(file);
+  EXPECT_TRUE(parsed.data && parsed.data->image) << "not a settings file";
+  return parsed.data && parsed.data->image ? *parsed.data->image : Bytes();
+}
+
+// The file with another image.
+std::string WithImage(const std::string& file, const Bytes& image) {
+  const SettingsFileParse parsed = ParseSettingsFile(file);
+  if (!parsed.data) return {};
+  return WriteSettingsFile(parsed.data->version, parsed.data->tree1, parsed.data->tree2, image).value_or("");
+}
+
+// The image with ImageChecksum in its last byte, as a write stores it and as a
+// controller of a version with a checksum delivers it.
+Bytes Checksummed(Bytes image) {
+  if (!image.empty()) image.back() = ImageChecksum(image);
+  return image;
+}
+
+bool UsesChecksum(int version) { return FindProfile(version) != nullptr && FindProfile(version)->checksum; }
+
+// A desktop file with some reactions changed: input 3 opening switches relay 1
+// on ("Z") and relay 2 off ("R").
+std::string EditedFile(int version) {
+  Bytes image = ImageOf(DesktopFile(version));
+  image[295] = 'Z';
+  image[296] = 'R';
+  return WithImage(DesktopFile(version), image);
+}
+
+std::string Field(const Bytes& image, std::size_t offset, std::size_t length) {
+  return std::string(image.begin() + static_cast<std::ptrdiff_t>(offset),
+                     image.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+// ---- programs --------------------------------------------------------------
+
+struct Result {
+  int code = -1;
+  std::string out;
+  std::string err;
+};
+
+// The controller simulator served by the test on a pseudo-terminal whose slave
+// side the program opens as its port. The controller starts when the program
+// sends its first byte, so no probe waits in the line before the port opens.
+class TestController {
+ public:
+  explicit TestController(sim::ControllerOptions options) : sim_(std::move(options)) {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0) return;
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    const char* name = ::ptsname(master_);
+    if (name == nullptr) return;
+    path_ = name;
+    // Held by the test too, so the line stays up between the program's opens.
+    slave_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (slave_ < 0) return;
+    termios mode{};
+    ::tcgetattr(slave_, &mode);
+    ::cfmakeraw(&mode);
+    ::tcsetattr(slave_, TCSANOW, &mode);
+    start_ = SteadyClock::now();
+  }
+  ~TestController() { HangUp(); }
+  TestController(const TestController&) = delete;
+  TestController& operator=(const TestController&) = delete;
+
+  bool ok() const { return master_ >= 0 && slave_ >= 0; }
+  const std::string& path() const { return path_; }
+  sim::ControllerSim& sim() { return sim_; }
+  // Everything the program sent.
+  const std::string& received() const { return received_; }
+  // Hangs up the line (as pulling the cable does) once this many bytes have
+  // gone to the program.
+  void HangUpAfter(std::size_t bytes) { hangUpAfter_ = bytes; }
+
+  int fd() const { return master_; }
+  bool HasOutput() const { return !pending_.empty(); }
+  // How long the controller may sleep: until its next event; -1 for no limit.
+  int TimeoutMs() const {
+    if (master_ < 0 || !started_) return -1;
+    const auto next = sim_.NextEventMs();
+    if (!next) return -1;
+    return static_cast<int>(std::clamp<std::int64_t>(*next - Now(), 0, kRunDeadlineMs));
+  }
+
+  // Takes what the program sent and sends what is due.
+  void Service() {
+    if (master_ < 0) return;
+    char buffer[4096];
+    for (;;) {
+      const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      received_.append(buffer, static_cast<std::size_t>(n));
+      started_ = true;
+      pending_ += sim_.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), Now());
+    }
+    if (started_) pending_ += sim_.Poll(Now());
+    while (!pending_.empty()) {
+      std::size_t count = pending_.size();
+      if (hangUpAfter_) count = std::min(count, *hangUpAfter_ - sent_);
+      if (count == 0) break;
+      const ssize_t n = ::write(master_, pending_.data(), count);
+      if (n <= 0) break;
+      pending_.erase(0, static_cast<std::size_t>(n));
+      sent_ += static_cast<std::size_t>(n);
+    }
+    if (hangUpAfter_ && sent_ >= *hangUpAfter_) HangUp();
+  }
+
+ private:
+  std::int64_t Now() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - start_).count();
+  }
+  void HangUp() {
+    for (int* fd : {&master_, &slave_}) {
+      if (*fd >= 0) ::close(*fd);
+      *fd = -1;
+    }
+  }
+
+  sim::ControllerSim sim_;
+  int master_ = -1;
+  int slave_ = -1;
+  std::string path_;
+  SteadyClock::time_point start_;
+  bool started_ = false;
+  std::string received_;
+  std::string pending_;
+  std::size_t sent_ = 0;
+  std::optional<std::size_t> hangUpAfter_;
+};
+
+// Options of the test's controller: probing quickly, holding the image of the
+// desktop program's defaults for the version.
+sim::ControllerOptions ControllerOptions(int version) {
+  sim::ControllerOptions options;
+  options.version = version;
+  options.probeIntervalMs = kProbeMs;
+  options.image = ImageOf(DesktopFile(version));
+  return options;
+}
+
+// Runs vemtaro-cli, serving the test's controller meanwhile; killed (and the
+// test failed) when it has not ended by the deadline.
+Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr) {
+  Result r;
+  int out[2];
+  int err[2];
+  if (!Pipe(out) || !Pipe(err)) {
+    ADD_FAILURE() << "pipe";
+    return r;
+  }
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_adddup2(&actions, err[1], STDERR_FILENO);
+  std::vector<std::string> argvText{VEMTARO_CLI_PATH};
+  argvText.insert(argvText.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : argvText) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  pid_t pid = -1;
+  const int spawned = ::posix_spawn(&pid, VEMTARO_CLI_PATH, &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(out[1]);
+  ::close(err[1]);
+  if (spawned != 0) {
+    ::close(out[0]);
+    ::close(err[0]);
+    ADD_FAILURE() << "cannot start " << VEMTARO_CLI_PATH;
+    return r;
+  }
+
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRunDeadlineMs);
+  int streams[2] = {out[0], err[0]};
+  std::string* texts[2] = {&r.out, &r.err};
+  bool killed = false;
+  while (streams[0] >= 0 || streams[1] >= 0) {
+    std::vector<pollfd> fds;
+    for (int fd : streams) fds.push_back(pollfd{fd, POLLIN, 0});  // a negative fd is ignored
+    if (controller != nullptr && controller->fd() >= 0) {
+      fds.push_back(pollfd{controller->fd(), static_cast<short>(POLLIN | (controller->HasOutput() ? POLLOUT : 0)), 0});
+    }
+    int timeout = MsLeft(deadline);
+    if (controller != nullptr && controller->TimeoutMs() >= 0) timeout = std::min(timeout, controller->TimeoutMs());
+    if (::poll(fds.data(), fds.size(), timeout) < 0 && errno != EINTR) break;
+    for (int i = 0; i < 2; ++i) {
+      if (streams[i] < 0 || (fds[static_cast<std::size_t>(i)].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+      char buffer[4096];
+      const ssize_t n = ::read(streams[i], buffer, sizeof buffer);
+      if (n > 0) {
+        texts[i]->append(buffer, static_cast<std::size_t>(n));
+      } else if (n == 0 || errno != EINTR) {
+        ::close(streams[i]);
+        streams[i] = -1;
+      }
+    }
+    if (controller != nullptr) controller->Service();
+    if (MsLeft(deadline) == 0 && (streams[0] >= 0 || streams[1] >= 0)) {
+      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << kRunDeadlineMs << " ms";
+      ::kill(pid, SIGKILL);
+      killed = true;
+      break;
+    }
+  }
+  for (int fd : streams) {
+    if (fd >= 0) ::close(fd);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  r.code = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return r;
+}
+
+// vemtaro-sim with the options, probing every kProbeMs; killed at the end.
+class SimProcess {
+ public:
+  explicit SimProcess(const std::vector<std::string>& options) {
+    std::vector<std::string> args{SimPath(), "--probe-interval", std::to_string(kProbeMs)};
+    args.insert(args.end(), options.begin(), options.end());
+    int out[2];
+    if (!Pipe(out)) return;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    output_ = out[0];
+    // The first line is the terminal's path.
+    std::string text;
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSimDeadlineMs);
+    while (pid_ > 0 && text.find('\n') == std::string::npos) {
+      pollfd fd{output_, POLLIN, 0};
+      if (::poll(&fd, 1, MsLeft(deadline)) <= 0) break;
+      char buffer[256];
+      const ssize_t n = ::read(output_, buffer, sizeof buffer);
+      if (n <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (text.find('\n') != std::string::npos) path_ = text.substr(0, text.find('\n'));
+  }
+  ~SimProcess() {
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (output_ >= 0) ::close(output_);
+  }
+  SimProcess(const SimProcess&) = delete;
+  SimProcess& operator=(const SimProcess&) = delete;
+
+  // The terminal's path; empty when the program did not start.
+  const std::string& path() const { return path_; }
+
+  // Ends the program with SIGTERM, as its user does (it then writes --save);
+  // its exit code, or -1 when it had to be killed.
+  int Stop() {
+    if (pid_ <= 0) return -1;
+    ::kill(pid_, SIGTERM);
+    // Its output closes when it has ended.
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kSimDeadlineMs);
+    bool ended = false;
+    while (!ended) {
+      pollfd fd{output_, POLLIN, 0};
+      if (::poll(&fd, 1, MsLeft(deadline)) <= 0) break;
+      char buffer[256];
+      ended = ::read(output_, buffer, sizeof buffer) <= 0;
+    }
+    if (!ended) ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int output_ = -1;
+  std::string path_;
+};
+
+class CliDevice : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!fs::exists(SimPath())) GTEST_SKIP() << "vemtaro-sim is not built next to vemtaro-cli";
+    std::random_device random;
+    // Parameterised tests have a "/" in their names.
+    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    dir_ = fs::temp_directory_path() / ("vemtaro-cli-device-" + name + "-" + std::to_string(random()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!dir_.empty()) fs::remove_all(dir_, ignored);
+  }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  // The files of the test's folder.
+  std::vector<std::string> Files() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// ---- read and write ----------------------------------------------------------
+
+TEST_F(CliDevice, ReadSavesWhatTheDesktopSavesAfterLoading) {
+  for (const int version : {10, 12, 15}) {
+    SCOPED_TRACE("version " + std::to_string(version));
+    // The controller delivers its image with the checksum when its version has one.
+    std::string held = EditedFile(version);
+    if (UsesChecksum(version)) held = WithImage(held, Checksummed(ImageOf(held)));
+    WriteFile(Path("held.dat"), held);
+    SimProcess sim({"--image", Path("held.dat")});
+    ASSERT_FALSE(sim.path().empty());
+
+    const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    // The version's profile, its default trees and the controller's image.
+    EXPECT_EQ(ReadFile(Path("out.dat")), held);
+    const Result show = RunCli({"show", Path("out.dat")});
+    EXPECT_TRUE(Contains(show.out, "firmware: " + std::to_string(version) + "\n"));
+    EXPECT_TRUE(Contains(show.out, "Вход 3/Размыкание/relays: ZRNNNNNNNNNNNNNN\n"));
+    EXPECT_EQ(Files(), (std::vector<std::string>{"held.dat", "out.dat"}));
+  }
+}
+
+TEST_F(CliDevice, WriteThenReadGivesTheWrittenImage) {
+  for (const int version : {12, 15}) {
+    SCOPED_TRACE("version " + std::to_string(version));
+    SimProcess sim({"--firmware", std::to_string(version), "--save", Path("kept.dat")});
+    ASSERT_FALSE(sim.path().empty());
+    const std::string file = EditedFile(version);
+    WriteFile(Path("in.dat"), file);
+    // The write stores the checksum into the last byte before sending.
+    const Bytes sent = Checksummed(ImageOf(file));
+
+    Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadFile(Path("in.dat")), file);
+
+    r = RunCli({"read", "--port", sim.path(), "-o", Path("back.dat")});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ImageOf(ReadFile(Path("back.dat"))), sent);
+
+    r = RunCli({"write", "--verify", Path("in.dat"), "--port", sim.path()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), sent);
+    fs::remove(Path("kept.dat"));
+  }
+}
+
+TEST_F(CliDevice, AFileOfAnotherVersionIsRefusedBeforeAnythingIsSent) {
+  WriteFile(Path("v10.dat"), EditedFile(10));
+  SimProcess sim({"--firmware", "15", "--save", Path("kept.dat")});
+  ASSERT_FALSE(sim.path().empty());
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"write", Path("v10.dat"), "--port", sim.path()},
+           {"ids", "--into", Path("v10.dat"), "--port", sim.path()},
+       }) {
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.code, 1) << Joined(args);
+    EXPECT_EQ(r.out, "") << Joined(args);
+    EXPECT_TRUE(Contains(r.err, "firmware version 10")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "has version 15")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "nothing was sent")) << r.err;
+  }
+  EXPECT_EQ(ReadFile(Path("v10.dat")), EditedFile(10));
+  ASSERT_EQ(sim.Stop(), 0);
+  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), ImageOf(DesktopFile(15)));
+}
+
+TEST_F(CliDevice, VerifyListsWhatTheControllerGivesBackDifferently) {
+  // The controller keeps the image but delivers it with its checksum plus one.
+  SimProcess sim({"--bad-checksum"});
+  ASSERT_FALSE(sim.path().empty());
+  WriteFile(Path("in.dat"), EditedFile(15));
+  const std::uint8_t checksum = ImageChecksum(ImageOf(EditedFile(15)));
+  const Result r = RunCli({"write", Path("in.dat"), "--verify", "--port", sim.path()});
+  EXPECT_EQ(r.code, 1);
+  char expected[64];
+  std::snprintf(expected, sizeof expected, "image[5483]: 0x%02X -> 0x%02X\n", checksum,
+                static_cast<unsigned>(static_cast<std::uint8_t>(checksum + 1)));
+  EXPECT_EQ(r.out, std::string(expected) + "checksum: matches -> differs\n");
+  EXPECT_TRUE(Contains(r.err, "error: Значения не установлены!\nНеверная контольная сумма\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "verify: 1 byte of the configuration read back differs from what was written")) << r.err;
+}
+
+// ---- clock, identifiers, status and relays --------------------------------
+
+TEST_F(CliDevice, ServicesOfVemtaroSim) {
+  SimProcess sim({});
+  ASSERT_FALSE(sim.path().empty());
+
+  Result r = RunCli({"clock", "--port", sim.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  // The controller's clock as shown: "HH:MM:SS DD-MM-YY".
+  EXPECT_TRUE(std::regex_match(r.out, std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [0-3][0-9]-[01][0-9]-[0-9]{2}\n")))
+      << r.out;
+  EXPECT_EQ(r.err, "Время установлено.\nТекущее время: " + r.out);
+
+  r = RunCli({"ids", "--port", sim.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string none;
+  for (int k = 1; k <= 16; ++k) none += "ID" + std::to_string(k) + ":\n";
+  EXPECT_EQ(r.out, none);
+  EXPECT_EQ(r.err, "");
+
+  r = RunCli({"status", "--json", "--port", sim.path()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "\"key\": \"0000000000000000\"")) << r.out;
+  EXPECT_TRUE(Contains(r.out, "\"inputs\": [\n        false,")) << r.out;
+
+  r = RunCli({"relays", "11000001", "--port", sim.path()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliDevice, IdsPrintsAndStoresTheControllersIdentifiers) {
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  auto& ids = controller.sim().identifiers();
+  ids[0] = "0123456789ABCDEF";
+  ids[2] = "00000000000000a1";  // lowercase: refused
+  ids[3] = "FEDCBA9876543210";
+  ids[15] = "00000000000000FF";
+
+  Result r = RunCli({"ids", "--port", controller.path()}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string expected;
+  for (int k = 1; k <= 16; ++k) {
+    const std::string& id = ids[static_cast<std::size_t>(k - 1)];
+    const bool shown = k == 1 || k == 4 || k == 16;
+    expected += "ID" + std::to_string(k) + ":" + (shown ? " " + id : std::string()) + "\n";
+  }
+  EXPECT_EQ(r.out, expected);
+  EXPECT_EQ(r.err, "Значение неверно\n");
+
+  // --into: the file's other settings stay, every position takes the reply.
+  Bytes image = ImageOf(DesktopFile(15));
+  const std::string old = "1111111111111111";
+  std::copy(old.begin(), old.end(), image.begin() + static_cast<std::ptrdiff_t>(layout::IdentifierField(2)));
+  image[295] = 'Z';
+  WriteFile(Path("f.dat"), WithImage(DesktopFile(15), image));
+  r = RunCli({"ids", "--into", Path("f.dat"), "--port", controller.path()}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, expected);
+  const Bytes stored = ImageOf(ReadFile(Path("f.dat")));
+  ASSERT_EQ(stored.size(), image.size());
+  for (std::size_t k = 1; k <= 16; ++k) {
+    const std::size_t at = layout::IdentifierField(k);
+    const std::string want = k == 1 || k == 4 || k == 16 ? ids[k - 1] : std::string(layout::kIdentifierLength, '*');
+    EXPECT_EQ(Field(stored, at, layout::kIdentifierLength), want) << "ID" << k;
+    std::copy(want.begin(), want.end(), image.begin() + static_cast<std::ptrdiff_t>(at));
+  }
+  EXPECT_EQ(stored, image);
+  EXPECT_EQ(Files(), std::vector<std::string>{"f.dat"});
+}
+
+TEST_F(CliDevice, StatusShowsTheControllersState) {
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  sim::StatusBlock& status = controller.sim().status();
+  status.inputs = {true, false, true, false, false, false, false, true};
+  status.analog = {"512", "1", "2", "3", "4", "5", "6", "1023"};
+  status.sensors = {"21.5", "-3", "", "0", "0", "0", "0", "99"};
+  status.key = "0123456789ABCDEF";
+
+  Result r = RunCli({"status", "--port", controller.path()}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out,
+            "Входы: 1 0 1 0 0 0 0 1\n"
+            "АЦП 1: 512\nАЦП 2: 1\nАЦП 3: 2\nАЦП 4: 3\nАЦП 5: 4\nАЦП 6: 5\nАЦП 7: 6\nАЦП 8: 1023\n"
+            "Датчик 1: 21.5\nДатчик 2: -3\nДатчик 3:\nДатчик 4: 0\nДатчик 5: 0\nДатчик 6: 0\nДатчик 7: 0\n"
+            "Датчик 8: 99\n"
+            "Ключ TouchMemory: 0123456789ABCDEF\n");
+  EXPECT_EQ(r.err, "");
+
+  r = RunCli({"status", "--port", controller.path(), "--json"}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  std::string compact;
+  for (char c : r.out) {
+    if (c != ' ' && c != '\n') compact += c;
+  }
+  EXPECT_EQ(compact,
+            "{\"analog\":[\"512\",\"1\",\"2\",\"3\",\"4\",\"5\",\"6\",\"1023\"],"
+            "\"inputs\":[true,false,true,false,false,false,false,true],"
+            "\"key\":\"0123456789ABCDEF\","
+            "\"sensors\":[\"21.5\",\"-3\",\"\",\"0\",\"0\",\"0\",\"0\",\"99\"]}");
+}
+
+TEST_F(CliDevice, RelaysSendTheWholePatternInOneCommand) {
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  const Result r = RunCli({"relays", "10100001", "--port", controller.path()}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  const std::string& sent = controller.received();
+  // The handshake, the relay command, the end.
+  ASSERT_NE(sent.find("PC_OK"), std::string::npos) << sent;
+  EXPECT_EQ(sent.rfind("BYE", 0), 0u) << sent;
+  EXPECT_EQ(sent.substr(sent.find("PC_OK")), "PC_OKRELESET\n10100001\nBYE");
+  EXPECT_EQ(controller.sim().relays(), (std::array<bool, 8>{true, false, true, false, false, false, false, true}));
+}
+
+// ---- failures ---------------------------------------------------------------
+
+// A fault of vemtaro-sim, the command it spoils and the program's message.
+struct FaultCase {
+  const char* name;
+  std::vector<std::string> sim;
+  std::vector<std::string> cli;  // the command and its arguments; "@" stands for the test's folder
+  std::string message;           // on standard error
+};
+
+std::ostream& operator<<(std::ostream& out, const FaultCase& c) { return out << c.name; }
+
+class CliDeviceFault : public CliDevice, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(CliDeviceFault, EndsWithExit1AndTheProgramsMessage) {
+  const FaultCase& c = GetParam();
+  WriteFile(Path("in.dat"), EditedFile(15));
+  // A read that fails leaves an earlier file as it is.
+  const std::string previous = "an earlier file that stays as it is";
+  WriteFile(Path("out.dat"), previous);
+  SimProcess sim(c.sim);
+  ASSERT_FALSE(sim.path().empty());
+  std::vector<std::string> args{c.cli.front(), "--port", sim.path()};
+  for (std::size_t i = 1; i < c.cli.size(); ++i) {
+    args.push_back(c.cli[i].rfind("@/", 0) == 0 ? Path(c.cli[i].substr(2)) : c.cli[i]);
+  }
+  const Result r = RunCli(args);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(Contains(r.err, c.message)) << r.err;
+  EXPECT_EQ(ReadFile(Path("out.dat")), previous);
+  EXPECT_EQ(Files(), (std::vector<std::string>{"in.dat", "out.dat"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, CliDeviceFault,
+    ::testing::Values(FaultCase{"NoLoadOk",
+                                {"--no-load-ok"},
+                                {"read", "-o", "@/out.dat"},
+                                "error: Ошибка соединения с устройством !\nКод ошибки: 93\n"},
+                      FaultCase{"WrongChecksum",
+                                {"--bad-checksum"},
+                                {"read", "-o", "@/out.dat"},
+                                "error: Значения не установлены!\nНеверная контольная сумма\n"},
+                      FaultCase{"ShortImage",
+                                {"--short-image", "5000"},
+                                {"read", "-o", "@/out.dat"},
+                                "error: Значения не установлены!\nНесоответствие длинн массивов\n"},
+                      FaultCase{"Silence",
+                                {"--silent"},
+                                {"read", "-o", "@/out.dat", "--connect-timeout", "2"},
+                                "Контроллер не ответил (no connection within 2 s)"},
+                      FaultCase{"Garbage",
+                                {"--garbage", "7"},
+                                {"read", "-o", "@/out.dat", "--connect-timeout", "2"},
+                                "Контроллер не ответил (no connection within 2 s)"},
+                      FaultCase{"FirmwareTooOld",
+                                {"--version-text", "GSM-ALARM 05"},
+                                {"clock"},
+                                "error: Устаревшая версия прошивки контроллера\nКод ошибки: 91\n"},
+                      FaultCase{"UnreadableVersion",
+                                {"--version-text", "GSM-ALARMx5y"},
+                                {"clock"},
+                                "error: 'x5y' is not a valid integer value\n"},
+                      FaultCase{"VersionWithoutProfile",
+                                {"--version-text", "GSM-ALARM 09"},
+                                {"status"},
+                                "reports firmware version 9 (\"GSM-ALARM 09\"), which this program does not support"},
+                      FaultCase{"AckDroppedThreeTimes",
+                                {"--drop-ack", "100", "--drop-count", "3"},
+                                {"write", "@/in.dat"},
+                                "Ошибка передачи данных!\n"},
+                      FaultCase{"AckFarTooLate",
+                                {"--late-ack", "100", "--late-ms", "2500"},
+                                {"write", "@/in.dat"},
+                                "Ошибка передачи данных!\n"},
+                      FaultCase{
+                          "NoFinalSaveOk", {"--no-final-save-ok"}, {"write", "@/in.dat"}, "Ошибка передачи данных!\n"},
+                      FaultCase{"HangUpDuringAWrite",
+                                {"--hang-up", "300"},
+                                {"write", "@/in.dat", "--verify"},
+                                "Ошибка передачи данных!\n"}),
+    [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+
+TEST_F(CliDevice, AWriteOvercomesOneLostAndOneLateAcknowledgement) {
+  const std::vector<std::vector<std::string>> faults = {
+      {"--drop-ack", "100"},
+      {"--late-ack", "100", "--late-ms", "500"},
+  };
+  const std::string file = EditedFile(13);
+  WriteFile(Path("in.dat"), file);
+  for (const auto& fault : faults) {
+    SCOPED_TRACE(Joined(fault));
+    std::vector<std::string> options{"--firmware", "13", "--save", Path("kept.dat")};
+    options.insert(options.end(), fault.begin(), fault.end());
+    SimProcess sim(options);
+    ASSERT_FALSE(sim.path().empty());
+    const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    ASSERT_EQ(sim.Stop(), 0);
+    EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(file)));
+  }
+}
+
+TEST_F(CliDevice, ALineThatGoesAwayDuringAReadWritesNothing) {
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  controller.HangUpAfter(2000);  // past the handshake, inside the image
+  WriteFile(Path("out.dat"), "an earlier file");
+  const Result r = RunCli({"read", "--port", controller.path(), "-o", Path("out.dat")}, &controller);
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Contains(r.err, "Нет связи с портом " + controller.path())) << r.err;
+  EXPECT_EQ(ReadFile(Path("out.dat")), "an earlier file");
+  EXPECT_EQ(Files(), std::vector<std::string>{"out.dat"});
+}
+
+TEST_F(CliDevice, APortThatIsNotThereIsReported) {
+  const std::string missing = Path("no-such-tty");
+  const Result r = RunCli({"clock", "--port", missing});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_TRUE(Contains(r.err, "error: Порт не найден\n")) << r.err;
+}
+
+// ---- usage and files ---------------------------------------------------------
+
+TEST_F(CliDevice, WrongUsageAndUnusableFilesSendNothing) {
+  WriteFile(Path("good.dat"), DesktopFile(15));
+  WriteFile(Path("bad.dat"), "not a settings file");
+  std::string damaged = DesktopFile(15);
+  damaged[damaged.size() - 5484 + 5005] = 'G';  // Rele3 is no hexadecimal pair
+  WriteFile(Path("damaged.dat"), damaged);
+  // The port exists nowhere: a case that got past its checks would exit with 1.
+  const std::string port = Path("no-such-tty");
+  struct Case {
+    std::vector<std::string> args;
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {{"read", "-o", Path("out.dat")}, 2},
+      {{"read", "--port", port}, 2},
+      {{"read", "--port", port, "-o", Path("out.dat"), "extra"}, 2},
+      {{"read", "--port", port, "-o", Path("out.dat"), "--connect-timeout", "0"}, 2},
+      {{"clock", "--port", port, "--connect-timeout", "x"}, 2},
+      {{"clock", "--port", port, "--reply-timeout", "-1"}, 2},
+      {{"write", "--port", port}, 2},
+      {{"write", "--port", port, Path("good.dat"), Path("good.dat")}, 2},
+      {{"relays", "--port", port}, 2},
+      {{"relays", "1010", "--port", port}, 2},
+      {{"relays", "10100002", "--port", port}, 2},
+      {{"status", "--port", port, "--bogus"}, 2},
+      {{"ports", "extra"}, 2},
+      {{"write", Path("missing.dat"), "--port", port}, 3},
+      {{"write", Path("bad.dat"), "--port", port}, 3},
+      {{"write", Path("damaged.dat"), "--port", port}, 3},
+      {{"ids", "--into", Path("bad.dat"), "--port", port}, 3},
+  };
+  for (const Case& c : cases) {
+    const Result r = RunCli(c.args);
+    EXPECT_EQ(r.code, c.code) << Joined(c.args) << "\n" << r.err;
+    EXPECT_EQ(r.out, "") << Joined(c.args);
+    EXPECT_NE(r.err, "") << Joined(c.args);
+    EXPECT_FALSE(Contains(r.err, "Порт не найден")) << Joined(c.args);
+  }
+  EXPECT_EQ(Files(), (std::vector<std::string>{"bad.dat", "damaged.dat", "good.dat"}));
+}
+
+TEST_F(CliDevice, HelpOfTheCommands) {
+  for (const std::string command : {"read", "write", "clock", "ids", "status", "relays"}) {
+    const Result r = RunCli({command, "--help"});
+    EXPECT_EQ(r.code, 0) << command;
+    EXPECT_TRUE(Contains(r.out, "--port <DEV>")) << command;
+    EXPECT_TRUE(Contains(r.out, "--connect-timeout <S>")) << command;
+    EXPECT_TRUE(Contains(r.out, "Exit codes")) << command;
+  }
+  const Result ports = RunCli({"ports", "--help"});
+  EXPECT_EQ(ports.code, 0);
+  const Result all = RunCli({"--help"});
+  for (const char* command : {"read", "write", "clock", "ids", "status", "relays", "ports"}) {
+    EXPECT_TRUE(Contains(all.out, std::string("\n  ") + command + " ")) << command;
+  }
+  // Listing the ports works whatever the computer has.
+  EXPECT_EQ(RunCli({"ports"}).code, 0);
+}
+
+}  // namespace
+}  // namespace vemtaro
+
+#else
+
+TEST(CliDevice, NeedsPseudoTerminals) { GTEST_SKIP() << "vemtaro-sim runs on POSIX systems only"; }
+
+#endif
