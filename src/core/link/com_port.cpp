@@ -8,6 +8,7 @@ namespace vemtaro {
 
 bool ComPort::WaitForText(std::string_view text, int ticks, bool processEvents, bool ignoreCase) {
   TextWait wait(text, ticks, ignoreCase, clock_.NowMs());
+  Millis lastEvents = clock_.NowMs();
   if (wait.Done()) return true;
   const bool outer = waiting_;
   waiting_ = true;
@@ -23,7 +24,13 @@ bool ComPort::WaitForText(std::string_view text, int ticks, bool processEvents, 
       if (!byte.empty() && wait.Offer(static_cast<unsigned char>(byte[0]))) return true;
     }
     if (wait.Expired(clock_.NowMs())) return false;
-    if (processEvents && hooks.processEvents) hooks.processEvents();
+    // The user-interface queue runs every few milliseconds of the wait: often
+    // enough to keep the windows painted, rarely enough that a quick answer
+    // (the "o" of each byte of a write) is not held up by it.
+    if (processEvents && hooks.processEvents && clock_.NowMs() - lastEvents >= kEventsIntervalMs) {
+      hooks.processEvents();
+      lastEvents = clock_.NowMs();
+    }
     if (line_.Available() == 0) {
       // A line that closed (a port pulled out) brings nothing more.
       if (!line_.IsOpen()) return false;

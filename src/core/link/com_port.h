@@ -18,6 +18,10 @@
 
 namespace vemtaro {
 
+// How often a waiting WaitForText with the process-events flag runs the
+// user-interface event queue.
+inline constexpr Millis kEventsIntervalMs = 10;
+
 // What WaitForText calls while it waits.
 struct WaitHooks {
   // Runs the user-interface event queue (only with the process-events flag).

@@ -377,16 +377,23 @@ void ControllerLink::StartWorker() {
 void ControllerLink::WorkerStep() {
   const std::size_t length = model_.ws.working.size();
   if (save_.index < length) {
-    TransferCount = save_.index;
-    SendByte();
-    Changed();
-    if (save_.cont) {
+    // One hand-over sends bytes for up to kEventsIntervalMs; the windows are
+    // serviced between hand-overs, so they stay painted however quickly the
+    // controller answers, and a quick controller is not held up by them.
+    const Millis started = port_.NowMs();
+    for (;;) {
+      TransferCount = save_.index;
+      SendByte();
+      if (!save_.cont) break;
       ++save_.index;
-      if (save_.index < length) {
+      if (save_.index >= length) break;
+      if (port_.NowMs() - started >= kEventsIntervalMs) {
+        Changed();
         host_.Post([this] { WorkerStep(); });
         return;
       }
     }
+    Changed();
   } else {
     // An empty image: nothing to send, the final wait decides.
     save_.cont = true;
