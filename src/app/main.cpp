@@ -2,8 +2,12 @@
 // creation (the splash TForm3 first, then the main window TForm1 with TForm2,
 // TForm4, TForm5 and TForm6), and the message loop.
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QScreen>
 #include <QTimer>
+
+#include <cstdio>
+#include <string_view>
 
 #include "icons.h"
 #include "main_window.h"
@@ -22,10 +26,30 @@ void CentreOnScreen(QWidget* w) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The version is told without a screen (and without starting the program).
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--version" || arg == "-v") {
+      std::printf("%s %s\n", vemtaro::main_texts::kTitle, vemtaro::main_texts::kVersionText);
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vemtaro");
   QApplication::setApplicationDisplayName("Vemtaro");
+  QApplication::setApplicationVersion(QString::fromUtf8(vemtaro::main_texts::kVersionText));
   QApplication::setWindowIcon(vemtaro::app::ProgramIcon());
+
+  // "vemtaro [FILE.dat]": a settings file to open once the window is up (the
+  // file manager passes the file the user opened).
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Configuration tool for the GSM alarm and telemetry controller.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("file", "A settings file (*.dat) to open.", "[FILE.dat]");
+  parser.process(app);
+  const QStringList arguments = parser.positionalArguments();
+  const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 
   vemtaro::app::SingleInstance instance(
       vemtaro::app::SingleInstance::KeyForProgram(QApplication::applicationFilePath()));
@@ -43,9 +67,10 @@ int main(int argc, char** argv) {
 
   CentreOnScreen(&splash);
   CentreOnScreen(&main);
-  QObject::connect(&splash, &vemtaro::app::TForm3::finished, &main, [&main] {
+  QObject::connect(&splash, &vemtaro::app::TForm3::finished, &main, [&main, fileToOpen] {
     main.show();
     main.FormShow();
+    if (!fileToOpen.isEmpty()) main.OpenFile(fileToOpen);
   });
   splash.show();
   splash.Timer1->start();

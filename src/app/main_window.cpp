@@ -365,6 +365,11 @@ void TForm1::N7Click() {
   RefreshAll();
 }
 
+void TForm1::OpenFile(const QString& path) {
+  model_.OpenSettings(path.toStdString(), files_);
+  RefreshAll();
+}
+
 void TForm1::N8Click() { close(); }
 
 void TForm1::N23Click() {

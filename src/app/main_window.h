@@ -46,6 +46,8 @@ class TForm1 : public QMainWindow {
   void FormShow();
   // Shows the core's state in every page, tree, menu and pane.
   void RefreshAll();
+  // Opens a settings file named on the command line (as "Открыть" does).
+  void OpenFile(const QString& path);
   // Shows the link's state: ComStatus and its port menu, the status pane, the
   // menus N5 and N13, the pages, the progress window and Timer3, TForm5.
   void RefreshLink();
@@ -101,6 +103,7 @@ class TForm1 : public QMainWindow {
   void ListPorts();
   void N6Click();
   void N7Click();
+
   void N8Click();
   void N10Click();
   void N23Click();

@@ -6,6 +6,9 @@
 #include <QSaveFile>
 #include <QString>
 
+#include <cerrno>
+#include <cstring>
+
 namespace vemtaro::shell {
 
 bool QtFileStore::ReadAll(const std::string& path, std::string& bytes, std::string& error) {
@@ -37,6 +40,15 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
   const auto size = static_cast<qint64>(bytes.size());
   if (file.write(bytes.data(), size) != size) {
     error = file.errorString().toStdString();
+    file.cancelWriting();
+    return false;
+  }
+  // What is still in the write buffer goes to the disk before the old file is
+  // replaced: a failure there (disk full, file size limit) must keep the old file.
+  if (!file.flush()) {
+    const int code = errno;
+    error = file.errorString().toStdString();
+    if (error.empty() || error == "Unknown error") error = std::strerror(code);
     file.cancelWriting();
     return false;
   }

@@ -377,7 +377,7 @@ void ControllerLink::StartWorker() {
 void ControllerLink::WorkerStep() {
   const std::size_t length = model_.ws.working.size();
   if (save_.index < length) {
-    // One hand-over sends bytes for up to kEventsIntervalMs; the windows are
+    // One hand-over sends bytes for up to kWriteStepMs; the windows are
     // serviced between hand-overs, so they stay painted however quickly the
     // controller answers, and a quick controller is not held up by them.
     const Millis started = port_.NowMs();
@@ -387,7 +387,7 @@ void ControllerLink::WorkerStep() {
       if (!save_.cont) break;
       ++save_.index;
       if (save_.index >= length) break;
-      if (port_.NowMs() - started >= kEventsIntervalMs) {
+      if (port_.NowMs() - started >= P::kWriteStepMs) {
         Changed();
         host_.Post([this] { WorkerStep(); });
         return;

@@ -93,6 +93,8 @@ inline constexpr int kByteAttempts = 3;
 inline constexpr int kFinalSaveOkTicks = 40;
 inline constexpr int kLoadTicks = 1000;  // Zagruzka's time-out
 inline constexpr Millis kTimer3Ms = 60;
+// Longest run of bytes a write sends between two services of the windows.
+inline constexpr Millis kWriteStepMs = 40;
 }  // namespace link_timing
 
 // How opening a port ended.
