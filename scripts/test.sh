@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vemtaro twice and runs every test:
 #  1. g++ with -Wall -Wextra -Werror: unit tests, CLI tests, benchmarks built;
+#     the Debian package built, unpacked and its programs run;
 #  2. clang with AddressSanitizer and UndefinedBehaviorSanitizer: the same tests
 #     again, then every libFuzzer target for FUZZ_SECONDS (default 60) each.
 set -euo pipefail
@@ -15,6 +16,9 @@ cmake -S . -B build/gcc -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build/gcc -j "$jobs"
 ctest --test-dir build/gcc --output-on-failure -j "$jobs"
+
+echo "== Debian package"
+./scripts/package_check.sh build/gcc
 
 echo "== clang build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
