@@ -1,6 +1,7 @@
 #include "serial_adapter.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 #include <algorithm>
 #include <cerrno>
@@ -110,6 +111,9 @@ SerialAdapter::SerialAdapter(QObject* parent) : QObject(parent), com_(lineSwitch
   connect(&line_.port(), &QSerialPort::readyRead, this, &SerialAdapter::OnReadyRead);
   connect(&line_.port(), &QSerialPort::errorOccurred, this, &SerialAdapter::OnError);
   com_.hooks.processEvents = [] { QCoreApplication::processEvents(); };
+  // A wait that takes no events still lets the window system repaint the
+  // windows; user input waits until the wait is over.
+  com_.hooks.keepPainted = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
 }
 
 SerialAdapter::~SerialAdapter() {

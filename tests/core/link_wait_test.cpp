@@ -225,3 +225,37 @@ TEST(LinkPortAvailable, ListsOpenableAndBusyPorts) {
 
 }  // namespace
 }  // namespace vemtaro
+
+namespace vemtaro {
+namespace {
+
+// A wait without event processing keeps the windows painted every 50 ms, but
+// runs no event queue: the port's events stay held back all the same.
+TEST(LinkComPortWait, WaitWithoutEventsOnlyKeepsTheWindowsPainted) {
+  VirtualClock clock;
+  MemoryLine line;
+  ComPort port{line.host(), clock};
+  line.host().SetOpen(true);
+  port.SetOpen(true);
+  int eventRuns = 0;
+  std::vector<Millis> paints;
+  std::size_t triggered = 0;
+  port.OnTriggerAvail = [&](std::size_t n) { triggered += n; };
+  port.hooks.processEvents = [&] { ++eventRuns; };
+  port.hooks.keepPainted = [&] {
+    paints.push_back(clock.NowMs());
+    port.Service();
+  };
+  port.hooks.idle = [&] {
+    if (clock.NowMs() == 100) line.device().Send("noise");
+    clock.Advance(1);
+  };
+  EXPECT_FALSE(port.WaitForText("LOAD_OK", 100, false, false));
+  EXPECT_EQ(eventRuns, 0);
+  ASSERT_GE(paints.size(), 100u);
+  for (std::size_t i = 1; i < paints.size(); ++i) EXPECT_EQ(paints[i] - paints[i - 1], kPaintIntervalMs);
+  EXPECT_EQ(triggered, 0u) << "no port event during the wait";
+}
+
+}  // namespace
+}  // namespace vemtaro

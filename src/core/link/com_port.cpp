@@ -30,6 +30,9 @@ bool ComPort::WaitForText(std::string_view text, int ticks, bool processEvents, 
     if (processEvents && hooks.processEvents && clock_.NowMs() - lastEvents >= kEventsIntervalMs) {
       hooks.processEvents();
       lastEvents = clock_.NowMs();
+    } else if (!processEvents && hooks.keepPainted && clock_.NowMs() - lastEvents >= kPaintIntervalMs) {
+      hooks.keepPainted();
+      lastEvents = clock_.NowMs();
     }
     if (line_.Available() == 0) {
       // A line that closed (a port pulled out) brings nothing more.

@@ -21,11 +21,17 @@ namespace vemtaro {
 // How often a waiting WaitForText with the process-events flag runs the
 // user-interface event queue.
 inline constexpr Millis kEventsIntervalMs = 10;
+inline constexpr Millis kPaintIntervalMs = 50;
 
 // What WaitForText calls while it waits.
 struct WaitHooks {
   // Runs the user-interface event queue (only with the process-events flag).
   std::function<void()> processEvents;
+  // Keeps the windows painted during a wait without event processing: they
+  // take no input meanwhile, and neither port events nor the program's own
+  // steps run (the desktop repaints what the window system asks for).
+  // Called every kPaintIntervalMs of such a wait.
+  std::function<void()> keepPainted;
   // Called when no byte is waiting: the adapter blocks briefly for input, tests
   // advance the virtual clock or let the scripted controller answer. Without it
   // the wait ends as soon as no byte is waiting: a wait never spins.
