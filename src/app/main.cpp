@@ -47,13 +47,16 @@ int main(int argc, char** argv) {
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument("file", "A settings file (*.dat) to open.", "[FILE.dat]");
+  const QCommandLineOption portOption(
+      "port", "Also list this serial port in the port menu (e.g. the /dev/pts/N of vemtaro-sim).", "DEV");
+  parser.addOption(portOption);
   parser.process(app);
   const QStringList arguments = parser.positionalArguments();
   const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 
   vemtaro::app::SingleInstance instance(
       vemtaro::app::SingleInstance::KeyForProgram(QApplication::applicationFilePath()));
-  if (instance.AnotherRunning()) return 0;
+  if (instance.AnotherRunning(fileToOpen)) return 0;
 
   vemtaro::app::TForm3 splash;
   vemtaro::app::QtDialogs dialogs;
@@ -63,7 +66,9 @@ int main(int argc, char** argv) {
   // Closing the main window ends the program (the splash, the application's
   // main form, is hidden by then).
   QObject::connect(&main, &vemtaro::app::TForm1::FormClosed, &app, &QApplication::quit, Qt::QueuedConnection);
-  instance.Listen(&main);
+  main.SetExtraPorts(parser.values(portOption));
+  // A file opened while the program runs (a double click on a *.dat) comes here.
+  instance.Listen(&main, [&main](const QString& path) { main.OpenFileWhenIdle(path); });
 
   CentreOnScreen(&splash);
   CentreOnScreen(&main);

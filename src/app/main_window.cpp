@@ -275,7 +275,10 @@ void TForm1::ConnectLink() {
 
 void TForm1::ListPorts() {
   PopupMenu1->clear();
-  const QStringList ports = port::AvailablePorts();
+  QStringList ports = port::AvailablePorts();
+  for (const QString& extra : extraPorts_) {
+    if (!ports.contains(extra)) ports.append(extra);
+  }
   for (const QString& name : ports) {
     QAction* item = PopupMenu1->addAction(name);
     item->setData(name);
@@ -368,6 +371,11 @@ void TForm1::N7Click() {
 void TForm1::OpenFile(const QString& path) {
   model_.OpenSettings(path.toStdString(), files_);
   RefreshAll();
+}
+
+void TForm1::OpenFileWhenIdle(const QString& path) {
+  if (!isVisible() || !InputEnabled() || QApplication::activeModalWidget() != nullptr) return;
+  OpenFile(path);
 }
 
 void TForm1::N8Click() { close(); }

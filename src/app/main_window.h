@@ -48,6 +48,11 @@ class TForm1 : public QMainWindow {
   void RefreshAll();
   // Opens a settings file named on the command line (as "Открыть" does).
   void OpenFile(const QString& path);
+  // The same for a file handed over by a later start of the program: only
+  // while the window takes input (no transfer, no dialog open).
+  void OpenFileWhenIdle(const QString& path);
+  // Ports the port menu lists besides those the system reports.
+  void SetExtraPorts(const QStringList& ports) { extraPorts_ = ports; }
   // Shows the link's state: ComStatus and its port menu, the status pane, the
   // menus N5 and N13, the pages, the progress window and Timer3, TForm5.
   void RefreshLink();
@@ -118,6 +123,7 @@ class TForm1 : public QMainWindow {
 
   UserDialogs& dialogs_;
   FileStore& files_;
+  QStringList extraPorts_;
   MainModel model_;
   port::SerialAdapter adapter_;
   port::AdapterLinkHost linkHost_;

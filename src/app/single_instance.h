@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QLocalServer;
 class QWidget;
 
@@ -15,10 +17,12 @@ class SingleInstance : public QObject {
  public:
   // key: the program file's name without its folder, in upper case.
   explicit SingleInstance(const QString& key, QObject* parent = nullptr);
-  // True when another copy answered (it has been asked to come forward).
-  bool AnotherRunning();
-  // Starts listening; the window is restored and raised when a later copy starts.
-  void Listen(QWidget* window);
+  // True when another copy answered (it has been asked to come forward, and to
+  // open the settings file when one is given).
+  bool AnotherRunning(const QString& fileToOpen = QString());
+  // Starts listening; the window is restored and raised when a later copy
+  // starts, and openFile is given the file that copy was started with.
+  void Listen(QWidget* window, std::function<void(const QString&)> openFile = {});
   static QString KeyForProgram(const QString& programPath);
 
  private:

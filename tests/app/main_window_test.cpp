@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QLocalSocket>
 #include <QTest>
@@ -252,6 +253,30 @@ TEST(SingleInstance, SecondStartLeavesOneProgramRunning) {
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished(5000);
+}
+
+}  // namespace
+}  // namespace vemtaro::app
+
+namespace vemtaro::app {
+namespace {
+
+// A later start with a settings file hands the file's full path to the copy
+// that runs, which opens it.
+TEST(SingleInstance, ALaterStartHandsOverItsFile) {
+  const QString key = QStringLiteral("VEMTARO-HANDOVER-TEST-%1").arg(QCoreApplication::applicationPid());
+  SingleInstance running(key);
+  QStringList opened;
+  running.Listen(nullptr, [&](const QString& path) { opened << path; });
+  SingleInstance later(key);
+  EXPECT_TRUE(later.AnotherRunning(QStringLiteral("site.dat")));
+  for (int waited = 0; opened.isEmpty() && waited < 5000; waited += 10) QTest::qWait(10);
+  ASSERT_EQ(opened.size(), 1);
+  EXPECT_EQ(opened.first(), QFileInfo(QStringLiteral("site.dat")).absoluteFilePath());
+  SingleInstance plain(key);
+  EXPECT_TRUE(plain.AnotherRunning());
+  QTest::qWait(100);
+  EXPECT_EQ(opened.size(), 1) << "a start without a file only raises the window";
 }
 
 }  // namespace

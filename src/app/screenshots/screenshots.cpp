@@ -1,9 +1,16 @@
-// Takes the pictures of the user guide and the README: the splash, each tab of
-// the main window (with both trees opened somewhere), the version menu open, a
-// tree popup menu, and the controller link against the simulated controller:
-// the port menu, the connection-type dialog, the main window connected, the
-// progress window during a read and the status window. Runs on a real display
-// (xvfb-run); writes PNG files into the folder given as its argument.
+// Takes the pictures of the user guide and the README on a real display
+// (xvfb-run) and writes PNG files into the folder given as its argument:
+//  - the splash, each tab of the main window (both trees opened somewhere), the
+//    relay sub-page, the version menu;
+//  - the tree popup menus (relay, phone slot, alarm clock), the SMS text and
+//    threshold entries and the alarm time window;
+//  - against the simulated controller: the port menu, the connection-type
+//    dialog, the main window connected, the progress window during a read, the
+//    identifiers received, the clock message, the status window, the dial
+//    window and the error box of a controller that does not answer (93).
+// A virtual display has no window manager, so the program paints a plain
+// desktop behind the windows and a title bar with the window's caption above
+// each window it shows.
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
@@ -14,7 +21,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -22,37 +32,27 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <algorithm>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "main_window.h"
 #include "marquee_label.h"
 #include "other_windows.h"
+#include "pages/setup_page.h"
 #include "qt_dialogs.h"
 #include "shell/qt_file_store.h"
 #include "tree_view.h"
 
 namespace {
 
+using vemtaro::TreeNode;
 using vemtaro::app::ReactionTreeView;
 using vemtaro::app::TForm1;
 
 QString outDir;
-
-void Settle() {
-  for (int i = 0; i < 5; ++i) QApplication::processEvents();
-}
-
-// The screen around a widget, so that popup menus over it are in the picture.
-void Shoot(const QString& name, const QRect& area) {
-  Settle();
-  QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
-  shot.save(QDir(outDir).filePath(name + ".png"));
-}
-
-QRect Around(QWidget* w, int right = 0, int below = 0) {
-  const QRect g = w->frameGeometry();
-  return g.adjusted(0, 0, right, below);
-}
+constexpr int kTitleHeight = 24;
 
 // Runs the event loop until `done` holds or the deadline passes.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
@@ -70,8 +70,159 @@ bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
   return done();
 }
 
-void ExpandPath(ReactionTreeView* view, std::initializer_list<vemtaro::TreeNode*> nodes) {
-  for (vemtaro::TreeNode* n : nodes) view->expandItem(view->ItemOf(n));
+// Lets the display map and paint what was just shown (popup menus need more
+// than a few passes of the event loop).
+void Settle() {
+  RunUntil([] { return false; }, 250);
+  QApplication::processEvents();
+}
+
+// The plain desktop behind every window, so that the parts of a picture that no
+// window covers are not black.
+class Desktop : public QWidget {
+ public:
+  Desktop() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnBottomHint) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setGeometry(QGuiApplication::primaryScreen()->geometry());
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0x8a, 0x96, 0xa8)); }
+};
+
+// The title bar a window manager would draw: the window's caption and its
+// title-bar buttons, just above the window.
+class TitleBar : public QWidget {
+ public:
+  explicit TitleBar(QWidget* window)
+      : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
+                             Qt::WindowDoesNotAcceptFocus),
+        window_(window) {
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    const QRect g = window->frameGeometry();
+    setGeometry(g.x() - 1, g.y() - kTitleHeight, g.width() + 2, kTitleHeight);
+  }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.fillRect(rect(), QColor(0x2f, 0x3e, 0x56));
+    QFont font = p.font();
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(rect().adjusted(8, 0, -36, 0), Qt::AlignVCenter | Qt::AlignLeft, window_->windowTitle());
+    const Qt::WindowFlags flags = window_->windowFlags();
+    const bool custom = flags.testFlag(Qt::CustomizeWindowHint);
+    const bool close = !custom || flags.testFlag(Qt::WindowCloseButtonHint);
+    const bool minimise = custom && flags.testFlag(Qt::WindowMinimizeButtonHint);
+    p.setPen(QPen(Qt::white, 1.6));
+    p.setRenderHint(QPainter::Antialiasing);
+    int right = width() - 12;
+    if (close) {
+      p.drawLine(right - 8, 8, right, 16);
+      p.drawLine(right - 8, 16, right, 8);
+      right -= 24;
+    }
+    if (minimise) p.drawLine(right - 8, 15, right, 15);
+  }
+
+ private:
+  QPointer<QWidget> window_;
+};
+
+// A window's frame together with the title bar drawn above it.
+QRect Framed(const QWidget* w) { return w->frameGeometry().adjusted(-1, -kTitleHeight, 1, 1); }
+
+// Grabs `area` of the screen with title bars above the given windows.
+void Shoot(const QString& name, const QRect& area, const std::vector<QWidget*>& framed = {}) {
+  std::vector<std::unique_ptr<TitleBar>> bars;
+  for (QWidget* w : framed) {
+    bars.push_back(std::make_unique<TitleBar>(w));
+    bars.back()->show();
+    bars.back()->raise();
+  }
+  Settle();
+  QPixmap shot = QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+  shot.save(QDir(outDir).filePath(name + ".png"));
+}
+
+// The windows with their title bars, and `more` pixels beside them for a menu
+// that reaches out of them.
+void ShootWindows(const QString& name, const std::vector<QWidget*>& windows, const QMargins& more = {}) {
+  QRect area;
+  for (QWidget* w : windows) area = area.united(Framed(w));
+  Shoot(name, area.marginsAdded(more), windows);
+}
+
+// Runs `act` on the next modal window once it is shown and painted (the modal
+// window's own event loop runs it).
+void WhenModal(const std::function<void(QWidget*)>& act) {
+  auto* poll = new QTimer;
+  poll->setInterval(50);
+  QObject::connect(poll, &QTimer::timeout, [poll, act] {
+    QWidget* modal = QApplication::activeModalWidget();
+    if (modal == nullptr || !modal->isVisible()) return;
+    poll->stop();
+    poll->deleteLater();
+    QTimer::singleShot(300, modal, [modal, act] { act(modal); });
+  });
+  poll->start();
+}
+
+// Presses a dialog's OK or Cancel button.
+void Press(QWidget* dialog, QDialogButtonBox::StandardButton which) {
+  if (auto* box = qobject_cast<QMessageBox*>(dialog)) {
+    if (QAbstractButton* b = box->button(QMessageBox::Ok)) {
+      b->click();
+      return;
+    }
+  }
+  if (auto* buttons = dialog->findChild<QDialogButtonBox*>()) {
+    if (QPushButton* b = buttons->button(which)) {
+      b->click();
+      return;
+    }
+  }
+  if (auto* d = qobject_cast<QDialog*>(dialog)) d->reject();
+}
+
+void ExpandPath(ReactionTreeView* view, std::initializer_list<TreeNode*> nodes) {
+  for (TreeNode* n : nodes) view->expandItem(view->ItemOf(n));
+}
+
+// A point on a node's text, where the mouse would press it.
+QPoint PointOn(ReactionTreeView* view, TreeNode* node) {
+  QTreeWidgetItem* item = view->ItemOf(node);
+  view->scrollToItem(item);
+  const QRect r = view->visualItemRect(item);
+  return QPoint(r.left() + std::min(r.width() / 2, 60), r.center().y());
+}
+
+void Mouse(ReactionTreeView* view, TreeNode* node, QEvent::Type type, Qt::MouseButton button) {
+  const QPoint local = PointOn(view, node);
+  const QPoint global = view->viewport()->mapToGlobal(local);
+  QMouseEvent event(type, local, global, button, button, {});
+  QApplication::sendEvent(view->viewport(), &event);
+}
+
+// Right-presses a node, takes a picture with its popup menu open (unless `name`
+// is empty), and then chooses the item named `choose` (or closes the menu).
+void MenuShot(TForm1& main, ReactionTreeView* view, TreeNode* node, const QString& name, int right,
+              const QString& choose = {}) {
+  view->menuChooser = [&](QMenu& menu, const QPoint& pos) -> QAction* {
+    if (!name.isEmpty()) {
+      menu.popup(pos);
+      ShootWindows(name, {&main}, QMargins(0, 0, right, 0));
+      menu.hide();
+    }
+    for (QAction* action : menu.actions()) {
+      if (!choose.isEmpty() && action->objectName() == choose) return action;
+    }
+    return nullptr;
+  };
+  Mouse(view, node, QEvent::MouseButtonPress, Qt::RightButton);
+  view->menuChooser = nullptr;
 }
 
 }  // namespace
@@ -82,22 +233,28 @@ int main(int argc, char** argv) {
   outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(outDir);
 
+  Desktop desktop;
+  desktop.show();
+
   vemtaro::app::TForm3 splash;
   splash.move(20, 20);
   splash.show();
-  Shoot("splash", Around(&splash));
+  Shoot("splash", splash.frameGeometry());
   splash.hide();
 
   vemtaro::app::QtDialogs dialogs;
   vemtaro::shell::QtFileStore files;
   TForm1 main(dialogs, files);
   dialogs.setParent(&main);
-  main.move(20, 20);
+  main.move(20, 20 + kTitleHeight);
   main.show();
+  main.activateWindow();
   main.FormShow();
   Settle();
 
   auto& m = main.model();
+  vemtaro::Tree& t1 = m.Tree1;
+  vemtaro::Tree& t2 = m.Tree2;
   // Some settings, so the pages show something.
   m.pages.ObjectID.text = "OBJ-17";
   m.pages.ObjectIDExit();
@@ -105,24 +262,39 @@ int main(int argc, char** argv) {
   m.pages.AbonentNoExit(1);
   m.pages.AbonentNo[1].text = "+79037654321";
   m.pages.AbonentNoExit(2);
+  m.pages.SetSpinValue({vemtaro::SpinRow::Rele, 1}, 4);
   m.pages.SetSpinValue({vemtaro::SpinRow::Rele, 2}, 10);
+  m.pages.SetSpinValue({vemtaro::SpinRow::Rele, 5}, 120);
+  // Input 1 closing: relay 1 on, relay 2 off, subscriber 1 in slot 1.
+  TreeNode* closing = t1.top(0)->child(0);
+  m.commands.Click("N2", {closing->child(0)->child(0)});
+  m.commands.Click("N3", {closing->child(0)->child(1)});
+  m.commands.Tree1MouseDown(closing->child(1)->child(0), vemtaro::MouseButton::Right, false, m.AbonentEdits());
+  m.commands.Click("N11", {});
+  m.commands.PopupClosed();
   main.RefreshAll();
 
   const char* names[] = {"tab1-common", "tab2-delays", "tab3-control-sensors", "tab4-parametric-sensors",
                          "tab5-guard"};
-  vemtaro::Tree& t1 = m.Tree1;
-  vemtaro::Tree& t2 = m.Tree2;
   for (int i = 0; i < 5; ++i) {
     main.RzPageControl1->setCurrentIndex(i);
     if (i == 2) {
-      ExpandPath(main.Tree1, {t1.top(0), t1.top(0)->child(0), t1.top(0)->child(0)->child(0)});
+      ExpandPath(main.Tree1, {t1.top(0), closing, closing->child(0)});
       main.Tree1->scrollToItem(main.Tree1->ItemOf(t1.top(0)), QAbstractItemView::PositionAtTop);
     }
     if (i == 3) {
       ExpandPath(main.Tree2, {t2.top(0), t2.top(0)->child(0), t2.top(0)->child(0)->child(1)});
       main.Tree2->scrollToItem(main.Tree2->ItemOf(t2.top(0)), QAbstractItemView::PositionAtTop);
     }
-    Shoot(names[i], Around(&main));
+    ShootWindows(names[i], {&main});
+  }
+
+  // The relay durations: relays left at 0 show the infinity sign.
+  main.RzPageControl1->setCurrentIndex(1);
+  if (auto* setup = main.findChild<vemtaro::app::SetupPage*>()) {
+    setup->tabs()->setCurrentIndex(setup->tabs()->count() - 1);
+    ShootWindows("tab2-relays", {&main});
+    setup->tabs()->setCurrentIndex(0);
   }
 
   // The version menu open.
@@ -130,39 +302,56 @@ int main(int argc, char** argv) {
   main.N19->popup(main.mapToGlobal(main.menuBar()->actionGeometry(main.N19->menuAction()).bottomLeft()));
   Settle();
   main.N20->popup(main.N19->geometry().topRight() + QPoint(0, main.N19->actionGeometry(main.N20->menuAction()).top()));
-  Shoot("version-menu", Around(&main, 200));
+  ShootWindows("version-menu", {&main}, QMargins(0, 0, 200, 0));
   main.N20->hide();
   main.N19->hide();
 
-  // A relay popup menu of Tree1.
+  // The popup menus of Tree1: a relay, a phone slot, an alarm clock.
   main.RzPageControl1->setCurrentIndex(2);
-  vemtaro::TreeNode* relay = t1.top(0)->child(0)->child(0)->child(3);
-  QTreeWidgetItem* item = main.Tree1->ItemOf(relay);
-  main.Tree1->setCurrentItem(item);
-  const QPoint at = main.Tree1->viewport()->mapToGlobal(main.Tree1->visualItemRect(item).center());
-  main.Tree1->menuChooser = [&](QMenu& menu, const QPoint& pos) -> QAction* {
-    menu.popup(pos);
-    Shoot("tree-popup-menu", Around(&main, 120));
-    menu.hide();
-    return nullptr;
-  };
-  QMouseEvent press(QEvent::MouseButtonPress, main.Tree1->viewport()->mapFromGlobal(at), at, Qt::RightButton,
-                    Qt::RightButton, {});
-  QApplication::sendEvent(main.Tree1->viewport(), &press);
-  main.Tree1->menuChooser = nullptr;
+  MenuShot(main, main.Tree1, closing->child(0)->child(3), "tree-popup-menu", 120);
+  ExpandPath(main.Tree1, {closing->child(1)});
+  MenuShot(main, main.Tree1, closing->child(1)->child(1), "tree-phones-menu", 120);
+  main.Tree1->collapseItem(main.Tree1->ItemOf(t1.top(0)));
+  TreeNode* alarm = t1.top(14);
+  MenuShot(main, main.Tree1, alarm, "tree-alarm-menu", 120);
+
+  // The alarm time window, opened by "Изменить время" on the time node.
+  ExpandPath(main.Tree1, {alarm});
+  WhenModal([](QWidget* w) {
+    ShootWindows("alarm-time", {w});
+    if (auto* form4 = qobject_cast<vemtaro::app::TForm4*>(w)) form4->Button2->click();
+  });
+  MenuShot(main, main.Tree1, alarm->child(0), QString(), 0, "N17");
+  main.Tree1->collapseItem(main.Tree1->ItemOf(alarm));
+
+  // The SMS text entry (double click on the text under "SMS"), answered OK.
+  main.Tree1->scrollToItem(main.Tree1->ItemOf(t1.top(0)), QAbstractItemView::PositionAtTop);
+  ExpandPath(main.Tree1, {t1.top(0), closing, closing->child(2)});
+  WhenModal([](QWidget* w) {
+    ShootWindows("sms-dialog", {w});
+    Press(w, QDialogButtonBox::Ok);
+  });
+  Mouse(main.Tree1, closing->child(2)->child(0), QEvent::MouseButtonDblClick, Qt::LeftButton);
+
+  // The threshold entry (double click on the value under "Выше MAX порога").
+  main.RzPageControl1->setCurrentIndex(3);
+  TreeNode* above = t2.top(0)->child(0);
+  WhenModal([](QWidget* w) {
+    ShootWindows("threshold-dialog", {w});
+    Press(w, QDialogButtonBox::Ok);
+  });
+  Mouse(main.Tree2, above->child(0), QEvent::MouseButtonDblClick, Qt::LeftButton);
   main.RzPageControl1->setCurrentIndex(0);
 
   // The port menu of the connection pane.
   main.PopupMenu1->popup(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->sizeHint().height()));
-  Shoot("port-menu", Around(&main, 0, 0));
+  ShootWindows("port-menu", {&main});
   main.PopupMenu1->hide();
 
   // The connection-type dialog, answered "Прямое".
-  QTimer::singleShot(300, [&] {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog == nullptr) return;
-    Shoot("connection-type", Around(&main));
-    dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+  WhenModal([&main](QWidget* w) {
+    ShootWindows("connection-type", {&main, w});
+    Press(w, QDialogButtonBox::Ok);
   });
   main.PopupMenuItemsClick(vemtaro::port::SimulatorPortName());
   if (!RunUntil([&] { return m.N13.enabled; }, 30000)) return 1;
@@ -170,17 +359,42 @@ int main(int argc, char** argv) {
 
   // Connected: the exchange menu open.
   main.N13->popup(main.menuBar()->mapToGlobal(main.menuBar()->actionGeometry(main.N13->menuAction()).bottomLeft()));
-  Shoot("main-connected", Around(&main, 60));
+  ShootWindows("main-connected", {&main}, QMargins(0, 0, 60, 0));
   main.N13->hide();
 
-  // A read from the controller, half-way.
+  // The configuration written to the controller, then read back: the progress
+  // window half-way through the read.
+  main.N15->trigger();
+  if (!RunUntil([&] { return main.link().saveResult.has_value(); }, 60000)) return 1;
   main.N14->trigger();
   RunUntil([&] { return main.Form2->Gauge1->value() > main.Form2->Gauge1->maximum() / 2; }, 30000);
-  Shoot("progress-window", Around(&main));
+  ShootWindows("progress-window", {&main, main.Form2});
   if (!RunUntil([&] { return !main.Form2->isVisible(); }, 60000)) return 1;
 
+  vemtaro::sim::ControllerSim& controller = main.adapter().simulator()->controller();
+
+  // The sensor identifiers the controller has found.
+  controller.identifiers()[0] = "28FF4C1A03160512";
+  controller.identifiers()[1] = "28FF9B2264150377";
+  controller.identifiers()[2] = "10A3C55E0208004D";
+  main.ID17->trigger();
+  RunUntil([&] { return m.pages.ID[2].text == "10A3C55E0208004D"; }, 20000);
+  main.RefreshAll();
+  main.RzPageControl1->setCurrentIndex(3);
+  ShootWindows("ids-received", {&main});
+  main.RzPageControl1->setCurrentIndex(0);
+
+  // The controller's clock set: the message with the time it reports.
+  WhenModal([&main](QWidget* w) {
+    main.RefreshLink();
+    ShootWindows("clock-message", {&main, w});
+    Press(w, QDialogButtonBox::Ok);
+  });
+  main.N16->trigger();
+  RunUntil([&] { return main.link().timeResult.has_value(); }, 20000);
+
   // The status window after a status request, relays 1 and 3 on.
-  vemtaro::sim::StatusBlock& status = main.adapter().simulator()->controller().status();
+  vemtaro::sim::StatusBlock& status = controller.status();
   status.inputs = {true, false, false, true, false, false, false, true};
   status.analog = {"512", "498", "0", "1023", "12", "0", "0", "734"};
   status.sensors = {"+21.5", "+19.0", "-4.5", "0", "0", "0", "0", "0"};
@@ -191,7 +405,24 @@ int main(int argc, char** argv) {
   RunUntil([&] { return main.Form5->TM->text() == "01A2B3C4D5E6F708"; }, 20000);
   main.Form5->ReleyItems[0]->click();
   main.Form5->ReleyItems[2]->click();
-  Shoot("status-window", Around(main.Form5));
+  ShootWindows("status-window", {main.Form5});
   main.Form5->hide();
+
+  // The dial window of "Открытие канала связи".
+  WhenModal([](QWidget* w) {
+    ShootWindows("dial-window", {w});
+    if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+  });
+  main.N24->trigger();
+
+  // A controller that does not answer "LOAD": the error box of code 93.
+  controller.faults().noLoadOk = true;
+  WhenModal([&main](QWidget* w) {
+    main.RefreshLink();
+    ShootWindows("error-93", {&main, w});
+    Press(w, QDialogButtonBox::Ok);
+  });
+  main.N14->trigger();
+  controller.faults().noLoadOk = false;
   return 0;
 }
