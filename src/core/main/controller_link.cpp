@@ -517,23 +517,29 @@ void ControllerLink::TimeInPacket(std::string_view data) {
 
 // ---------------------------------------------------------------- identifiers
 
-void ControllerLink::ID17Click() {
-  idsResult.reset();
+void ControllerLink::ID17Click() { Request(m_.IDReciev, wire::kId, idsResult); }
+
+bool ControllerLink::Request(TApdDataPacket& reply, std::string_view command, std::optional<bool>& result) {
+  result.reset();
   if (NotConnected()) {
-    idsResult = false;
+    result = false;
     Message(T::kNotConnected);
-    return;
+    return false;
   }
+  // The reply's matcher is armed before the request goes out, so that no byte
+  // of the reply is lost.
   bool ok = true;
   try {
-    Arm(m_.IDReciev, true);
+    Arm(reply, true);
   } catch (const LinkError&) {
     ok = false;
   }
-  if (!ok || !Send(wire::kId)) {
-    idsResult = false;
+  if (!ok || !Send(command)) {
+    result = false;
     Error(T::kSendError99);
+    return false;
   }
+  return true;
 }
 
 void ControllerLink::IDRecievPacket(std::string_view data) {
@@ -553,24 +559,7 @@ void ControllerLink::IDRecievPacket(std::string_view data) {
 
 // ---------------------------------------------------------------- status window
 
-void ControllerLink::Button1Click() {
-  statusResult.reset();
-  if (NotConnected()) {
-    statusResult = false;
-    Message(T::kNotConnected);
-    return;
-  }
-  bool ok = true;
-  try {
-    Arm(m_.GetStatus, true);
-  } catch (const LinkError&) {
-    ok = false;
-  }
-  if (!ok || !Send(wire::kStat)) {
-    statusResult = false;
-    Error(T::kSendError99);
-  }
-}
+void ControllerLink::Button1Click() { Request(m_.GetStatus, wire::kStat, statusResult); }
 
 void ControllerLink::GetStatusPacket(std::string_view data) {
   const StatusReading reading = ReadStatusBlock(data);

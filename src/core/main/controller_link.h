@@ -232,6 +232,10 @@ class ControllerLink {
   };
 
   void Arm(TApdDataPacket& m, bool on);
+  // A request whose reply a matcher takes (identifiers, status): the
+  // not-connected test, the matcher armed, the command sent, error 99 when it
+  // cannot be. The result is reset, and set to false on a failure.
+  bool Request(TApdDataPacket& reply, std::string_view command, std::optional<bool>& result);
   bool Send(std::string_view bytes);
   void Pause(Millis ms);
   void Changed(bool pages = false);
