@@ -15,6 +15,7 @@
 #include "main/main_model.h"
 #include "model/profiles.h"
 #include "output.h"
+#include "set_command.h"
 #include "shell/qt_file_store.h"
 
 namespace vemtaro::cli {
@@ -55,7 +56,7 @@ QStringList CommandArguments(const QStringList& positional) {
 
 namespace {
 
-constexpr const char* kCommandList = "new, show, diff, read, write, clock, ids, status, relays or ports";
+constexpr const char* kCommandList = "new, show, diff, set, read, write, clock, ids, status, relays or ports";
 
 // Reads, parses and decodes a settings file; on failure tells what is wrong and
 // where, and returns the exit code.
@@ -221,7 +222,7 @@ int Run(const QStringList& arguments) {
   parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsPositionalArguments);
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption version = parser.addVersionOption();
-  parser.addPositionalArgument("command", "new, show, diff, read, write, clock, ids, status, relays or ports.",
+  parser.addPositionalArgument("command", "new, show, diff, set, read, write, clock, ids, status, relays or ports.",
                                "<command> [<args>]");
   if (!parser.parse(arguments)) return UsageError(Std(parser.errorText()));
   if (parser.isSet(version)) {
@@ -239,6 +240,9 @@ int Run(const QStringList& arguments) {
                         "  show  FILE.dat [--json]        List everything a settings file holds.\n"
                         "  diff  A.dat B.dat              List the settings and reactions in which\n"
                         "                                 two settings files differ.\n"
+                        "  set   FILE.dat NAME=VALUE... [-o OUT.dat]\n"
+                        "                                 Change settings and reactions by the names\n"
+                        "                                 'show' prints, as the desktop program does.\n"
                         "\nCommands on a controller (each takes --port DEV and --connect-timeout S):\n"
                         "  read   -o OUT.dat              Read the configuration into a settings file.\n"
                         "  write  FILE.dat [--verify]     Write a settings file's configuration.\n"
@@ -259,6 +263,7 @@ int Run(const QStringList& arguments) {
   if (command == QLatin1String("new")) return RunNew(commandArgs);
   if (command == QLatin1String("show")) return RunShow(commandArgs);
   if (command == QLatin1String("diff")) return RunDiff(commandArgs);
+  if (command == QLatin1String("set")) return RunSet(commandArgs);
   if (command == QLatin1String("read")) return RunRead(commandArgs);
   if (command == QLatin1String("write")) return RunWrite(commandArgs);
   if (command == QLatin1String("clock")) return RunClock(commandArgs);
