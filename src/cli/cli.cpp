@@ -54,6 +54,37 @@ QStringList CommandArguments(const QStringList& positional) {
   return args;
 }
 
+std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut, SettingsFileParse* parsedOut) {
+  shell::QtFileStore store;
+  std::string bytes;
+  std::string error;
+  if (!store.ReadAll(path, bytes, error)) {
+    Error(path + ": cannot read the file: " + error);
+    return kFileError;
+  }
+  const SettingsFileParse parsed = ParseSettingsFile(bytes);
+  if (!parsed.data) {
+    const SettingsFileError& e = parsed.error;
+    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " + std::to_string(e.offset) +
+          ": " + e.message);
+    return kFileError;
+  }
+  if (!parsed.data->image) {
+    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
+          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
+    return kFileError;
+  }
+  if (FindProfile(parsed.data->version) == nullptr) {
+    Error(path + ": the file is for firmware version " + std::to_string(parsed.data->version) +
+          ", which this program does not support (" + std::to_string(kMinFirmware) + " to " +
+          std::to_string(kMaxFirmware) + ")");
+    return kFileError;
+  }
+  if (bytesOut != nullptr) *bytesOut = std::move(bytes);
+  if (parsedOut != nullptr) *parsedOut = parsed;
+  return std::nullopt;
+}
+
 namespace {
 
 constexpr const char* kCommandList = "new, show, diff, set, read, write, clock, ids, status, relays or ports";

@@ -6,7 +6,10 @@
 #include <QCommandLineParser>
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
+
+#include "files/settings_file.h"
 
 namespace vemtaro::cli {
 
@@ -25,5 +28,10 @@ std::string HelpText(const QCommandLineParser& parser, const std::string& usage,
 bool WantsHelp(const QCommandLineParser& parser, const QCommandLineOption& help);
 // The command's own arguments, after the program and the command name.
 QStringList CommandArguments(const QStringList& positional);
+// Reads a settings file and checks it far enough to be opened: readable, its
+// image section present, a firmware version this program knows. Reports what
+// is wrong and returns the exit code; otherwise fills bytes and parsed.
+std::optional<int> CheckReadable(const std::string& path, std::string* bytes = nullptr,
+                                 SettingsFileParse* parsed = nullptr);
 
 }  // namespace vemtaro::cli

@@ -138,31 +138,10 @@ class KeptDialogs : public SilentDialogs {
 // Reads the file and opens it in a model of its own; the exit code when it
 // cannot be used.
 std::optional<int> CheckSettingsFile(const std::string& path, CheckedFile& out) {
-  shell::QtFileStore store;
   std::string bytes;
   std::string error;
-  if (!store.ReadAll(path, bytes, error)) {
-    Error(path + ": cannot read the file: " + error);
-    return kFileError;
-  }
-  const SettingsFileParse parsed = ParseSettingsFile(bytes);
-  if (!parsed.data) {
-    const SettingsFileError& e = parsed.error;
-    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " + std::to_string(e.offset) +
-          ": " + e.message);
-    return kFileError;
-  }
-  if (!parsed.data->image) {
-    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
-          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
-    return kFileError;
-  }
-  if (FindProfile(parsed.data->version) == nullptr) {
-    Error(path + ": the file is for firmware version " + std::to_string(parsed.data->version) +
-          ", which this program does not support (" + std::to_string(kMinFirmware) + " to " +
-          std::to_string(kMaxFirmware) + ")");
-    return kFileError;
-  }
+  SettingsFileParse parsed;
+  if (const auto code = CheckReadable(path, &bytes, &parsed)) return code;
   KeptDialogs dialogs;
   MainModel trial(dialogs);
   trial.Startup();

@@ -46,36 +46,6 @@ constexpr const char* kNames =
     "3 and writes nothing; an unknown name exits with 2. The file is written\n"
     "atomically.\n";
 
-// The settings file's bytes parsed far enough to tell what is wrong with it;
-// the exit code when it cannot be opened.
-std::optional<int> CheckReadable(const std::string& path) {
-  shell::QtFileStore store;
-  std::string bytes;
-  std::string error;
-  if (!store.ReadAll(path, bytes, error)) {
-    Error(path + ": cannot read the file: " + error);
-    return kFileError;
-  }
-  const SettingsFileParse parsed = ParseSettingsFile(bytes);
-  if (!parsed.data) {
-    const SettingsFileError& e = parsed.error;
-    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " + std::to_string(e.offset) +
-          ": " + e.message);
-    return kFileError;
-  }
-  if (!parsed.data->image) {
-    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
-          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
-    return kFileError;
-  }
-  if (FindProfile(parsed.data->version) == nullptr) {
-    Error(path + ": the file is for firmware version " + std::to_string(parsed.data->version) +
-          ", which this program does not support (" + std::to_string(kMinFirmware) + " to " +
-          std::to_string(kMaxFirmware) + ")");
-    return kFileError;
-  }
-  return std::nullopt;
-}
 
 // The lines of a text; a CR before the line end is dropped.
 std::vector<std::string> TextLines(const std::string& text) {
