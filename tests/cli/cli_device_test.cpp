@@ -718,6 +718,14 @@ INSTANTIATE_TEST_SUITE_P(
                       FaultCase{"HangUpDuringAWrite",
                                 {"--hang-up", "300"},
                                 {"write", "@/in.dat", "--verify"},
+                                "Ошибка передачи данных!\n"},
+                      FaultCase{"HangUpAtTheFirstByte",
+                                {"--hang-up", "0"},
+                                {"write", "@/in.dat"},
+                                "Ошибка передачи данных!\n"},
+                      FaultCase{"HangUpAtTheLastByte",
+                                {"--hang-up", "5483"},
+                                {"write", "@/in.dat"},
                                 "Ошибка передачи данных!\n"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 
