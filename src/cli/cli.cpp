@@ -54,15 +54,14 @@ QStringList CommandArguments(const QStringList& positional) {
   return args;
 }
 
-std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut, SettingsFileParse* parsedOut) {
+std::optional<int> ReadSettings(const std::string& path, std::string& bytes, SettingsFileParse& parsed) {
   shell::QtFileStore store;
-  std::string bytes;
   std::string error;
   if (!store.ReadAll(path, bytes, error)) {
     Error(path + ": cannot read the file: " + error);
     return kFileError;
   }
-  const SettingsFileParse parsed = ParseSettingsFile(bytes);
+  parsed = ParseSettingsFile(bytes);
   if (!parsed.data) {
     const SettingsFileError& e = parsed.error;
     Error(path + ": not a readable settings file: field '" + e.field + "' at offset " + std::to_string(e.offset) +
@@ -74,6 +73,13 @@ std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut,
           std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
     return kFileError;
   }
+  return std::nullopt;
+}
+
+std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut, SettingsFileParse* parsedOut) {
+  std::string bytes;
+  SettingsFileParse parsed;
+  if (const auto code = ReadSettings(path, bytes, parsed)) return code;
   if (FindProfile(parsed.data->version) == nullptr) {
     Error(path + ": the file is for firmware version " + std::to_string(parsed.data->version) +
           ", which this program does not support (" + std::to_string(kMinFirmware) + " to " +
@@ -81,7 +87,7 @@ std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut,
     return kFileError;
   }
   if (bytesOut != nullptr) *bytesOut = std::move(bytes);
-  if (parsedOut != nullptr) *parsedOut = parsed;
+  if (parsedOut != nullptr) *parsedOut = std::move(parsed);
   return std::nullopt;
 }
 
@@ -92,25 +98,9 @@ constexpr const char* kCommandList = "new, show, diff, set, read, write, clock, 
 // Reads, parses and decodes a settings file; on failure tells what is wrong and
 // where, and returns the exit code.
 int Load(const std::string& path, Inspection& out) {
-  shell::QtFileStore store;
   std::string bytes;
-  std::string error;
-  if (!store.ReadAll(path, bytes, error)) {
-    Error(path + ": cannot read the file: " + error);
-    return kFileError;
-  }
-  const SettingsFileParse parsed = ParseSettingsFile(bytes);
-  if (!parsed.data) {
-    const SettingsFileError& e = parsed.error;
-    Error(path + ": not a readable settings file: field '" + e.field + "' at offset " +
-          std::to_string(e.offset) + ": " + e.message);
-    return kFileError;
-  }
-  if (!parsed.data->image) {
-    Error(path + ": not a readable settings file: field 'imageLength' at offset " +
-          std::to_string(parsed.data->imageLengthOffset) + ": the image length is not a number");
-    return kFileError;
-  }
+  SettingsFileParse parsed;
+  if (const auto code = ReadSettings(path, bytes, parsed)) return *code;
   out = InspectSettingsFile(*parsed.data);
   // A tree text that cannot be read is replaced by the default tree when the
   // file is opened; its default names are shown.

@@ -28,6 +28,9 @@ std::string HelpText(const QCommandLineParser& parser, const std::string& usage,
 bool WantsHelp(const QCommandLineParser& parser, const QCommandLineOption& help);
 // The command's own arguments, after the program and the command name.
 QStringList CommandArguments(const QStringList& positional);
+// Reads and parses a settings file whose image section is present; reports
+// what is wrong (field and offset) and returns the exit code otherwise.
+std::optional<int> ReadSettings(const std::string& path, std::string& bytes, SettingsFileParse& parsed);
 // Reads a settings file and checks it far enough to be opened: readable, its
 // image section present, a firmware version this program knows. Reports what
 // is wrong and returns the exit code; otherwise fills bytes and parsed.

@@ -64,16 +64,7 @@ bool DeviceSession::Connect(const std::string& portName, int timeoutS) {
 bool DeviceSession::WaitFor(const std::function<bool()>& done, qint64 timeoutMs) {
   if (done()) return true;
   if (lost_) return false;
-  QElapsedTimer clock;
-  clock.start();
-  QEventLoop loop;
-  QTimer check;
-  check.setInterval(kCheckIntervalMs);
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (done() || lost_ || clock.elapsed() >= timeoutMs) loop.quit();
-  });
-  check.start();
-  loop.exec();
+  port::RunEventsUntil([&] { return done() || lost_; }, timeoutMs, kCheckIntervalMs);
   return done();
 }
 

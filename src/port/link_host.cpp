@@ -1,6 +1,7 @@
 #include "port/link_host.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QTimer>
@@ -15,6 +16,20 @@
 namespace vemtaro::port {
 
 QString SimulatorPortName() { return QString::fromUtf8(link_texts::kSimulatorPort); }
+
+bool RunEventsUntil(const std::function<bool()>& done, qint64 timeoutMs, int checkMs) {
+  if (done()) return true;
+  QElapsedTimer clock;
+  clock.start();
+  QEventLoop loop;
+  QTimer check;
+  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+    if (done() || clock.elapsed() >= timeoutMs) loop.quit();
+  });
+  check.start(checkMs);
+  loop.exec();
+  return done();
+}
 
 AdapterLinkHost::AdapterLinkHost(SerialAdapter& adapter, QObject* parent) : QObject(parent), adapter_(adapter) {
 #ifdef Q_OS_LINUX

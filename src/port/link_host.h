@@ -23,6 +23,11 @@ inline constexpr Millis kPreciseSleepMs = 20;
 // The port name that stands for the simulated controller.
 QString SimulatorPortName();
 
+// Runs the event loop until `done` holds (checked every checkMs) or timeoutMs
+// have passed; returns whether it holds. The thread sleeps in the event loop
+// between checks.
+bool RunEventsUntil(const std::function<bool()>& done, qint64 timeoutMs, int checkMs = 10);
+
 class AdapterLinkHost : public QObject, public LinkHost {
   Q_OBJECT
 

@@ -65,19 +65,7 @@ const QString kSimulator = QString::fromUtf8(link_texts::kSimulatorPort);
 // Runs the event loop, as the program's own loop runs it, until `done` holds or
 // the deadline passes.
 bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  if (done()) return true;
-  QEventLoop loop;
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  deadline.start(timeoutMs);
-  check.start(5);
-  loop.exec();
-  return done();
+  return port::RunEventsUntil(done, timeoutMs, 5);
 }
 
 // The scripted dialogs, answering the connection-type dialog too.

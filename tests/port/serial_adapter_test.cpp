@@ -21,6 +21,7 @@
 
 #include "link/com_port.h"
 #include "link/packet.h"
+#include "port/link_host.h"
 
 namespace vemtaro::port {
 namespace {
@@ -85,20 +86,7 @@ class Pty {
 };
 
 // Runs the event loop until `done` holds or the deadline passes.
-bool RunUntil(const std::function<bool()>& done) {
-  QEventLoop loop;
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  deadline.start(kEventDeadlineMs);
-  check.start(5);
-  if (!done()) loop.exec();
-  return done();
-}
+bool RunUntil(const std::function<bool()>& done) { return RunEventsUntil(done, kEventDeadlineMs, 5); }
 
 double CpuSeconds() {
   rusage u{};

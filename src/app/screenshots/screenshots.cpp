@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "main_window.h"
+#include "port/link_host.h"
 #include "marquee_label.h"
 #include "other_windows.h"
 #include "pages/setup_page.h"
@@ -56,18 +57,7 @@ constexpr int kTitleHeight = 24;
 
 // Runs the event loop until `done` holds or the deadline passes.
 bool RunUntil(const std::function<bool()>& done, int timeoutMs) {
-  QEventLoop loop;
-  QTimer deadline;
-  deadline.setSingleShot(true);
-  QObject::connect(&deadline, &QTimer::timeout, &loop, &QEventLoop::quit);
-  QTimer check;
-  QObject::connect(&check, &QTimer::timeout, &loop, [&] {
-    if (done()) loop.quit();
-  });
-  deadline.start(timeoutMs);
-  check.start(10);
-  if (!done()) loop.exec();
-  return done();
+  return vemtaro::port::RunEventsUntil(done, timeoutMs);
 }
 
 // Lets the display map and paint what was just shown (popup menus need more
