@@ -386,3 +386,54 @@ TEST(LinkConnect, ProbeDuringThePauseAfterOpeningIsNotAnswered) {
 
 }  // namespace
 }  // namespace vemtaro::testing
+
+namespace vemtaro::testing {
+namespace {
+
+// A controller that probes every 30 ms: the probes that come during the 100 ms
+// before "PC\r\n" arrive while the probe matcher waits for its handler to end,
+// so one probe is answered and the handshake ends 100 ms after it.
+TEST(LinkConnect, ProbesDuringThePauseBeforePcAreNotAnsweredAgain) {
+  sim::ControllerOptions options = VersionOptions(15);
+  options.probeIntervalMs = 30;
+  LinkBench b(options);
+  b.ClickPort(0);
+  const Millis armedAt = b.Now();
+  const std::size_t mark = b.Mark();
+  ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 5000));
+  b.Run(2000);
+  EXPECT_EQ(b.Sent(mark), "PC\r\n" "PC_OK");
+  // The first probe after arming comes within 30 ms; "PC\r\n" 100 ms after
+  // it, "PC_OK" as soon as the version reply is in.
+  EXPECT_LE(b.SentAt(0, mark) - armedAt, 30 + 100 + 2);
+  EXPECT_LE(b.SentAt(4, mark) - b.SentAt(0, mark), 3);
+  EXPECT_TRUE(b.dialogs.shown.empty());
+}
+
+// Nothing is answered after "BYE": a probe that arrives during the pause after
+// it, while the program is still searching, finds no matcher.
+TEST(LinkConnect, ProbeAfterByeIsNotAnswered) {
+  for (const bool connected : {false, true}) {
+    SCOPED_TRACE(connected ? "connected" : "searching");
+    LinkBench b(15);
+    if (connected) {
+      ASSERT_TRUE(b.Connect());
+    } else {
+      b.faults().silent = true;
+      b.ClickPort(0);
+      b.Run(50);
+      ASSERT_TRUE(b.link.NotConnected());
+    }
+    b.faults().silent = true;
+    const std::size_t mark = b.Mark();
+    b.InjectAt(b.Now() + 50, "ATI\r");
+    b.InjectAt(b.Now() + 250, "ATI\r");
+    b.link.EndConnection();
+    b.Run(1000);
+    EXPECT_EQ(b.Sent(mark), "BYE");
+    EXPECT_TRUE(b.dialogs.shown.empty());
+  }
+}
+
+}  // namespace
+}  // namespace vemtaro::testing

@@ -547,5 +547,67 @@ TEST(LinkPacketFeeding, ByteByByteEqualsOneChunk) {
   }
 }
 
+// Bytes fed while a handler runs (those that arrived during a pause inside
+// it) go to the matchers armed at that moment, after the rest of the arrival
+// that fired the handler; the matcher that fired stays disarmed until its
+// handler has returned, and packets completed meanwhile are delivered then.
+TEST(LinkPacketHandlers, BytesFedDuringAHandlerMeetTheMatchersArmedThen) {
+  Port p;
+  PacketSettings probe = StringPacket("Probe", "ATI", "");
+  probe.EndCondition.ecPacketSize = true;
+  probe.PacketSize = 3;
+  probe.AutoEnable = true;
+  TApdDataPacket& first = p.Add(probe);
+  p.Add(StringPacket("Other", "<", ">"));
+  std::vector<std::string> order;
+  int probes = 0;
+  first.OnPacket = [&](TApdDataPacket&, std::string_view) {
+    ++probes;
+    if (probes > 1) return;
+    // The pause: a probe and a packet of the other matcher arrive meanwhile.
+    p.port.Feed("ATI\r<b>", 10);
+    order.push_back(std::string("after the pause, other delivered: ") + (p.log.events.empty() ? "no" : "yes"));
+    EXPECT_FALSE(first.Enabled()) << "the matcher that fired waits for its handler";
+  };
+  p.port.Feed("ATI\r<a", 0);
+  EXPECT_EQ(probes, 1) << "the probe that came during the handler is not answered";
+  EXPECT_EQ(order, std::vector<std::string>{"after the pause, other delivered: no"});
+  // "<a" came before the pause's bytes and is matched first: one packet.
+  EXPECT_EQ(p.log.events, std::vector<std::string>{"Other:<aATI\r<b>"});
+  EXPECT_TRUE(first.Enabled()) << "re-armed once its handler returned";
+  p.port.Feed("ATI\r", 20);
+  EXPECT_EQ(probes, 2);
+}
+
+// A packet may not grow without bound: past MaxSize the matcher disarms, drops
+// what it collected and reports the overflow (OnTimeout when no OnOverflow is
+// set), whatever AutoEnable says; the bytes after it meet no collecting matcher.
+TEST(LinkPacketSize, PacketsAreBoundedByMaxSize) {
+  for (const bool overflowHandler : {true, false}) {
+    SCOPED_TRACE(overflowHandler ? "OnOverflow" : "OnTimeout");
+    Port p;
+    PacketSettings s = StringPacket("Load", "\r\n", "LOAD_OK\r\n");
+    s.AutoEnable = true;
+    s.MaxSize = 10;
+    TApdDataPacket& m = p.Add(s);
+    if (overflowHandler) {
+      m.OnOverflow = [&](TApdDataPacket& sender) { p.log.events.push_back(sender.Name() + ":overflow"); };
+    }
+    p.port.Feed("\r\n12345LOAD_OK\r\n", 0);  // 18 bytes from the start string on
+    EXPECT_EQ(p.log.events, std::vector<std::string>{overflowHandler ? "Load:overflow" : "Load:timeout"});
+    EXPECT_FALSE(m.Enabled());
+    EXPECT_EQ(m.state(), State::Idle);
+    EXPECT_EQ(p.port.Collecting(), nullptr);
+
+    // A packet of exactly MaxSize bytes is delivered.
+    Port q;
+    PacketSettings t = StringPacket("P", "<", ">");
+    t.MaxSize = 4;
+    q.Add(t);
+    q.port.Feed("<ab>", 0);
+    EXPECT_EQ(q.log.events, std::vector<std::string>{"P:<ab>"});
+  }
+}
+
 }  // namespace
 }  // namespace vemtaro

@@ -8,7 +8,7 @@ namespace {
 
 PacketSettings Matcher(const char* name, StartCond start, const char* startString, EndCond end,
                        const char* endString, int packetSize, bool includeStrings, bool autoEnable,
-                       int timeOut) {
+                       int timeOut, std::size_t maxSize) {
   PacketSettings s;
   s.Name = name;
   s.StartCondition = start;
@@ -19,6 +19,7 @@ PacketSettings Matcher(const char* name, StartCond start, const char* startStrin
   s.IncludeStrings = includeStrings;
   s.AutoEnable = autoEnable;
   s.TimeOut = timeOut;
+  s.MaxSize = maxSize;
   s.IgnoreCase = true;
   return s;
 }
@@ -32,13 +33,17 @@ std::vector<PacketSettings> ProgramMatcherSettings() {
   using namespace matcher_names;
   using enum StartCond;
   // Only STARTPACK ends by size; the packet sizes of the others have no effect.
+  // The last column bounds what a matcher collects, well above the longest
+  // legal reply (an image of 5484 bytes with its framing; 256 identifier
+  // characters; a status block of 18 short lines), so that a line flooding
+  // bytes ends the exchange instead of filling the memory.
   return {
-      Matcher(kStartPack, scString, "ATI", kBySize, "", 3, true, true, 0),
-      Matcher(kVersion, scString, "Ver.", kByString, "\r\n", 16, false, false, 100),
-      Matcher(kLoad, scString, "\r\n", kByString, "LOAD_OK\r\n", 5121, false, false, 1000),
-      Matcher(kTimeIn, scAnyData, "", kByString, "\r\n", 17, false, false, 4000),
-      Matcher(kIdReceive, scAnyData, "", kByString, "\r\n", 256, false, false, 2000),
-      Matcher(kGetStatus, scString, "STATUS\r\n", kByString, "ENDSTATUS\r\n", 0, false, false, 8000),
+      Matcher(kStartPack, scString, "ATI", kBySize, "", 3, true, true, 0, 64),
+      Matcher(kVersion, scString, "Ver.", kByString, "\r\n", 16, false, false, 100, 256),
+      Matcher(kLoad, scString, "\r\n", kByString, "LOAD_OK\r\n", 5121, false, false, 1000, kMaxImageReply),
+      Matcher(kTimeIn, scAnyData, "", kByString, "\r\n", 17, false, false, 4000, 256),
+      Matcher(kIdReceive, scAnyData, "", kByString, "\r\n", 256, false, false, 2000, 1024),
+      Matcher(kGetStatus, scString, "STATUS\r\n", kByString, "ENDSTATUS\r\n", 0, false, false, 8000, 4096),
   };
 }
 

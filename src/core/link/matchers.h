@@ -10,6 +10,7 @@
 //   GetStatus       "STATUS\r\n" .. "ENDSTATUS\r\n"  the status block (status window)
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "link/packet.h"
@@ -24,6 +25,10 @@ inline constexpr const char* kTimeIn = "TimeIn";
 inline constexpr const char* kIdReceive = "IDReciev";
 inline constexpr const char* kGetStatus = "GetStatus";
 }  // namespace matcher_names
+
+// The most bytes Zagruzka collects: three times the longest image with its
+// framing.
+inline constexpr std::size_t kMaxImageReply = 16384;
 
 // The settings of the six matchers, in the order they are attached to the port.
 std::vector<PacketSettings> ProgramMatcherSettings();

@@ -78,6 +78,7 @@ void TApdDataPacket::SetEnabled(bool on, Millis nowMs) {
   start_ = startCond_ == StartCond::scString ? Compile(settings.StartString, ignoreCase_) : Pattern{};
   end_ = endCond_.ecString ? Compile(settings.EndString, ignoreCase_) : Pattern{};
   packetSize_ = endCond_.ecPacketSize ? static_cast<std::size_t>(settings.PacketSize) : 0;
+  maxSize_ = settings.MaxSize;
   timeOut_ = std::max(settings.TimeOut, 0);
   enabled_ = true;
   GoIdle();
@@ -126,7 +127,11 @@ TApdDataPacket* PacketDispatcher::Find(std::string_view name) {
 void PacketDispatcher::SetPortOpen(bool open, Millis nowMs) {
   if (open == open_) return;
   open_ = open;
+  // What the line held is gone with it, and so are deliveries still waiting.
   queue_.clear();
+  current_ = Arrival{};
+  next_ = 0;
+  events_.clear();
   for (auto& m : matchers_) {
     if (!m->enabled_) continue;
     if (open) {
@@ -140,25 +145,83 @@ void PacketDispatcher::SetPortOpen(bool open, Millis nowMs) {
 void PacketDispatcher::Feed(std::string_view bytes, Millis nowMs) {
   if (!open_) return;
   queue_.push_back(Arrival{std::string(bytes), nowMs});
-  if (running_) return;  // a handler fed more bytes: they follow the current ones
+  // Fed by a handler (the bytes that arrived during its pause): they are matched
+  // now, after what arrived before them, and what they complete waits for the
+  // handler to return.
   Run();
 }
 
-void PacketDispatcher::Poll(Millis nowMs) { CheckTimeout(nowMs); }
+void PacketDispatcher::Poll(Millis nowMs) {
+  CheckTimeout(nowMs);
+  RunEvents();
+}
 
 void PacketDispatcher::Run() {
+  const bool outer = !running_;
   running_ = true;
   struct Reset {
     bool& flag;
-    ~Reset() { flag = false; }
-  } reset{running_};
-  while (!queue_.empty()) {
-    Arrival arrival = std::move(queue_.front());
-    queue_.pop_front();
-    CheckTimeout(arrival.nowMs);
-    for (const char c : arrival.bytes) {
-      if (!open_) break;  // a handler closed the port
-      ProcessByte(static_cast<unsigned char>(c), arrival.nowMs);
+    bool outer;
+    ~Reset() {
+      if (outer) flag = false;
+    }
+  } reset{running_, outer};
+  for (;;) {
+    if (!open_) break;  // a handler closed the port
+    if (next_ >= current_.bytes.size()) {
+      if (queue_.empty()) break;
+      current_ = std::move(queue_.front());
+      queue_.pop_front();
+      next_ = 0;
+      CheckTimeout(current_.nowMs);
+      RunEvents();
+      continue;
+    }
+    const auto byte = static_cast<unsigned char>(current_.bytes[next_++]);
+    ProcessByte(byte, current_.nowMs);
+    RunEvents();
+  }
+  if (next_ >= current_.bytes.size()) {
+    current_ = Arrival{};
+    next_ = 0;
+  }
+}
+
+void PacketDispatcher::RunEvents() {
+  if (handlerDepth_ > 0) return;
+  while (!events_.empty()) {
+    Event e = std::move(events_.front());
+    events_.pop_front();
+    TApdDataPacket& m = *e.matcher;
+    ++handlerDepth_;
+    switch (e.kind) {
+      case Event::Kind::Packet:
+        Report([&] {
+          if (m.OnPacket) m.OnPacket(m, e.data);
+        });
+        Report([&] {
+          if (m.OnStringPacket) m.OnStringPacket(m, e.data);
+        });
+        break;
+      case Event::Kind::Timeout:
+        Report([&] {
+          if (m.OnTimeout) m.OnTimeout(m);
+        });
+        break;
+      case Event::Kind::Overflow:
+        Report([&] {
+          if (m.OnOverflow) {
+            m.OnOverflow(m);
+          } else if (m.OnTimeout) {
+            m.OnTimeout(m);
+          }
+        });
+        break;
+    }
+    --handlerDepth_;
+    // A matcher that delivered stays disarmed until its handler has run.
+    if (e.kind == Event::Kind::Packet && m.settings.AutoEnable) {
+      Report([&] { m.SetEnabled(true, e.nowMs); });
     }
   }
 }
@@ -173,6 +236,7 @@ void PacketDispatcher::ProcessByte(unsigned char byte, Millis nowMs) {
     TApdDataPacket& m = *collecting_;
     m.data_.push_back(static_cast<char>(byte));
     CheckEnd(m, nowMs);
+    if (collecting_ == &m && m.maxSize_ > 0 && m.data_.size() >= m.maxSize_) Overflow(m, nowMs);
     return;
   }
   for (auto& owned : matchers_) {
@@ -245,23 +309,21 @@ void PacketDispatcher::CheckEnd(TApdDataPacket& m, Millis nowMs) {
 void PacketDispatcher::Deliver(TApdDataPacket& m, std::string data, Millis nowMs) {
   m.enabled_ = false;
   m.GoIdle();
-  Report([&] {
-    if (m.OnPacket) m.OnPacket(m, data);
-  });
-  Report([&] {
-    if (m.OnStringPacket) m.OnStringPacket(m, data);
-  });
-  if (m.settings.AutoEnable) {
-    Report([&] { m.SetEnabled(true, nowMs); });
-  }
+  events_.push_back(Event{Event::Kind::Packet, &m, std::move(data), nowMs});
 }
 
 void PacketDispatcher::Timeout(TApdDataPacket& m) {
   m.enabled_ = false;
   m.GoIdle();
-  Report([&] {
-    if (m.OnTimeout) m.OnTimeout(m);
-  });
+  events_.push_back(Event{Event::Kind::Timeout, &m, {}, 0});
+}
+
+void PacketDispatcher::Overflow(TApdDataPacket& m, Millis nowMs) {
+  // As after a time-out: the collected bytes are dropped and the matcher stays
+  // disarmed whatever AutoEnable says.
+  m.enabled_ = false;
+  m.GoIdle();
+  events_.push_back(Event{Event::Kind::Overflow, &m, {}, nowMs});
 }
 
 void PacketDispatcher::Report(const std::function<void()>& call) {

@@ -13,6 +13,17 @@
 // received bytes with Feed() and the time with Poll(); every handler runs inside
 // those calls, one event at a time. A handler that throws is reported to the
 // dispatcher's error sink and the matcher goes on as if it had returned.
+//
+// A byte goes to the matchers that are armed when it arrives. A matcher that has
+// delivered a packet stays disarmed until its handler has run, so bytes fed
+// while a handler runs (the bytes that arrived during a pause inside it) are
+// matched at once, against the matchers armed at that moment, after the bytes
+// that arrived before them; packets and time-outs they bring are delivered
+// after the running handler has returned, in order.
+//
+// A packet may hold at most MaxSize bytes: a line that floods bytes ends the
+// collection (the matcher disarms and drops them, as after a time-out) instead
+// of growing without bound.
 #pragma once
 
 #include <cstddef>
@@ -62,6 +73,9 @@ struct PacketSettings {
   int PacketSize = 0;
   bool IncludeStrings = true;
   int TimeOut = 2184;  // ticks; 0 means none
+  // The most bytes a packet may hold, its start string included; beyond it the
+  // packet is dropped and OnOverflow (or, when none is set, OnTimeout) called.
+  std::size_t MaxSize = 65536;
 };
 
 class PacketDispatcher;
@@ -84,6 +98,8 @@ class TApdDataPacket {
   PacketHandler OnPacket;
   StringPacketHandler OnStringPacket;
   TimeoutHandler OnTimeout;
+  // A collected packet grew past MaxSize; called instead of OnTimeout when set.
+  TimeoutHandler OnOverflow;
 
   const std::string& Name() const { return settings.Name; }
   PacketDispatcher& ComPort() const { return *port_; }
@@ -132,6 +148,7 @@ class TApdDataPacket {
   EndCond endCond_;
   StartCond startCond_ = StartCond::scString;
   std::size_t packetSize_ = 0;
+  std::size_t maxSize_ = 0;
   int timeOut_ = 0;
   std::string partial_;      // bytes of a partial start match, from its beginning
   std::string data_;         // the packet from its beginning, while collecting
@@ -176,16 +193,28 @@ class PacketDispatcher {
 
   struct Arrival {
     std::string bytes;
+    Millis nowMs = 0;
+  };
+  // A delivery waiting for its handler to run.
+  struct Event {
+    enum class Kind { Packet, Timeout, Overflow };
+    Kind kind;
+    TApdDataPacket* matcher;
+    std::string data;
     Millis nowMs;
   };
 
   void Run();
+  // Runs the handlers of the waiting events, one at a time, unless a handler is
+  // running already (it then runs them when it has returned).
+  void RunEvents();
   void ProcessByte(unsigned char byte, Millis nowMs);
   void EnterCollecting(TApdDataPacket& m);
   void CheckEnd(TApdDataPacket& m, Millis nowMs);
   void CheckTimeout(Millis nowMs);
   void Deliver(TApdDataPacket& m, std::string data, Millis nowMs);
   void Timeout(TApdDataPacket& m);
+  void Overflow(TApdDataPacket& m, Millis nowMs);
   void DropOthers(const TApdDataPacket& keep);
   void Report(const std::function<void()>& call);
 
@@ -193,7 +222,11 @@ class PacketDispatcher {
   TApdDataPacket* collecting_ = nullptr;
   bool open_ = false;
   bool running_ = false;
+  int handlerDepth_ = 0;
+  Arrival current_;       // the arrival being matched
+  std::size_t next_ = 0;  // its next byte
   std::deque<Arrival> queue_;
+  std::deque<Event> events_;
   ErrorSink errorSink_;
 };
 

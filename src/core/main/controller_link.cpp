@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <ctime>
 
+#include "files/settings_file.h"
+#include "files/tree_text.h"
 #include "link/replies.h"
+#include "main/inspect.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "model/profiles.h"
@@ -42,6 +45,18 @@ ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
   m_.ApdDataPacket3.OnTimeout = [this](TApdDataPacket&) { ApdDataPacket3Timeout(); };
   m_.Zagruzka.OnPacket = [this](TApdDataPacket&, std::string_view data) { ZagruzkaPacket(data); };
   m_.Zagruzka.OnTimeout = [this](TApdDataPacket&) { ZagruzkaTimeout(); };
+  m_.Zagruzka.OnOverflow = [this](TApdDataPacket&) { ZagruzkaOverflow(); };
+  m_.ApdDataPacket3.OnOverflow = [this](TApdDataPacket&) { ApdDataPacket3Timeout(); };
+  // A reply that floods past its bound ends its exchange as a transfer error.
+  const auto overflow = [this](std::optional<bool>& result) {
+    return [this, &result](TApdDataPacket&) {
+      result = false;
+      Message(T::kReplyTooLong);
+    };
+  };
+  m_.TimeIn.OnOverflow = overflow(timeResult);
+  m_.IDReciev.OnOverflow = overflow(idsResult);
+  m_.GetStatus.OnOverflow = overflow(statusResult);
   m_.TimeIn.OnPacket = [this](TApdDataPacket&, std::string_view data) { TimeInPacket(data); };
   m_.IDReciev.OnPacket = [this](TApdDataPacket&, std::string_view data) { IDRecievPacket(data); };
   m_.GetStatus.OnPacket = [this](TApdDataPacket&, std::string_view data) { GetStatusPacket(data); };
@@ -75,8 +90,19 @@ void ControllerLink::Pause(Millis ms) {
   // What arrived during the pause goes at once to the matchers that were
   // armed while it arrived, which are those armed now (nothing arms or
   // disarms a matcher during a pause): a matcher armed after the pause must
-  // not see it.
+  // not see it. Inside a handler the matcher that fired stays disarmed until
+  // the handler has returned, so a probe that arrives during the pause before
+  // "PC\r\n" is not answered again.
   port_.Service();
+}
+
+void ControllerLink::GiveWindowsBack() {
+  progressVisible = false;
+  pagesEnabled = true;
+  fileMenuEnabled = true;
+  model_.N13.enabled = port_.line().IsOpen();
+  mainEnabled = true;
+  portMenuAttached = true;
 }
 
 void ControllerLink::Changed(bool pages) {
@@ -178,6 +204,10 @@ void ControllerLink::ApdDataPacket3Timeout() {
 
 void ControllerLink::EndConnection() {
   if (!port_.line().IsOpen()) return;
+  // Nothing is answered after "BYE": a probe that arrives during the pause
+  // below finds no matcher to answer it.
+  Arm(m_.STARTPACK, false);
+  Arm(m_.ApdDataPacket3, false);
   Send(wire::kBye);
   Pause(P::kAfterByeMs);
   timer3Running = false;
@@ -191,8 +221,12 @@ void ControllerLink::PortLost(const std::string& reason) {
   handshakeMade_ = false;
   comStatus = T::kComLost + portName_;
   if (loading_) {
-    FinishLoad(T::kLoadFailed);
-    loadResult = false;
+    if (loadPurpose_ == LoadPurpose::Apply) {
+      FinishLoad(T::kLoadFailed);
+      loadResult = false;
+    } else {
+      LoadForWriteFailed(loadPurpose_, T::kComLost + portName_);
+    }
   }
   Arm(m_.Zagruzka, false);
   Arm(m_.ApdDataPacket3, false);
@@ -212,20 +246,32 @@ void ControllerLink::N14Click() {
     Changed();
     return;
   }
+  BeginLoad(LoadPurpose::Apply);
+}
+
+bool ControllerLink::BeginLoad(LoadPurpose purpose) {
+  loadPurpose_ = purpose;
   TransferCount = 0;
   Arm(m_.Zagruzka, true);
   Send(wire::kLoad);
   if (!port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false)) {
+    if (purpose != LoadPurpose::Apply) {
+      LoadForWriteFailed(purpose, T::kNoAnswer93);
+      return false;
+    }
+    // Zagruzka stays armed: an image the controller still sends is taken.
     model_.status = T::kLoadFailedBang;
     loadResult = false;
     Error(T::kNoAnswer93);
-    return;
+    return false;
   }
   progressVisible = true;
   model_.gaugeMax = static_cast<int>(model_.ws.working.size());
   gaugePosition = 0;
   mainEnabled = false;
-  model_.status = T::kLoading;
+  model_.status = purpose == LoadPurpose::Apply    ? T::kLoading
+                  : purpose == LoadPurpose::Backup ? T::kBackingUp
+                                                   : T::kVerifying;
   pagesEnabled = false;
   fileMenuEnabled = false;
   model_.N13.enabled = false;
@@ -234,9 +280,18 @@ void ControllerLink::N14Click() {
   loading_ = true;
   loadStartMs_ = port_.NowMs();
   Changed();
+  return true;
 }
 
 void ControllerLink::ZagruzkaPacket(std::string_view data) {
+  if (loading_ && loadPurpose_ == LoadPurpose::Backup) {
+    KeepBackup(data);
+    return;
+  }
+  if (loading_ && loadPurpose_ == LoadPurpose::Verify) {
+    CheckWritten(data);
+    return;
+  }
   const std::size_t length = model_.ws.working.size();
   if (data.size() != length) {
     errorshow(15);
@@ -255,17 +310,12 @@ void ControllerLink::ZagruzkaPacket(std::string_view data) {
 }
 
 void ControllerLink::FinishLoad(const char* status) {
-  progressVisible = false;
-  pagesEnabled = true;
-  fileMenuEnabled = true;
-  model_.N13.enabled = port_.line().IsOpen();
+  GiveWindowsBack();
   model_.status = status;
-  portMenuAttached = true;
   Arm(m_.Zagruzka, false);
   port_.FlushInput();
   port_.FlushOutput();
   TransferCount = 0;
-  mainEnabled = true;
   loading_ = false;
 }
 
@@ -287,18 +337,120 @@ bool ControllerLink::errorshow(int kind) {
 }
 
 void ControllerLink::ZagruzkaTimeout() {
-  progressVisible = false;
-  fileMenuEnabled = true;
-  model_.N13.enabled = port_.line().IsOpen();
-  mainEnabled = true;
-  pagesEnabled = true;
+  if (loading_ && loadPurpose_ != LoadPurpose::Apply) {
+    LoadForWriteFailed(loadPurpose_, T::kTimeout);
+    return;
+  }
+  GiveWindowsBack();
   model_.status = T::kLoadFailed;
-  portMenuAttached = true;
   loading_ = false;
   loadResult = false;
   Message(T::kTimeout);
   model_.status = T::kTransferError;
   Changed();
+}
+
+void ControllerLink::ZagruzkaOverflow() {
+  if (loading_ && loadPurpose_ != LoadPurpose::Apply) {
+    LoadForWriteFailed(loadPurpose_, T::kReplyTooLong);
+    return;
+  }
+  FinishLoad(T::kTransferError);
+  loadResult = false;
+  Message(T::kReplyTooLong);
+  Changed();
+}
+
+void ControllerLink::EndLoadQuietly() {
+  Arm(m_.Zagruzka, false);
+  port_.FlushInput();
+  port_.FlushOutput();
+  TransferCount = 0;
+  loading_ = false;
+  loadPurpose_ = LoadPurpose::Apply;
+}
+
+void ControllerLink::LoadForWriteFailed(LoadPurpose purpose, const std::string& reason) {
+  EndLoadQuietly();
+  if (purpose == LoadPurpose::Backup) {
+    // Without the copy the write does not start: nothing of the configuration
+    // has gone to the controller.
+    GiveWindowsBack();
+    model_.status = T::kSaveFailedBang;
+    saveResult = false;
+    Error(reason + "\r" + T::kBackupNotMade);
+    Changed();
+    return;
+  }
+  WriteFailed(std::string(T::kVerifyNotRead) + "\r" + reason + "\r" + T::kWriteAgain);
+}
+
+void ControllerLink::KeepBackup(std::string_view image) {
+  if (backups == nullptr) {  // no store any more: the write goes on without a copy
+    EndLoadQuietly();
+    host_.Post([this] { BeginSave(); });
+    return;
+  }
+  const std::size_t length = model_.ws.working.size();
+  if (image.size() != length) {
+    LoadForWriteFailed(LoadPurpose::Backup, T::kBadLength);
+    return;
+  }
+  // The copy is what the desktop program would save after reading it: the
+  // image as it came (a wrong checksum included: it is what the controller
+  // holds), the version, and the trees' node names.
+  const ConfigImage read(Bytes(image.begin(), image.end()));
+  BackupCopy copy;
+  copy.version = model_.ws.FirmwareVersion;
+  copy.objectId = ObjectIdOf(read, copy.version);
+  std::string error;
+  std::string where;
+  const auto file = WriteSettingsFile(copy.version, WriteTreeText(model_.Tree1), WriteTreeText(model_.Tree2),
+                                      read.bytes(), &error);
+  if (file) copy.fileBytes = *file;
+  if (!file || !backups->Keep(copy, where, error)) {
+    LoadForWriteFailed(LoadPurpose::Backup, std::string(T::kBackupNotKept) + "\r" + error);
+    return;
+  }
+  lastWrite_.backupPath = where;
+  EndLoadQuietly();
+  Changed();
+  // The write follows as a step of its own, once this handler has returned.
+  host_.Post([this] { BeginSave(); });
+}
+
+void ControllerLink::CheckWritten(std::string_view image) {
+  const Bytes read(image.begin(), image.end());
+  const Bytes& sent = lastWrite_.sent.value_or(Bytes());
+  lastWrite_.readBack = read;
+  std::optional<std::size_t> first;
+  for (std::size_t i = 0; i < std::max(sent.size(), read.size()); ++i) {
+    if (i >= sent.size() || i >= read.size() || sent[i] != read[i]) {
+      first = i;
+      break;
+    }
+  }
+  EndLoadQuietly();
+  if (!first) {
+    SaveDone();
+    return;
+  }
+  lastWrite_.firstDifference = first;
+  std::string where;
+  if (*first >= sent.size() || *first >= read.size()) {
+    where = std::string(T::kLengthDiffers) + std::to_string(read.size()) + " байт, передано " +
+            std::to_string(sent.size()) + ".";
+  } else {
+    where = std::string(T::kFirstDifference) + std::to_string(*first);
+    SettingsFileData file;
+    file.version = model_.ws.FirmwareVersion;
+    file.tree1 = WriteTreeText(model_.Tree1);
+    file.tree2 = WriteTreeText(model_.Tree2);
+    file.image = sent;
+    if (const auto setting = SettingAtOffset(file, *first, read[*first])) where += " (" + *setting + ")";
+    where += ".";
+  }
+  WriteFailed(std::string(T::kVerifyMismatch) + "\r" + where + "\r" + T::kWriteAgain);
 }
 
 void ControllerLink::OnServiced(Millis nowMs) {
@@ -321,32 +473,47 @@ void ControllerLink::Timer3Timer() {
 
 void ControllerLink::N15Click() {
   saveResult.reset();
+  lastWrite_ = WriteReport{};
   portMenuAttached = false;
   fileMenuEnabled = false;
   model_.N13.enabled = false;
-  auto refused = [this](const char* text) {
-    Error(text);
-    fileMenuEnabled = true;
-    model_.N13.enabled = true;
-    portMenuAttached = true;
-    model_.status = T::kSaveFailedBang;
-    pagesEnabled = true;
-    saveResult = false;
-    Changed();
-  };
   if (NotConnected()) {
-    refused(T::kNotConnected92);
+    RefuseWrite(T::kNotConnected92);
+    model_.N13.enabled = true;
+    Changed();
     return;
   }
+  // A configuration of another firmware version would leave the controller
+  // with an image it cannot read: nothing is sent.
+  const int version = model_.ws.FirmwareVersion;
+  if (reportedVersion_ && *reportedVersion_ != version) {
+    RefuseWrite(T::kVersionMismatchHead + std::to_string(version) + T::kVersionMismatchMiddle +
+                std::to_string(*reportedVersion_) + T::kVersionMismatchTail);
+    return;
+  }
+  if (backups != nullptr) {
+    BeginLoad(LoadPurpose::Backup);
+    return;
+  }
+  BeginSave();
+}
+
+void ControllerLink::RefuseWrite(const std::string& text) {
+  Error(text);
+  GiveWindowsBack();
+  model_.status = T::kSaveFailedBang;
+  saveResult = false;
+  Changed();
+}
+
+void ControllerLink::BeginSave() {
   model_.status = T::kSaving;
   pagesEnabled = false;
   TransferCount = 0;
   gaugePosition = 0;
   Send(wire::kSave);
   if (!port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false)) {
-    refused(T::kNoAnswer93);
-    model_.N13.enabled = port_.line().IsOpen();
-    Changed();
+    RefuseWrite(T::kNoAnswer93);
     return;
   }
   progressVisible = true;
@@ -371,6 +538,7 @@ void ControllerLink::StartWorker() {
     save_.accumulator = ImageChecksum(image);
     image.SetByte(image.size() - 1, static_cast<std::uint8_t>(save_.accumulator));
   }
+  lastWrite_.sent = image.bytes();
   host_.Post([this] { WorkerStep(); });
 }
 
@@ -402,7 +570,7 @@ void ControllerLink::WorkerStep() {
   if (save_.cont) {
     host_.Post([this] {
       WaitSaveOk();
-      host_.Post([this] { save_.success ? SaveDone() : SaveError(); });
+      host_.Post([this] { save_.success ? WriteSent() : SaveError(); });
     });
   } else {
     host_.Post([this] { SaveError(); });
@@ -438,33 +606,48 @@ void ControllerLink::WaitSaveOk() {
   save_.success = port_.WaitForText(wire::kSaveOk, P::kFinalSaveOkTicks, true, true);
 }
 
-void ControllerLink::SaveDone() {
-  TransferCount = 0;
-  progressVisible = false;
-  pagesEnabled = true;
-  model_.status = T::kSaveDone;
-  fileMenuEnabled = true;
-  model_.N13.enabled = port_.line().IsOpen();
-  mainEnabled = true;
-  portMenuAttached = true;
+void ControllerLink::EndTransferHold() {
   if (save_.active) port_.Hold(false);  // the hold taken when the transfer started
   save_.active = false;
+}
+
+void ControllerLink::WriteSent() {
+  EndTransferHold();
+  // "SAVE_OK" says the controller took as many bytes as were sent, not that it
+  // stored them where they belong: a late acknowledgement can shift the image
+  // by a byte. Reading it back proves it.
+  if (verifyAfterWrite) {
+    BeginLoad(LoadPurpose::Verify);
+    return;
+  }
+  SaveDone();
+}
+
+void ControllerLink::SaveDone() {
+  TransferCount = 0;
+  GiveWindowsBack();
+  model_.status = T::kSaveDone;
+  EndTransferHold();
   saveResult = true;
   Changed();
 }
 
 void ControllerLink::SaveError() {
-  progressVisible = false;
-  pagesEnabled = true;
+  GiveWindowsBack();
   model_.status = T::kSaveFailed;
-  fileMenuEnabled = true;
-  model_.N13.enabled = port_.line().IsOpen();
-  mainEnabled = true;
-  portMenuAttached = true;
-  if (save_.active) port_.Hold(false);  // the hold taken when the transfer started
-  save_.active = false;
+  EndTransferHold();
   saveResult = false;
-  Message(T::kTransferError);
+  Message(std::string(T::kTransferError) + "\r" + T::kMayBeIncomplete);
+  Changed();
+}
+
+void ControllerLink::WriteFailed(const std::string& text) {
+  TransferCount = 0;
+  GiveWindowsBack();
+  model_.status = T::kSaveFailed;
+  EndTransferHold();
+  saveResult = false;
+  Error(text);
   Changed();
 }
 

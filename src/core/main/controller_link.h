@@ -18,6 +18,7 @@
 
 #include "link/com_port.h"
 #include "link/matchers.h"
+#include "main/backups.h"
 #include "main/main_model.h"
 
 namespace vemtaro {
@@ -54,6 +55,29 @@ inline constexpr const char* kSaving = "Сохранение в контролл
 inline constexpr const char* kSaveFailedBang = "Сохранение неудачно!!!";
 inline constexpr const char* kSaveFailed = "Сохранение неудачно";
 inline constexpr const char* kSaveDone = "Сохранение завершено";
+
+inline constexpr const char* kReplyTooLong = "Ошибка передачи данных!\rОтвет контроллера длиннее допустимого.";
+// A write that stopped after some bytes had gone out.
+inline constexpr const char* kMayBeIncomplete =
+    "Контроллер может хранить неполную конфигурацию: повторите запись.";
+// A configuration of one firmware version is not written into a controller of
+// another: "Конфигурация подготовлена для версии прошивки 15, а контроллер
+// сообщил версию 12.\rКонфигурация не передана."
+inline constexpr const char* kVersionMismatchHead = "Конфигурация подготовлена для версии прошивки ";
+inline constexpr const char* kVersionMismatchMiddle = ", а контроллер сообщил версию ";
+inline constexpr const char* kVersionMismatchTail = ".\rКонфигурация не передана.";
+// The copy of the controller's configuration made before a write.
+inline constexpr const char* kBackingUp = "Резервное копирование конфигурации контроллера ...";
+inline constexpr const char* kBackupNotMade =
+    "Резервная копия не сделана, запись отменена: конфигурация в контроллер не передавалась.";
+inline constexpr const char* kBackupNotKept = "Не удалось сохранить резервную копию:";
+// The read-back after a write.
+inline constexpr const char* kVerifying = "Проверка записанной конфигурации ...";
+inline constexpr const char* kVerifyMismatch = "Конфигурация в контроллере не совпадает с переданной!";
+inline constexpr const char* kFirstDifference = "Первое расхождение: байт ";
+inline constexpr const char* kLengthDiffers = "Длина конфигурации в контроллере: ";
+inline constexpr const char* kVerifyNotRead = "Запись не проверена: конфигурация не прочитана из контроллера.";
+inline constexpr const char* kWriteAgain = "Передайте конфигурацию в контроллер ещё раз.";
 
 inline constexpr const char* kTimeError98 = "Ошибка установки времени\rКод ошибки: 98";
 inline constexpr const char* kTimeError97 = "Ошибка установки времени\rКод ошибки: 97";
@@ -161,6 +185,13 @@ class ControllerLink {
   std::size_t TransferCount = 0;
   StatusWindowModel form5;        // TForm5
 
+  // "Проверять после записи": after a write that ends well the configuration
+  // is read back and compared with what was sent.
+  bool verifyAfterWrite = true;
+  // "Резервная копия перед записью": where the controller's configuration is
+  // kept, read before a write; none makes no copy.
+  BackupStore* backups = nullptr;
+
   // Called after a port event or a handed-over step has changed what the
   // windows show; `pages` when the pages, trees or version menu changed too.
   std::function<void(bool pages)> OnChanged;
@@ -205,6 +236,15 @@ class ControllerLink {
   std::optional<bool> statusResult;
   // Whether a transfer (read or write) holds the windows.
   bool Transferring() const { return loading_ || save_.active; }
+
+  // What the last write did beyond its outcome in saveResult.
+  struct WriteReport {
+    std::string backupPath;            // where the copy read before it was kept
+    std::optional<Bytes> sent;         // the image as sent, checksum included
+    std::optional<Bytes> readBack;     // the image read back after it
+    std::optional<std::size_t> firstDifference;  // the first offset where they differ
+  };
+  const WriteReport& LastWrite() const { return lastWrite_; }
   // The clock reply text as shown, after a successful clock setting.
   const std::string& ClockReply() const { return clockReply_; }
 
@@ -217,6 +257,8 @@ class ControllerLink {
   void ApdDataPacket3Timeout();
   void ZagruzkaPacket(std::string_view data);
   void ZagruzkaTimeout();
+  // Zagruzka collected more than any image reply holds.
+  void ZagruzkaOverflow();
   void TimeSet();
   void TimeInPacket(std::string_view data);
   void IDRecievPacket(std::string_view data);
@@ -231,7 +273,13 @@ class ControllerLink {
     bool success = false;
   };
 
+  // What a read is made for: the command "Загрузить конфигурацию из
+  // контроллера", the copy kept before a write, or the check after one.
+  enum class LoadPurpose { Apply, Backup, Verify };
+
   void Arm(TApdDataPacket& m, bool on);
+  // Every window element an exchange takes away is given back.
+  void GiveWindowsBack();
   // A request whose reply a matcher takes (identifiers, status): the
   // not-connected test, the matcher armed, the command sent, error 99 when it
   // cannot be. The result is reset, and set to false on a failure.
@@ -246,7 +294,27 @@ class ControllerLink {
   void LoadComplete();
   bool errorshow(int kind);
   void FinishLoad(const char* status);
+  // Sends "LOAD\n" and waits for "LOAD_OK"; then the image is awaited with the
+  // progress window up. False when the controller did not answer (the failure
+  // has been reported).
+  bool BeginLoad(LoadPurpose purpose);
+  // The end of a read made for a write: Zagruzka off, flushes, the windows
+  // still held.
+  void EndLoadQuietly();
+  // A read made for a write failed; `reason` says how.
+  void LoadForWriteFailed(LoadPurpose purpose, const std::string& reason);
+  void KeepBackup(std::string_view image);
+  void CheckWritten(std::string_view image);
 
+  // A write refused before the image went out: the message, the windows back.
+  void RefuseWrite(const std::string& text);
+  // "SAVE\n", "SAVE_OK\r\n", then the worker.
+  void BeginSave();
+  // Every byte went out and "SAVE_OK\r\n" came: the read-back, or done.
+  void WriteSent();
+  // The write did not do what it should; the message says why.
+  void WriteFailed(const std::string& text);
+  void EndTransferHold();
   void StartWorker();
   void WorkerStep();
   void SendByte();
@@ -263,7 +331,9 @@ class ControllerLink {
   std::optional<int> reportedVersion_;
   bool handshakeMade_ = false;
   bool loading_ = false;
+  LoadPurpose loadPurpose_ = LoadPurpose::Apply;
   Millis loadStartMs_ = 0;
+  WriteReport lastWrite_;
   SaveTransfer save_;
   std::string clockReply_;
 };

@@ -366,4 +366,31 @@ std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspec
   return out;
 }
 
+std::optional<std::string> SettingAtOffset(const SettingsFileData& file, std::size_t offset, std::uint8_t other) {
+  if (!file.image || offset >= file.image->size()) return std::nullopt;
+  const VersionProfile* profile = FindProfile(file.version);
+  if (profile != nullptr && profile->checksum && offset + 1 == file.image->size()) return std::string("checksum");
+  const Inspection before = InspectSettingsFile(file);
+  const std::vector<FlatItem> flatBefore = FlattenInspection(before);
+  // A byte whose replacement happens to decode the same is tried once more with
+  // a value no field takes as equal.
+  const Bytes& image = *file.image;
+  for (const std::uint8_t value : {other, static_cast<std::uint8_t>(image[offset] ^ 0x5A)}) {
+    if (value == image[offset]) continue;
+    Bytes changedImage = image;
+    changedImage[offset] = value;
+    SettingsFileData changed;
+    changed.version = file.version;
+    changed.tree1 = file.tree1;
+    changed.tree2 = file.tree2;
+    changed.image = std::move(changedImage);
+    const std::vector<FlatItem> flatAfter = FlattenInspection(InspectSettingsFile(changed));
+    for (std::size_t i = 0; i < flatBefore.size() && i < flatAfter.size(); ++i) {
+      if (flatBefore[i].key == "checksum") continue;
+      if (!(flatBefore[i].value == flatAfter[i].value)) return flatBefore[i].name;
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace vemtaro

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <variant>
@@ -104,5 +105,11 @@ struct InspectDifference {
   std::string b;
 };
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b);
+
+// The setting or reaction that an image byte of the file belongs to, named as
+// the listing names it ("AbonentNo3", "Вход 3/Замыкание/relays"), found by
+// decoding the image with that byte replaced by `other`; "checksum" for the
+// checksum byte; nothing when the byte belongs to no decoded field.
+std::optional<std::string> SettingAtOffset(const SettingsFileData& file, std::size_t offset, std::uint8_t other);
 
 }  // namespace vemtaro
