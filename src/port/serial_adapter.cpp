@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,9 +14,63 @@
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
+#include <sys/ioctl.h>
 #endif
 
 namespace vemtaro::port {
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The system's text for a line that poll() shows hung up or failed, or an
+// empty text for a line that is there.
+QString HangUpText(short revents) {
+  if ((revents & POLLNVAL) != 0) return qt_error_string(EBADF);
+  if ((revents & (POLLHUP | POLLERR)) != 0) return qt_error_string(EIO);
+  return {};
+}
+
+// The path of the device node behind a port name, as QSerialPort opens it.
+QString DevicePath(const QString& portName) {
+  return portName.startsWith(QLatin1Char('/')) ? portName : QStringLiteral("/dev/") + portName;
+}
+#endif
+
+}  // namespace
+
+// DTR and RTS must not become active while the program holds the port.
+// QSerialPort cannot set them before open() (on a closed port it refuses the
+// request with NotOpenError), so the earliest point is right after open()
+// returns: the line clears both there before it does anything else, and again
+// just before it closes. What the platform still does on its own:
+// - Linux: opening a tty whose stored speed is not B0 raises DTR and RTS in the
+//   kernel, on every open; changing the speed away from B0 (as QSerialPort::open
+//   does when it finds the port at B0) raises them too. Both lines are
+//   therefore active from the open() system call until the first clear here.
+//   Whatever set them since, the clear just before closing leaves them
+//   inactive; QSerialPort then puts back the termios it found at open, which
+//   does not raise them (only leaving B0 does), and with HUPCL set the kernel
+//   lowers both on the last close anyway.
+// - Windows: drivers commonly raise DTR when the port is opened (CreateFile),
+//   so it is active until the clear here; on close QSerialPort restores the
+//   DCB it saved at open, whose DTR and RTS settings then apply again.
+// - A pseudo-terminal has no modem lines: the request fails (ENOTTY or
+//   EINVAL), and there is nothing to hold.
+void ClearModemLines(QSerialPort& port) {
+  if (!port.isOpen()) return;
+#ifdef Q_OS_UNIX
+  // One request for both lines, so that they fall together; the system's error
+  // number is kept, as a port without modem lines is no fault.
+  const int saved = errno;
+  const int lines = TIOCM_DTR | TIOCM_RTS;
+  ::ioctl(static_cast<int>(port.handle()), TIOCMBIC, &lines);
+  errno = saved;
+#else
+  port.setDataTerminalReady(false);
+  port.setRequestToSend(false);
+  port.clearError();
+#endif
+}
 
 OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error) {
   switch (error) {
@@ -49,10 +104,7 @@ OpenResult QtSerialLine::Open(const QString& name) {
     port_.clearError();
     return result;
   }
-  // DTR and RTS held inactive. A pseudo-terminal has no modem lines and refuses
-  // the request; that does not make the line unusable, so it is not an error.
-  port_.setDataTerminalReady(false);
-  port_.setRequestToSend(false);
+  clearModemLines(port_);
   port_.clearError();
   return OpenResult{OpenStatus::Opened, {}};
 }
@@ -60,8 +112,40 @@ OpenResult QtSerialLine::Open(const QString& name) {
 void QtSerialLine::Close() {
   if (!port_.isOpen()) return;
   port_.clear(QSerialPort::AllDirections);
+  // A failing clear on a hung-up line is reported as an error, and the adapter
+  // may close the port in answer to it.
+  if (!port_.isOpen()) return;
+  clearModemLines(port_);
   port_.close();
   port_.clearError();
+}
+
+QString QtSerialLine::LossReason() const {
+#ifdef Q_OS_UNIX
+  if (!port_.isOpen()) return qt_error_string(EBADF);
+  pollfd pfd{};
+  pfd.fd = static_cast<int>(port_.handle());
+  pfd.events = POLLIN;
+  int ready = 0;
+  do {
+    ready = ::poll(&pfd, 1, 0);
+  } while (ready < 0 && errno == EINTR);
+  if (ready < 0) return qt_error_string(errno);
+  if (const QString text = HangUpText(pfd.revents); !text.isEmpty()) return text;
+  if (!QFileInfo::exists(DevicePath(port_.portName()))) return qt_error_string(ENODEV);
+  return {};
+#else
+  // Elsewhere QSerialPort reports a read error only when the system's read
+  // failed, with the system's own text.
+  return port_.isOpen() ? port_.errorString() : QString();
+#endif
+}
+
+void QtSerialLine::ResumeReading() {
+  port_.clearError();
+  // A ResourceError also stops QSerialPort's read notification; setting the
+  // read buffer size (to the same value) starts it again.
+  port_.setReadBufferSize(port_.readBufferSize());
 }
 
 void QtSerialLine::Send(std::string_view bytes) {
@@ -198,15 +282,23 @@ void SerialAdapter::OnReadyRead() {
 void SerialAdapter::OnError(QSerialPort::SerialPortError error) {
   switch (error) {
     case QSerialPort::ResourceError:
-      Lose(line_.port().errorString());
+    case QSerialPort::ReadError: {
+      if (losing_ || lineSwitch_.Plugged() != &line_ || !line_.IsOpen()) break;
+      // QSerialPort takes a read that brings nothing for a fault and reports it
+      // with whatever error number the thread last saw: ReadError, or
+      // ResourceError when that number is one such as EAGAIN.
+      // A hung-up line reads nothing, but so does a line whose bytes were
+      // taken, in the same pass of the event loop, by a text wait that ran
+      // before the port's read notification. Only the line itself tells the
+      // two apart.
+      const QString reason = line_.LossReason();
+      if (reason.isEmpty()) {
+        line_.ResumeReading();
+      } else {
+        Lose(reason);
+      }
       break;
-    case QSerialPort::ReadError:
-      // A read that returns nothing although the line signalled input: the
-      // line has been hung up (a closed pseudo-terminal reads end-of-file).
-      // QSerialPort keeps listening and would report it again at once, and
-      // its error text is stale then.
-      Lose(qt_error_string(EIO));
-      break;
+    }
     case QSerialPort::TimeoutError:
       // Reported by an idle wait that saw no input: not a fault.
       line_.port().clearError();
@@ -243,8 +335,8 @@ void SerialAdapter::Idle() {
   if ((pfd.revents & POLLOUT) != 0) port.flush();
   if ((pfd.revents & POLLIN) != 0) port.waitForReadyRead(0);
   if (!port.isOpen()) return;  // lost while reading
-  if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && line_.Available() == 0) {
-    Lose(qt_error_string(EIO));
+  if (const QString text = HangUpText(pfd.revents); !text.isEmpty() && line_.Available() == 0) {
+    Lose(text);
     return;
   }
 #else

@@ -15,7 +15,13 @@
 //
 // A port that vanishes (USB adapter pulled, pseudo-terminal closed) is closed,
 // the matchers are told, a pending WaitForText ends with false and portLost is
-// emitted with the system's error text.
+// emitted with the system's error text. A read error that QSerialPort reports
+// while the line is still there (a read that found the bytes taken already by a
+// text wait) is cleared and reception goes on.
+//
+// DTR and RTS are switched off as soon as the port is open and again just
+// before it closes; ClearModemLines tells what the platform still does with
+// them.
 #pragma once
 
 #include <QElapsedTimer>
@@ -25,6 +31,7 @@
 #include <QTimer>
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -59,19 +66,34 @@ inline constexpr int kSimulatorServiceMs = 5;
 // Longest single block of a waiting WaitForText.
 inline constexpr int kIdleWaitMs = 20;
 
+// Switches DTR and RTS off on an open port, both at once where the system
+// allows. A port without modem lines (a pseudo-terminal) is left as it is and
+// no error is left behind. Does nothing on a closed port.
+void ClearModemLines(QSerialPort& port);
+
 // The serial line over a QSerialPort: 9600 baud, 8 data bits, no parity, one
 // stop bit, no flow control, DTR and RTS off, an 8000-byte receive buffer.
 class QtSerialLine : public SerialLine {
  public:
   QtSerialLine() = default;
+  ~QtSerialLine() override { Close(); }
   QtSerialLine(const QtSerialLine&) = delete;
   QtSerialLine& operator=(const QtSerialLine&) = delete;
 
   // Opens the port by its name (/dev/ttyUSB0, /dev/pts/3, COM3) and applies the
   // settings. An open line is closed first. On failure the line stays closed.
+  // The first thing done on the opened port is clearModemLines.
   OpenResult Open(const QString& name);
-  // Discards what is buffered and closes the line.
+  // Discards what is buffered, clears the modem lines and closes the line.
   void Close();
+
+  // Why the open line is gone, in the system's words, or an empty text while it
+  // is still there: the line reports a hang-up or an error, or the device has
+  // vanished.
+  QString LossReason() const;
+  // After a read error on a line that is still there: clears the error and
+  // makes sure QSerialPort goes on reading from the event loop.
+  void ResumeReading();
 
   bool IsOpen() const override { return port_.isOpen(); }
   void Send(std::string_view bytes) override;
@@ -82,6 +104,10 @@ class QtSerialLine : public SerialLine {
 
   QSerialPort& port() { return port_; }
   const QSerialPort& port() const { return port_; }
+
+  // Called right after the port opens and just before it closes. Tests replace
+  // it to see when it runs.
+  std::function<void(QSerialPort&)> clearModemLines = ClearModemLines;
 
  private:
   QSerialPort port_;

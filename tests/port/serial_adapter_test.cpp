@@ -4,17 +4,22 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QMetaObject>
+#include <QSerialPort>
 #include <QTimer>
 
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -248,6 +253,133 @@ TEST_F(SerialAdapterTest, WaitForTextSleepsInsteadOfSpinning) {
   }
 }
 
+// Runs `step` as a queued call in the pass of the event loop in which the
+// port's read notification is due: the bytes written now are in the line's
+// input queue before the pass begins, so the loop finds the descriptor readable
+// and the queued call pending at once, and runs the queued call first.
+void RunBeforeTheReadNotification(Pty& pty, const std::string& bytes, const std::function<void()>& step) {
+  pty.Write(bytes);
+  pollfd pfd{pty.slave(), POLLIN, 0};
+  ASSERT_EQ(::poll(&pfd, 1, kEventDeadlineMs), 1);
+  bool ran = false;
+  QObject context;
+  QMetaObject::invokeMethod(
+      &context,
+      [&] {
+        step();
+        ran = true;
+      },
+      Qt::QueuedConnection);
+  ASSERT_TRUE(RunUntil([&] { return ran; }));
+}
+
+// Arms a matcher for one line ended by CR LF and keeps what it receives.
+struct LineCatcher {
+  explicit LineCatcher(SerialAdapter& adapter) {
+    PacketSettings s;
+    s.Name = "IDReciev";
+    s.StartCondition = StartCond::scAnyData;
+    s.EndCondition.ecString = true;
+    s.EndString = "\r\n";
+    s.AutoEnable = false;
+    TApdDataPacket& m = adapter.comPort().matchers().Add(s);
+    m.OnPacket = [this](TApdDataPacket&, std::string_view data) { packets.emplace_back(data); };
+    m.SetEnabled(true, adapter.clock().NowMs());
+  }
+  std::vector<std::string> packets;
+};
+
+TEST(SerialAdapterReadNotification, FindingTheBytesTakenAlreadyIsNoHangUp) {
+  // The last answer of a write arrives during a pause; the next step's own
+  // text wait takes it, and then the port's read notification, already due,
+  // reads nothing. QSerialPort reports that with whatever error number the
+  // thread saw last: a refused request (ReadError) or another descriptor's
+  // empty read (ResourceError).
+  const struct {
+    int staleErrno;
+    QSerialPort::SerialPortError reported;
+  } cases[] = {{ENOTTY, QSerialPort::ReadError}, {EAGAIN, QSerialPort::ResourceError}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.staleErrno);
+    Pty pty;
+    ASSERT_TRUE(pty.ok());
+    std::vector<QString> lost;
+    std::vector<QSerialPort::SerialPortError> errors;
+    SerialAdapter adapter;
+    ASSERT_TRUE(adapter.Open(pty.path()).ok());
+    QObject::connect(&adapter, &SerialAdapter::portLost, [&](const QString& text) { lost.push_back(text); });
+    QObject::connect(&adapter.line().port(), &QSerialPort::errorOccurred, [&](QSerialPort::SerialPortError error) {
+      if (error != QSerialPort::NoError) errors.push_back(error);
+    });
+
+    bool found = false;
+    RunBeforeTheReadNotification(pty, "SAVE_OK\r\n", [&] {
+      found = adapter.comPort().WaitForText("SAVE_OK\r\n", 100, false, true);
+      errno = c.staleErrno;
+    });
+    EXPECT_TRUE(found);
+    // The read notification has run and reported its empty read.
+    EXPECT_EQ(errors, std::vector<QSerialPort::SerialPortError>{c.reported});
+
+    EXPECT_TRUE(adapter.IsOpen());
+    EXPECT_TRUE(lost.empty());
+    EXPECT_EQ(adapter.line().port().error(), QSerialPort::NoError);
+
+    // Reception through the event loop goes on.
+    LineCatcher catcher(adapter);
+    pty.Write("ID=7\r\n");
+    ASSERT_TRUE(RunUntil([&] { return !catcher.packets.empty() || !lost.empty(); }));
+    EXPECT_EQ(catcher.packets, std::vector<std::string>{"ID=7\r\n"});
+    EXPECT_TRUE(lost.empty());
+  }
+}
+
+TEST(SerialAdapterReadNotification, AnEmptyReadAfterTheDeviceVanishedLosesThePort) {
+  // The port is opened through a link that goes away with the device, as the
+  // links under /dev/serial do when an adapter is pulled.
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  char dir[] = "/tmp/vemtaro-port-XXXXXX";
+  ASSERT_NE(::mkdtemp(dir), nullptr);
+  const std::string link = std::string(dir) + "/ttyGSM";
+  ASSERT_EQ(::symlink(pty.path().toLocal8Bit().constData(), link.c_str()), 0);
+  std::vector<QString> lost;
+  SerialAdapter adapter;
+  const OpenResult opened = adapter.Open(QString::fromStdString(link));
+  ::unlink(link.c_str());
+  ::rmdir(dir);
+  ASSERT_TRUE(opened.ok()) << opened.errorText.toStdString();
+  QObject::connect(&adapter, &SerialAdapter::portLost, [&](const QString& text) { lost.push_back(text); });
+
+  RunBeforeTheReadNotification(pty, "SAVE_OK\r\n", [&] {
+    EXPECT_TRUE(adapter.comPort().WaitForText("SAVE_OK\r\n", 100, false, true));
+    errno = ENOTTY;
+  });
+  EXPECT_FALSE(adapter.IsOpen());
+  ASSERT_EQ(lost.size(), 1u);
+  EXPECT_EQ(lost[0].toStdString(), qt_error_string(ENODEV).toStdString());
+}
+
+TEST_F(SerialAdapterTest, AHungUpLineThatReadsNothingIsNoticedByTheEventLoop) {
+  // A hung-up terminal (as a USB adapter's is when it is pulled) reads
+  // end-of-file rather than failing, so QSerialPort's report carries a stale
+  // error number; the line itself shows the hang-up.
+  std::vector<QSerialPort::SerialPortError> errors;
+  QObject context;  // ends the recording with the test's body
+  QObject::connect(&adapter.line().port(), &QSerialPort::errorOccurred, &context,
+                   [&](QSerialPort::SerialPortError error) {
+                     if (error != QSerialPort::NoError) errors.push_back(error);
+                   });
+  if (::ioctl(pty.slave(), TIOCVHANGUP) != 0) GTEST_SKIP() << "hanging up a terminal needs CAP_SYS_ADMIN";
+  ASSERT_TRUE(RunUntil([&] { return !lost.empty(); }));
+  ASSERT_EQ(lost.size(), 1u);
+  EXPECT_EQ(lost[0].toStdString(), qt_error_string(EIO).toStdString());
+  ASSERT_FALSE(errors.empty());
+  EXPECT_TRUE(errors[0] == QSerialPort::ReadError || errors[0] == QSerialPort::ResourceError) << errors[0];
+  EXPECT_FALSE(adapter.IsOpen());
+  EXPECT_FALSE(adapter.comPort().matchers().PortOpen());
+}
+
 TEST_F(SerialAdapterTest, ALostLineEndsAPendingWaitAndClosesThePort) {
   struct Case {
     const char* name;
@@ -290,6 +422,65 @@ TEST_F(SerialAdapterTest, ALostLineIsNoticedByTheEventLoop) {
   EXPECT_FALSE(adapter.IsOpen());
   EXPECT_FALSE(adapter.comPort().matchers().PortOpen());
   EXPECT_THROW(adapter.comPort().SendText("BYE"), LinkError);
+}
+
+TEST(SerialLineModemLines, AreClearedFirstAfterOpeningAndLastBeforeClosing) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  // What the port and the adapter show each time the modem lines are cleared.
+  std::vector<std::string> clears;
+  {
+    SerialAdapter adapter;
+    adapter.line().clearModemLines = [&](QSerialPort& port) {
+      std::string seen = port.isOpen() ? "port open" : "port closed";
+      seen += adapter.IsOpen() ? ", adapter open" : ", adapter closed";
+      seen += adapter.comPort().matchers().PortOpen() ? ", matchers open" : ", matchers closed";
+      clears.push_back(seen);
+      ClearModemLines(port);
+    };
+    // Right after the port opens, before the adapter has taken the line into
+    // use; on closing, while the port is still open.
+    ASSERT_TRUE(adapter.Open(pty.path()).ok());
+    EXPECT_EQ(clears, std::vector<std::string>{"port open, adapter closed, matchers closed"});
+    clears.clear();
+    adapter.Close();
+    EXPECT_EQ(clears, std::vector<std::string>{"port open, adapter open, matchers open"});
+    EXPECT_FALSE(adapter.line().port().isOpen());
+
+    // Opening an open port closes it first; a lost port and one left open at
+    // the end are closed the same way.
+    clears.clear();
+    ASSERT_TRUE(adapter.Open(pty.path()).ok());
+    ASSERT_TRUE(adapter.Open(pty.path()).ok());
+    EXPECT_EQ(clears, (std::vector<std::string>{"port open, adapter closed, matchers closed",
+                                                "port open, adapter open, matchers open",
+                                                "port open, adapter closed, matchers closed"}));
+    clears.clear();
+    pty.CloseMaster();
+    ASSERT_TRUE(RunUntil([&] { return !adapter.IsOpen(); }));
+    EXPECT_EQ(clears, std::vector<std::string>{"port open, adapter open, matchers open"});
+
+    Pty other;
+    ASSERT_TRUE(other.ok());
+    ASSERT_TRUE(adapter.Open(other.path()).ok());
+    clears.clear();
+  }
+  EXPECT_EQ(clears, std::vector<std::string>{"port open, adapter open, matchers open"});
+}
+
+TEST(SerialLineModemLines, APortWithoutModemLinesLeavesNoErrorBehind) {
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  QSerialPort port;
+  ClearModemLines(port);  // a closed port: nothing to do, nothing reported
+  EXPECT_EQ(port.error(), QSerialPort::NoError);
+  port.setPortName(pty.path());
+  ASSERT_TRUE(port.open(QIODevice::ReadWrite));
+  errno = 0;
+  ClearModemLines(port);
+  EXPECT_EQ(errno, 0);
+  EXPECT_EQ(port.error(), QSerialPort::NoError);
+  EXPECT_TRUE(port.isOpen());
 }
 
 TEST(SerialAdapterOpen, TellsAMissingPortFromABusyOne) {
