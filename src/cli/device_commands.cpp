@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QFileInfo>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -20,6 +21,7 @@
 #include "cli_dialogs.h"
 #include "device_session.h"
 #include "files/settings_file.h"
+#include "main/backups.h"
 #include "main/controller_link.h"
 #include "main/inspect.h"
 #include "main/main_model.h"
@@ -255,47 +257,90 @@ int ReadCommand(const QStringList& positional) {
 
 // ---- write ----------------------------------------------------------------
 
+// The copy of the controller's configuration that `write --backup` keeps: the
+// file the user named, written whole or not at all.
+class FileBackup : public BackupStore {
+ public:
+  explicit FileBackup(std::string path) : path_(std::move(path)) {}
+  bool Keep(const BackupCopy& copy, std::string& where, std::string& error) override {
+    shell::QtFileStore store;
+    if (!store.WriteAll(path_, copy.fileBytes, error)) return false;
+    where = path_;
+    return true;
+  }
+
+ private:
+  std::string path_;
+};
+
+// A backup file must be new, in a folder that exists: checked before the port
+// is opened, so that nothing is read or written for a copy that cannot be kept.
+std::optional<int> CheckBackupPath(const std::string& path) {
+  const QFileInfo info(QString::fromStdString(path));
+  if (info.exists() || info.isSymLink()) {
+    Error(path + ": the file exists; a backup never replaces a file, name a new one");
+    return kFileError;
+  }
+  const QFileInfo folder(info.absolutePath());
+  if (!folder.isDir() || !folder.isWritable()) {
+    Error(path + ": cannot create the file in " + Std(info.absolutePath()));
+    return kFileError;
+  }
+  return std::nullopt;
+}
+
 int WriteCommand(const QStringList& positional) {
-  DeviceCommand command("write", "write FILE.dat --port DEV [--verify] [--connect-timeout S]",
-                        "Writes the configuration of a settings file to the controller (\"Передать\n"
-                        "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
-                        "version; otherwise nothing is sent. With --verify the configuration is read\n"
-                        "back and every difference is listed: the image bytes, then the settings and\n"
-                        "reactions they decode to.",
-                        false);
-  const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare.");
+  DeviceCommand command(
+      "write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat] [--connect-timeout S]",
+      "Writes the configuration of a settings file to the controller (\"Передать\n"
+      "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
+      "version; otherwise nothing is sent. The configuration is then read back and\n"
+      "compared with what was sent: only a configuration read back unchanged counts\n"
+      "as written. When they differ, every difference is listed (the image bytes,\n"
+      "then the settings and reactions they decode to) and the exit code is 1.\n"
+      "With --backup the controller's configuration is first read and kept in a new\n"
+      "settings file; if that fails, nothing is written.",
+      false);
+  const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare (the default).");
+  const QCommandLineOption noVerify(QStringList{"no-verify"}, "Do not read the configuration back.");
+  const QCommandLineOption backup(QStringList{"backup"},
+                                  "Before writing, read the controller's configuration into this new file.",
+                                  "COPY.dat");
   command.parser.addOption(verify);
+  command.parser.addOption(noVerify);
+  command.parser.addOption(backup);
   command.parser.addPositionalArgument("FILE.dat", "The settings file to write.");
   if (const auto code = command.Parse(positional)) return *code;
   if (const auto code = command.ExpectArguments(1, "the settings file FILE.dat")) return *code;
+  if (command.parser.isSet(verify) && command.parser.isSet(noVerify)) {
+    return UsageError("write: --verify and --no-verify cannot be used together", "write");
+  }
   CheckedFile file;
   if (const auto code = CheckSettingsFile(Std(command.parser.positionalArguments().first()), file)) return *code;
+  std::optional<FileBackup> copy;
+  if (command.parser.isSet(backup)) {
+    const std::string path = Std(command.parser.value(backup));
+    if (path.empty()) return UsageError("write: --backup needs a file name", "write");
+    if (const auto code = CheckBackupPath(path)) return *code;
+    copy.emplace(path);
+  }
 
   DeviceSession session;
   if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
   if (const auto code = OpenForController(session, file)) return *code;
   ControllerLink& link = session.link();
-  int code = RunExchange(
+  link.verifyAfterWrite = !command.parser.isSet(noVerify);
+  link.backups = copy ? &*copy : nullptr;
+  const int code = RunExchange(
       session, [&] { link.N15Click(); }, [&] { return link.saveResult; }, kTransferBoundMs, "write");
-  if (code != kSuccess || !command.parser.isSet(verify)) return code;
-
-  // What was written, with the checksum the write stored in the last byte.
-  const Bytes written = session.model().ws.working.bytes();
-  const std::string writtenFile = session.model().SettingsFileBytes().value_or(std::string());
-  const int errorsBefore = session.dialogs().ErrorCount();
-  code = RunExchange(
-      session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs, "configuration");
   session.End();
-  // A wrong checksum leaves the rejected image in the incoming image, where
-  // its differences can still be shown; other failures leave nothing to show.
-  const bool badChecksum =
-      session.dialogs().ErrorCount() != errorsBefore && session.dialogs().LastError() == link_texts::kBadChecksum;
-  if (code != kSuccess && !badChecksum) {
-    Error("verify: the configuration could not be read back");
-    return kFailed;
+  const ControllerLink::WriteReport& report = link.LastWrite();
+  if (!report.backupPath.empty()) PrintErr("The controller's configuration was kept in " + report.backupPath + "\n");
+  if (report.firstDifference && report.sent && report.readBack) {
+    const std::string writtenFile = session.model().SettingsFileBytes().value_or(std::string());
+    ListDifferences(writtenFile, *report.sent, *report.readBack);
   }
-  const bool differs = ListDifferences(writtenFile, written, session.model().ws.incoming.bytes());
-  return differs || code != kSuccess ? kFailed : kSuccess;
+  return code;
 }
 
 // ---- clock ----------------------------------------------------------------

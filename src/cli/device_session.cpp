@@ -13,13 +13,6 @@ namespace {
 // How often a wait looks at the outcome it waits for. The event loop sleeps in
 // between; port events and the link's steps run meanwhile.
 constexpr int kCheckIntervalMs = 10;
-// After the handshake the event loop runs this long before a command starts:
-// two service periods of the port, so that what arrived during the pause after
-// "PC_OK" has reached the matchers. A controller that saw its probe answered
-// twice (the program answers every "ATI" of its first search) sends its version
-// reply twice; a command's matcher armed at once would take the second reply
-// as the start of its own. The desktop program's user never clicks that fast.
-constexpr qint64 kSettleMs = 2 * port::kServiceIntervalMs + kCheckIntervalMs;
 
 }  // namespace
 
@@ -47,10 +40,7 @@ bool DeviceSession::Connect(const std::string& portName, int timeoutS) {
       [&] { return link_.Connected() || link_.ReportedVersion().has_value() || dialogs_.ErrorCount() != errorsBefore; },
       static_cast<qint64>(timeoutS) * 1000);
   if (lost_) return false;
-  if (link_.Connected()) {
-    WaitFor([this] { return lost_; }, kSettleMs);
-    return !lost_;
-  }
+  if (link_.Connected()) return true;
   if (dialogs_.ErrorCount() != errorsBefore) return false;
   if (const auto version = link_.ReportedVersion()) {
     Error(portName_ + ": the controller reports firmware version " + std::to_string(*version) + " (\"" +

@@ -1,5 +1,7 @@
 // vemtaro-sim: a simulated controller on a pseudo-terminal. The first line of
 // its output is the terminal's path, for the PC's program to open as its port.
+// Exit codes: 0 stopped by SIGINT or SIGTERM, 1 the terminal or the --save file
+// failed, 2 wrong usage, 3 (with --strict) the PC broke the protocol.
 #include <QCoreApplication>
 #include <QStringList>
 
@@ -22,6 +24,12 @@ int main(int argc, char* argv[]) {
 
   vemtaro::sim::ControllerSim controller(config.controller);
   controller.faults() = config.faults;
+  const bool strict = config.controller.strict;
+  if (strict) {
+    controller.SetViolationHandler([](const std::string& text) {
+      std::fprintf(stderr, "vemtaro-sim: violation: %s\n", text.c_str());
+    });
+  }
 
   vemtaro::simulator::PtyServer server;
   std::string error;
@@ -34,9 +42,12 @@ int main(int argc, char* argv[]) {
 
   const bool served = server.Serve(controller, &error);
   if (!served) std::fprintf(stderr, "vemtaro-sim: %s\n", error.c_str());
-  if (!vemtaro::simulator::SaveImageFile(config, controller.image(), &error)) {
-    std::fprintf(stderr, "vemtaro-sim: %s\n", error.c_str());
-    return 1;
+  const bool saved = vemtaro::simulator::SaveImageFile(config, controller.image(), &error);
+  if (!saved) std::fprintf(stderr, "vemtaro-sim: %s\n", error.c_str());
+  if (strict) {
+    const std::size_t count = controller.ViolationCount();
+    std::fprintf(stderr, "vemtaro-sim: %zu protocol violation%s\n", count, count == 1 ? "" : "s");
+    if (count > 0) return 3;
   }
-  return served ? 0 : 1;
+  return served && saved ? 0 : 1;
 }

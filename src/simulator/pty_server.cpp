@@ -193,16 +193,21 @@ bool PtyServer::Serve(sim::ControllerSim& controller, std::string* error) {
       *error = Failure("poll");
       return false;
     }
+    // The bytes that woke the poll came at this moment, not when they are
+    // read: the controller measures the PC's pauses with it.
+    const std::int64_t wokeMs = now();
     if ((fds[0].revents & POLLIN) != 0) return true;  // SIGINT or SIGTERM
-    CheckPeer();
     if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
+      CheckPeer();
       if (n > 0) {
-        send(controller.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), now()));
+        send(controller.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), wokeMs));
       } else if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR && errno != EIO) {
         *error = Failure("read");
         return false;
       }
+    } else {
+      CheckPeer();
     }
     send(controller.Poll(now()));
   }

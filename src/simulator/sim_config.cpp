@@ -12,12 +12,14 @@
 #include "files/settings_file.h"
 #include "main/main_model.h"
 #include "model/dialogs.h"
+#include "model/profiles.h"
 
 namespace vemtaro::simulator {
 namespace {
 
 constexpr int kFirstVersion = 10;
 constexpr int kLastVersion = 15;
+constexpr std::int64_t kPtyGapToleranceMs = 1;
 
 bool KnownVersion(int version) { return version >= kFirstVersion && version <= kLastVersion; }
 
@@ -71,7 +73,8 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Simulated alarm controller on a pseudo-terminal. Prints the terminal's path "
-      "on the first line, then serves until SIGINT or SIGTERM.");
+      "on the first line, then serves until SIGINT or SIGTERM. Exit codes: 0 stopped, "
+      "1 the terminal or the --save file failed, 2 wrong usage, 3 protocol violations (--strict).");
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption firmware("firmware", "Firmware version 10..15 (default 15).", "N");
   const QCommandLineOption versionText("version-text",
@@ -95,8 +98,22 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   const QCommandLineOption lateMs("late-ms", "How late the answer of --late-ack comes, in ms.", "MS");
   const QCommandLineOption noFinalSaveOk("no-final-save-ok", "Omit the final \"SAVE_OK\" of a write.");
   const QCommandLineOption hangUp("hang-up", "Stop answering for good from image byte K of a transfer.", "K");
+  const QCommandLineOption saveOkDelay("save-ok-delay",
+                                       "Send the final \"SAVE_OK\" of a write MS ms after the end of the image "
+                                       "(default 0).",
+                                       "MS");
+  const QCommandLineOption keepProbing("keep-probing", "Go on sending \"ATI\" until \"PC_OK\" comes.");
+  const QCommandLineOption strict(
+      "strict",
+      "Check the PC's side of the protocol: print every violation on standard error at once, and at exit "
+      "how many there were; exit with 3 when there was any. A read delivers the image as it was written; "
+      "the image held at start gets a matching checksum byte.");
+  const QCommandLineOption gapTolerance(
+      "gap-tolerance",
+      "With --strict, below version 12: how much shorter than 5 ms the PC's pauses may be (0..5, default 1).", "MS");
   parser.addOptions({firmware, versionText, image, save, paced, probeInterval, replyDelay, noLoadOk, badChecksum,
-                     shortImage, silent, garbage, dropAck, dropCount, lateAck, lateMs, noFinalSaveOk, hangUp});
+                     shortImage, silent, garbage, dropAck, dropCount, lateAck, lateMs, noFinalSaveOk, hangUp,
+                     saveOkDelay, keepProbing, strict, gapTolerance});
 
   ConfigResult result;
   if (!parser.parse(arguments)) {
@@ -138,6 +155,20 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   if (parser.isSet(probeInterval)) controller.probeIntervalMs = number(probeInterval, 1, kMaxMs);
   if (parser.isSet(replyDelay)) controller.replyDelayMs = number(replyDelay, 0, kMaxMs);
   controller.paced = parser.isSet(paced);
+  if (parser.isSet(saveOkDelay)) controller.saveOkDelayMs = number(saveOkDelay, 0, kMaxMs);
+  controller.keepProbing = parser.isSet(keepProbing);
+  controller.strict = parser.isSet(strict);
+  // Arrival times on the terminal are read from the clock in whole ms, a
+  // little after the bytes came: a pause of 5 ms may measure 4.
+  if (controller.strict) controller.gapToleranceMs = kPtyGapToleranceMs;
+  if (parser.isSet(gapTolerance)) {
+    if (controller.strict) {
+      controller.gapToleranceMs = number(gapTolerance, 0, sim::kSeparatorPauseMs);
+    } else if (!failed) {
+      failed = true;
+      result.error = "--gap-tolerance needs --strict";
+    }
+  }
 
   sim::Faults& faults = config.faults;
   faults.noLoadOk = parser.isSet(noLoadOk);
@@ -189,6 +220,13 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
     controller.image = defaults->image;
     config.tree1 = defaults->tree1;
     config.tree2 = defaults->tree2;
+  }
+  // A strict controller delivers what it holds as it is; what it holds at
+  // start is taken as written by the tool, which sets the checksum byte.
+  const VersionProfile* profile = FindProfile(controller.version);
+  if (controller.strict && profile != nullptr && profile->checksum) {
+    controller.image->resize(profile->imageLength, 0);
+    controller.image->back() = ImageChecksum(*controller.image);
   }
   result.config = std::move(config);
   return result;

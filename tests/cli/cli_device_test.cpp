@@ -503,20 +503,36 @@ TEST_F(CliDevice, AFileOfAnotherVersionIsRefusedBeforeAnythingIsSent) {
   EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), ImageOf(DesktopFile(15)));
 }
 
-TEST_F(CliDevice, VerifyListsWhatTheControllerGivesBackDifferently) {
+// Every write is read back; a controller that gives back something else fails
+// the write (exit 1), with the program's message and every difference listed.
+TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
   // The controller keeps the image but delivers it with its checksum plus one.
   SimProcess sim({"--bad-checksum"});
   ASSERT_FALSE(sim.path().empty());
   WriteFile(Path("in.dat"), EditedFile(15));
   const std::uint8_t checksum = ImageChecksum(ImageOf(EditedFile(15)));
-  const Result r = RunCli({"write", Path("in.dat"), "--verify", "--port", sim.path()});
-  EXPECT_EQ(r.code, 1);
-  char expected[64];
-  std::snprintf(expected, sizeof expected, "image[5483]: 0x%02X -> 0x%02X\n", checksum,
-                static_cast<unsigned>(static_cast<std::uint8_t>(checksum + 1)));
-  EXPECT_EQ(r.out, std::string(expected) + "checksum: matches -> differs\n");
-  EXPECT_TRUE(Contains(r.err, "error: Значения не установлены!\nНеверная контольная сумма\n")) << r.err;
-  EXPECT_TRUE(Contains(r.err, "verify: 1 byte of the configuration read back differs from what was written")) << r.err;
+  for (const bool saidVerify : {false, true}) {
+    SCOPED_TRACE(saidVerify ? "--verify" : "by default");
+    std::vector<std::string> args{"write", Path("in.dat"), "--port", sim.path()};
+    if (saidVerify) args.push_back("--verify");
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.code, 1);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "image[5483]: 0x%02X -> 0x%02X\n", checksum,
+                  static_cast<unsigned>(static_cast<std::uint8_t>(checksum + 1)));
+    EXPECT_EQ(r.out, std::string(expected) + "checksum: matches -> differs\n");
+    EXPECT_TRUE(Contains(r.err, "error: Конфигурация в контроллере не совпадает с переданной!\n"
+                                "Первое расхождение: байт 5483 (checksum).\n"
+                                "Передайте конфигурацию в контроллер ещё раз.\n"))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, "verify: 1 byte of the configuration read back differs from what was written"))
+        << r.err;
+  }
+  // Without the read-back the same write ends well.
+  const Result r = RunCli({"write", Path("in.dat"), "--no-verify", "--port", sim.path()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
 }
 
 // ---- clock, identifiers, status and relays --------------------------------

@@ -134,8 +134,11 @@ class LinkBench {
     LinkBench& bench_;
   };
 
+  // The controller is strict: it keeps what it is sent byte for byte and
+  // records every step of the PC that breaks the protocol; a test fails on any
+  // unless it says it breaks the protocol on purpose (checkProtocol = false).
   explicit LinkBench(sim::ControllerOptions options = {})
-      : controller(std::move(options)), port(controller.host(), clock), model(dialogs), host(*this),
+      : controller(Strict(std::move(options))), port(controller.host(), clock), model(dialogs), host(*this),
         link(model, port, host) {
     model.Startup();
     dialogs.Clear();
@@ -150,6 +153,15 @@ class LinkBench {
   explicit LinkBench(int version) : LinkBench(VersionOptions(version)) {}
   LinkBench(const LinkBench&) = delete;
   LinkBench& operator=(const LinkBench&) = delete;
+  ~LinkBench() {
+    if (!checkProtocol) return;
+    std::string texts;
+    for (const std::string& v : controller.controller().Violations()) texts += "\n  " + v;
+    EXPECT_EQ(controller.controller().ViolationCount(), 0u) << "the PC broke the protocol:" << texts;
+  }
+
+  // Whether the test fails when the PC breaks the protocol.
+  bool checkProtocol = true;
 
   VirtualClock clock;
   sim::LinkedController controller;
@@ -268,6 +280,11 @@ class LinkBench {
   std::vector<std::string> Shown() const { return dialogs.Texts(); }
 
  private:
+  static sim::ControllerOptions Strict(sim::ControllerOptions options) {
+    options.strict = true;
+    return options;
+  }
+
   std::multimap<Millis, std::string> scheduled_;
 };
 

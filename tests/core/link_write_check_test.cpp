@@ -111,6 +111,31 @@ TEST(LinkWriteCheck, WriteIsReadBackBeforeItEndsWell) {
   }
 }
 
+// The final "SAVE_OK\r\n" at once (below version 12 inside the program's last
+// 5 ms pause) or late but within the final wait of 40 ticks: the write ends
+// well; later than that it fails.
+TEST(LinkWriteCheck, FinalSaveOkAtOnceOrLate) {
+  struct Case {
+    std::int64_t delayMs;
+    bool ok;
+  };
+  for (int version = 10; version <= 15; ++version) {
+    for (const Case& c : std::vector<Case>{{0, true}, {1500, true}, {2300, false}}) {
+      SCOPED_TRACE(std::to_string(version) + ", SAVE_OK after " + std::to_string(c.delayMs) + " ms");
+      sim::ControllerOptions options = Holding(version);
+      options.saveOkDelayMs = c.delayMs;
+      LinkBench b(options);
+      ASSERT_TRUE(b.Connect());
+      EditPassword(b, "5678");
+      ASSERT_TRUE(Write(b));
+      EXPECT_EQ(b.link.saveResult, c.ok);
+      EXPECT_EQ(b.sim().image(), b.model.ws.working.bytes()) << "the controller holds the image either way";
+      EXPECT_EQ(b.model.status, c.ok ? "Сохранение завершено" : "Сохранение неудачно");
+      EXPECT_TRUE(WindowsBack(b));
+    }
+  }
+}
+
 // The controller holds something else than what was sent: a failure that says
 // where, and tells the user to write again.
 TEST(LinkWriteCheck, ImageThatDiffersIsAFailure) {
@@ -153,6 +178,7 @@ TEST(LinkWriteCheck, ImageThatDiffersIsAFailure) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LinkBench b(Holding(c.version));
+    b.checkProtocol = false;  // the test changes the controller's memory behind the PC's back
     ASSERT_TRUE(b.Connect());
     EditPassword(b, "5678");
     bool changed = false;

@@ -138,6 +138,30 @@ TEST(SimProbing, FollowsTheInterval) {
   EXPECT_EQ(sim.Poll(0), "ATI\r\n");
 }
 
+TEST(SimProbing, KeepProbingUntilPcOk) {
+  ControllerOptions options;
+  options.keepProbing = true;
+  options.probeIntervalMs = 250;
+  ControllerSim sim(options);
+  EXPECT_EQ(sim.Poll(0), "ATI\r");
+  EXPECT_EQ(sim.Receive("PC\r\n", 100), "Ver.GSM-ALARM 15\r\n");
+  EXPECT_EQ(sim.NextEventMs(), 250) << "the next probe, before the PC_OK deadline";
+  EXPECT_EQ(sim.Poll(250), "ATI\r");
+  EXPECT_EQ(sim.Poll(499), "");
+  EXPECT_EQ(sim.Poll(500), "ATI\r");
+  EXPECT_EQ(sim.state(), ControllerSim::State::AwaitingPcOk) << "still waiting for PC_OK";
+  EXPECT_EQ(sim.Receive("PC_OK", 600), "");
+  EXPECT_EQ(sim.Poll(10000), "") << "no probes once connected";
+  EXPECT_FALSE(sim.NextEventMs().has_value());
+
+  // Without the option the probes stop at the PC's answer.
+  ControllerSim quiet;
+  quiet.Poll(0);
+  quiet.Receive("PC\r\n", 100);
+  EXPECT_EQ(quiet.NextEventMs(), 3100);
+  EXPECT_EQ(quiet.Poll(3099), "");
+}
+
 TEST(SimLoad, FramingImageAndChecksum) {
   for (const VersionProfile& profile : kProfiles) {
     ControllerOptions options = WithVersion(profile.version);
@@ -197,6 +221,53 @@ TEST(SimSave, EachVersionAcknowledgesOrTakesSeparatorsAndKeepsTheImage) {
     EXPECT_EQ(sim.state(), ControllerSim::State::Connected) << profile.version;
     EXPECT_EQ(sim.image(), sent) << profile.version;
     EXPECT_EQ(sim.Receive("LOAD\n", t + 100), "LOAD_OK\r\n" + Str(sent) + "LOAD_OK\r\n") << profile.version;
+  }
+}
+
+// The final "SAVE_OK\r\n" comes saveOkDelayMs after the end of the image:
+// after the last "\n" below version 12, after the last "o" from 12 on.
+TEST(SimSave, FinalSaveOkDelay) {
+  for (int version : {10, 15}) {
+    for (std::int64_t delay : {0, 1500}) {
+      for (bool paced : {false, true}) {
+        SCOPED_TRACE(std::to_string(version) + " delay " + std::to_string(delay) + (paced ? " paced" : ""));
+        ControllerOptions options = WithVersion(version);
+        options.saveOkDelayMs = delay;
+        options.paced = paced;
+        ControllerSim sim = ConnectedSim(options);
+        const Bytes sent = AsSent(Pattern(ImageLengthOf(version)), version);
+        sim.Receive("SAVE\n", 1000);
+        std::int64_t t = 2000;
+        sim.Poll(t);
+        std::string answers;
+        for (std::size_t i = 0; i + 1 < sent.size(); ++i) {
+          answers += sim.Receive(Byte(sent[i]), t += 5);
+          if (version < 12) answers += sim.Receive("\n", t += 5);
+        }
+        answers += sim.Poll(t += 5);
+        ASSERT_EQ(answers, version >= 12 ? std::string(sent.size() - 1, 'o') : "");
+
+        // The last byte, and below 12 its "\n" 5 ms later: the end of the image.
+        const std::int64_t endMs = version < 12 ? t + 5 : t;
+        std::string seen = sim.Receive(Byte(sent.back()), t);
+        if (version < 12) seen += sim.Receive("\n", endMs);
+        EXPECT_EQ(sim.state(), ControllerSim::State::Connected);
+        std::int64_t dueUs = (endMs + delay) * 1000;
+        if (paced && version >= 12 && delay == 0) dueUs += kByteTimeUs;  // after the "o" on the line
+        if (delay > 0) {
+          ASSERT_FALSE(sim.Pending().empty());
+          EXPECT_EQ(sim.Pending().front().dueUs, dueUs);
+          EXPECT_EQ(sim.NextEventMs(), endMs + delay);
+        }
+        // The first moment "SAVE_OK" has begun to come.
+        std::int64_t ms = endMs;
+        while (seen.find('S') == std::string::npos && ms < endMs + 10000) seen += sim.Poll(++ms);
+        EXPECT_EQ(ms, (dueUs + 999) / 1000);
+        seen += sim.Poll(ms + 100);
+        EXPECT_EQ(seen, std::string(version >= 12 ? "o" : "") + "SAVE_OK\r\n");
+        EXPECT_EQ(sim.image(), sent);
+      }
+    }
   }
 }
 

@@ -187,6 +187,46 @@ TEST(SimFaults, NoFinalSaveOk) {
   }
 }
 
+TEST(SimFaults, NoFinalSaveOkWithADelay) {
+  for (int version : {11, 13}) {
+    ControllerOptions options = Options(version);
+    options.saveOkDelayMs = 500;
+    ControllerSim sim = ConnectedSim(options);
+    sim.faults().noFinalSaveOk = true;
+    const Bytes sent = Pattern(5484);
+    std::int64_t t = 1000;
+    sim.Receive("SAVE\n", t);
+    std::string answers;
+    for (std::uint8_t b : sent) {
+      answers += sim.Receive(Byte(b), ++t);
+      if (version < 12) answers += sim.Receive("\n", ++t);
+    }
+    EXPECT_FALSE(sim.NextEventMs().has_value()) << "nothing more to send";
+    answers += sim.Poll(t + 10000);
+    EXPECT_EQ(answers, version >= 12 ? std::string(sent.size(), 'o') : "") << version;
+    EXPECT_EQ(sim.image(), sent);
+  }
+}
+
+TEST(SimFaults, LateLastAcknowledgementAndDelayedSaveOk) {
+  ControllerOptions options = Options(12);
+  options.saveOkDelayMs = 200;
+  ControllerSim sim = ConnectedSim(options);
+  sim.faults().lateAckAt = 5120;
+  sim.faults().lateAckMs = 300;
+  const Bytes sent = Pattern(5121);
+  std::int64_t t = 1000;
+  sim.Receive("SAVE\n", t);
+  std::string acks;
+  for (std::size_t i = 0; i + 1 < sent.size(); ++i) acks += sim.Receive(Byte(sent[i]), ++t);
+  EXPECT_EQ(acks, std::string(5120, 'o'));
+  const std::int64_t last = ++t;
+  EXPECT_EQ(sim.Receive(Byte(sent.back()), last), "");
+  EXPECT_EQ(sim.Poll(last + 300), "o");
+  EXPECT_EQ(sim.Poll(last + 499), "");
+  EXPECT_EQ(sim.Poll(last + 500), "SAVE_OK\r\n") << "the delay counts from the late \"o\"";
+}
+
 TEST(SimFaults, HangUpDuringARead) {
   ControllerSim sim = ConnectedSim(Options(15, true));
   sim.faults().hangUpAt = 1000;

@@ -12,11 +12,13 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "files/settings_file.h"
@@ -41,10 +43,11 @@ int RemainingMs(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// The program started with its output on a pipe; killed if a test fails early.
+// The program started with its output on a pipe and its error output in
+// errorPath (or nowhere); killed if a test fails early.
 class SimProcess {
  public:
-  explicit SimProcess(const std::vector<std::string>& options) {
+  explicit SimProcess(const std::vector<std::string>& options, const std::string& errorPath = "") {
     int fds[2];
     if (::pipe(fds) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -52,7 +55,11 @@ class SimProcess {
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addclose(&actions, fds[1]);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (errorPath.empty()) {
+      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    }
     std::vector<std::string> args{VEMTARO_SIM_PATH};
     args.insert(args.end(), options.begin(), options.end());
     std::vector<char*> argv;
@@ -251,6 +258,21 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "vemtaro_sim_" + std::to_string(::getpid()) + "_" + name;
 }
 
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// "ID\n" and its whole answer: once it has come, everything sent before it
+// has been taken by the controller.
+bool RoundTrip(Port& port) {
+  port.received().clear();
+  port.Send("ID\n");
+  return port.WaitForBytes(258) && port.received().size() == 258;
+}
+
 // A changed copy: a few bytes spread over the image take new values.
 Bytes Modified(Bytes image) {
   for (std::size_t i = 0; i < image.size(); i += 397) image[i] = static_cast<std::uint8_t>(image[i] ^ 0xA5);
@@ -325,7 +347,7 @@ TEST(SimProgram, LoadFaultsShapeTheAnswer) {
       {"bad checksum", {"--bad-checksum"},
        [&](const Bytes& b) {
          Bytes wrong = b;
-         wrong.back() = static_cast<std::uint8_t>(vemtaro::ImageChecksum(b) + 1);
+         if (!wrong.empty()) wrong.back() = static_cast<std::uint8_t>(vemtaro::ImageChecksum(b) + 1);
          return frame + AsText(wrong) + frame;
        }},
       {"hang-up", {"--hang-up", "50"}, [&](const Bytes& b) { return frame + AsText(b).substr(0, 50); }},
@@ -411,14 +433,188 @@ TEST(SimProgram, ImageFromFileAndSavedAtExit) {
   std::remove(output.c_str());
 }
 
+// A PC that keeps the protocol: every exchange, no violation, exit 0.
+TEST(SimProgram, StrictSessionWithoutViolation) {
+  const std::string errors = TempPath("strict_clean.txt");
+  SimProcess sim({"--strict", "--probe-interval", "20"}, errors);
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  port.Send("BYE");  // as the PC does right after opening its port
+  ASSERT_EQ(Connect(port), "Ver.GSM-ALARM 15\r\n");
+
+  const std::size_t length = vemtaro::sim::ImageLengthOf(15);
+  const Bytes held = AsDelivered(DefaultsOf(15).image, 15);
+  EXPECT_EQ(Load(port, length), AsText(held)) << "the image held at start has its checksum";
+  const Bytes changed = AsDelivered(Modified(held), 15);
+  ASSERT_TRUE(Save(port, changed, 15));
+  EXPECT_EQ(Load(port, length), AsText(changed));
+
+  port.received().clear();
+  port.Send("TIME\n");
+  ASSERT_TRUE(port.WaitForText("TIME_OK\r\n"));
+  port.received().clear();
+  port.Send("09:05:07\n08-12-26\n");
+  ASSERT_TRUE(port.WaitForText("\r\n"));
+  EXPECT_EQ(port.received().substr(0, 17), "09:05:07*08-12-26");
+  port.received().clear();
+  port.Send("STAT\n");
+  ASSERT_TRUE(port.WaitForText("ENDSTATUS\r\n"));
+  port.Send("RELESET\n");
+  port.Send("10100001\n");
+  ASSERT_TRUE(RoundTrip(port));
+  port.Send("BYE");
+
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_EQ(ReadFile(errors), "vemtaro-sim: 0 protocol violations\n");
+  std::remove(errors.c_str());
+}
+
+struct StrictCase {
+  const char* name;
+  std::function<void(Port&)> breakRule;  // connected; ends with the controller having taken it all
+  std::string violation;
+};
+
+// Each violation is printed at once; at the stop their number, and exit 3.
+TEST(SimProgram, StrictViolationEndsWithExitThree) {
+  Bytes wrongSum = AsDelivered(DefaultsOf(15).image, 15);
+  wrongSum.back() = static_cast<std::uint8_t>(wrongSum.back() + 1);
+  char sums[64];
+  std::snprintf(sums, sizeof sums, "is 0x%02x, the image sums to 0x%02x", static_cast<unsigned>(wrongSum.back()),
+                static_cast<unsigned>(vemtaro::ImageChecksum(wrongSum)));
+  const std::vector<StrictCase> cases = {
+      {"probe answered while connected",
+       [](Port& port) {
+         port.Send("PC\r\n");
+         ASSERT_TRUE(RoundTrip(port));
+       },
+       "connected: unexpected \"PC\\r\\n\" (50 43 0d 0a) where a command should begin"},
+      {"wrong checksum byte", [&](Port& port) { ASSERT_TRUE(Save(port, wrongSum, 15)); },
+       std::string("write: checksum byte at 5483 ") + sums},
+      {"bad relay line",
+       [](Port& port) {
+         port.Send("RELESET\n1\n");
+         ASSERT_TRUE(RoundTrip(port));
+       },
+       "relays: relay line \"1\" is not eight '0'/'1' characters"},
+  };
+  for (const StrictCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string errors = TempPath("strict_violation.txt");
+    SimProcess sim({"--strict", "--probe-interval", "20"}, errors);
+    ASSERT_TRUE(sim.started());
+    Port port(sim.ReadOutput(true));
+    ASSERT_TRUE(port.open());
+    ASSERT_EQ(Connect(port), "Ver.GSM-ALARM 15\r\n");
+    c.breakRule(port);
+    EXPECT_EQ(sim.Stop(SIGTERM), 3);
+    EXPECT_EQ(ReadFile(errors), "vemtaro-sim: violation: " + c.violation + "\nvemtaro-sim: 1 protocol violation\n");
+    std::remove(errors.c_str());
+  }
+}
+
+// Below version 12 the controller measures the PC's 5 ms pauses around each
+// "\n" with the times the bytes reach the terminal, give or take 1 ms. The
+// first image bytes of a write, then silence: the controller gives the write
+// up after 2 s and takes commands again.
+TEST(SimProgram, StrictPausesBelowVersion12) {
+  for (bool keepsPauses : {true, false}) {
+    SCOPED_TRACE(keepsPauses ? "5 ms pauses" : "a byte and its separator at once");
+    const std::string errors = TempPath("strict_pauses.txt");
+    SimProcess sim({"--strict", "--firmware", "11", "--probe-interval", "20"}, errors);
+    ASSERT_TRUE(sim.started());
+    Port port(sim.ReadOutput(true));
+    ASSERT_TRUE(port.open());
+    ASSERT_EQ(Connect(port), "Ver.GSM-ALARM 11\r\n");
+    port.received().clear();
+    port.Send("SAVE\n");
+    ASSERT_TRUE(port.WaitForText("SAVE_OK\r\n"));
+    for (int i = 0; i < 30; ++i) {
+      const std::string byte(1, static_cast<char>('A' + i));
+      if (!keepsPauses && i == 7) {
+        port.Send(byte + "\n");
+      } else {
+        port.Send(byte);
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        port.Send("\n");
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    ASSERT_TRUE(RoundTrip(port));
+    if (keepsPauses) {
+      EXPECT_EQ(sim.Stop(SIGTERM), 0);
+      EXPECT_EQ(ReadFile(errors), "vemtaro-sim: 0 protocol violations\n");
+    } else {
+      EXPECT_EQ(sim.Stop(SIGTERM), 3);
+      EXPECT_EQ(ReadFile(errors),
+                "vemtaro-sim: violation: write: separator after image byte 7 came 0 ms after the byte, less than 4 ms "
+                "(5 ms less a tolerance of 1 ms)\nvemtaro-sim: 1 protocol violation\n");
+    }
+    std::remove(errors.c_str());
+  }
+}
+
+TEST(SimProgram, KeepProbingUntilPcOk) {
+  SimProcess sim({"--keep-probing", "--probe-interval", "20"});
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  ASSERT_TRUE(port.WaitForText("ATI\r"));
+  port.Send("PC\r\n");
+  ASSERT_TRUE(port.WaitForText("Ver.GSM-ALARM 15\r\n"));
+  port.received().clear();
+  // More probes come while the controller waits for "PC_OK".
+  EXPECT_TRUE(port.WaitFor([](const std::string& got) { return got.size() >= 3 * 4; }));
+  for (std::size_t at = 0; at + 4 <= port.received().size(); at += 4) {
+    EXPECT_EQ(port.received().substr(at, 4), "ATI\r") << at;
+  }
+  port.Send("PC_OK");
+  EXPECT_TRUE(RoundTrip(port));
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+// The final "SAVE_OK" comes no sooner than the delay after the last byte.
+TEST(SimProgram, SaveOkDelay) {
+  SimProcess sim({"--save-ok-delay", "300", "--probe-interval", "20"});
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  ASSERT_EQ(Connect(port), "Ver.GSM-ALARM 15\r\n");
+  const Bytes image = AsDelivered(DefaultsOf(15).image, 15);
+  port.received().clear();
+  port.Send("SAVE\n");
+  ASSERT_TRUE(port.WaitForText("SAVE_OK\r\n"));
+  port.received().clear();
+  Clock::time_point lastSent;
+  for (std::uint8_t byte : image) {
+    lastSent = Clock::now();
+    port.Send(std::string(1, static_cast<char>(byte)));
+    ASSERT_TRUE(port.WaitForBytes(1));
+    ASSERT_EQ(port.received(), "o");
+    port.received().clear();
+  }
+  ASSERT_TRUE(port.WaitForText("SAVE_OK\r\n"));
+  // The controller's clock counts whole ms: at worst 1 ms of the delay is lost.
+  EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastSent).count(), 299);
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
 TEST(SimProgram, RefusesBadArguments) {
   const std::vector<std::vector<std::string>> cases = {
       {"--firmware", "9"},      {"--firmware", "16"},          {"--firmware", "x"},
       {"--probe-interval", "0"}, {"--late-ms", "5"},           {"--image", TempPath("missing.dat")},
       {"--no-such-option"},     {"extra"},
+      {"--gap-tolerance", "1"},  // without --strict
+      {"--strict", "--gap-tolerance", "6"},
+      {"--strict", "--gap-tolerance", "-1"},
+      {"--strict", "--gap-tolerance", "x"},
+      {"--save-ok-delay", "-1"},
+      {"--save-ok-delay", "soon"},
   };
   for (const auto& options : cases) {
-    SCOPED_TRACE(options.front());
+    SCOPED_TRACE(options.front() + " " + options.back());
     SimProcess sim(options);
     ASSERT_TRUE(sim.started());
     EXPECT_EQ(sim.ReadOutput(false), "");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <initializer_list>
 
 #include "model/layout.h"
 #include "model/profiles.h"
@@ -31,6 +32,15 @@ constexpr std::string_view kReleset = "RELESET\n";
 constexpr std::size_t kTailLength = 16;
 // A line (time, date, relays) longer than this is not a line the controller knows.
 constexpr std::size_t kMaxLine = 64;
+// Unexpected bytes this far apart belong to separate runs.
+constexpr std::int64_t kRunPauseMs = 10;
+// Bytes of an unexpected run shown in its violation text.
+constexpr std::size_t kShownBytes = 16;
+
+using Texts = std::initializer_list<std::string_view>;
+constexpr Texts kProbingTexts = {kBye, kPc};
+constexpr Texts kAwaitingTexts = {kPcOk, kPc, kBye};
+constexpr Texts kCommandTexts = {kLoad, kSave, kTime, kId, kStat, kReleset, kBye};
 
 using Days = std::chrono::sys_days;
 constexpr Days kClockEpoch = Days{std::chrono::year{2000} / std::chrono::January / 1};
@@ -73,6 +83,74 @@ std::optional<ClockTime> ParseClock(std::string_view time, std::string_view date
   return t;
 }
 
+// "HH:MM:SS" with a real time of day.
+bool ValidTime(std::string_view line) { return ParseClock(line, "01-01-00").has_value(); }
+// "DD-MM-YY" with a real date (years 2000..2099).
+bool ValidDate(std::string_view line) { return ParseClock("00:00:00", line).has_value(); }
+bool ValidRelays(std::string_view line) {
+  return line.size() == 8 && std::all_of(line.begin(), line.end(), [](char c) { return c == '0' || c == '1'; });
+}
+
+std::string Hex(std::uint8_t byte) {
+  char text[8];
+  std::snprintf(text, sizeof text, "0x%02x", static_cast<unsigned>(byte));
+  return text;
+}
+
+// Bytes in quotes as a C string literal would show them.
+std::string Quoted(std::string_view bytes) {
+  std::string text = "\"";
+  for (char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\n') {
+      text += "\\n";
+    } else if (c == '"' || c == '\\') {
+      text += '\\';
+      text += c;
+    } else if (byte >= 0x20 && byte < 0x7F) {
+      text += c;
+    } else {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\x%02x", static_cast<unsigned>(byte));
+      text += escape;
+    }
+  }
+  return text + "\"";
+}
+
+// Bytes in hex, "50 43 0d 0a".
+std::string HexList(std::string_view bytes) {
+  std::string text;
+  for (char c : bytes) {
+    char item[4];
+    std::snprintf(item, sizeof item, "%02x", static_cast<unsigned>(static_cast<unsigned char>(c)));
+    if (!text.empty()) text += ' ';
+    text += item;
+  }
+  return text;
+}
+
+// Microseconds as milliseconds, with the fraction only when there is one.
+std::string MsText(std::int64_t us) {
+  char text[32];
+  if (us % 1000 == 0) {
+    std::snprintf(text, sizeof text, "%lld ms", static_cast<long long>(us / 1000));
+  } else {
+    std::snprintf(text, sizeof text, "%.3f ms", static_cast<double>(us) / 1000.0);
+  }
+  return text;
+}
+
+bool BeginsAny(std::string_view bytes, Texts texts) {
+  return std::any_of(texts.begin(), texts.end(), [bytes](std::string_view t) { return t.starts_with(bytes); });
+}
+
+bool IsAny(std::string_view bytes, Texts texts) {
+  return std::any_of(texts.begin(), texts.end(), [bytes](std::string_view t) { return t == bytes; });
+}
+
 }  // namespace
 
 std::string DefaultVersionText(int version) {
@@ -101,8 +179,11 @@ void ControllerSim::SetImage(Bytes image) {
 std::string ControllerSim::Receive(std::string_view bytes, std::int64_t nowMs) {
   Start(nowMs);
   RunTimers(nowMs);
+  // What is due by now has gone out before these bytes came in.
+  std::string out = TakeDue(nowMs);
   for (char c : bytes) Handle(static_cast<std::uint8_t>(c), nowMs);
-  return TakeDue(nowMs);
+  if (options_.strict) ReportUnexpected();
+  return out + TakeDue(nowMs);
 }
 
 std::string ControllerSim::Poll(std::int64_t nowMs) {
@@ -124,6 +205,7 @@ std::optional<std::int64_t> ControllerSim::NextEventMs() const {
       break;
     case State::AwaitingPcOk:
       consider(pcOkDeadlineMs_);
+      if (options_.keepProbing) consider(nextProbeMs_);
       break;
     case State::ReceivingImage:
     case State::ReadingTime:
@@ -140,6 +222,10 @@ std::optional<std::int64_t> ControllerSim::NextEventMs() const {
 
 void ControllerSim::Restart(std::int64_t nowMs) {
   queue_.clear();
+  takenCount_ = queuedCount_;
+  byeMs_.reset();
+  probeEnd_.reset();
+  ackEnd_.reset();
   lineFreeUs_ = 0;
   busyUntilUs_ = 0;
   started_ = false;
@@ -178,8 +264,23 @@ void ControllerSim::Start(std::int64_t nowMs) {
 void ControllerSim::StartProbing(std::int64_t firstProbeMs) {
   state_ = State::Probing;
   nextProbeMs_ = firstProbeMs;
+  ClearCommandText();
+  ClearLine();
+}
+
+void ControllerSim::ClearCommandText() {
   tail_.clear();
+  commandStart_.clear();
+  if (unexpectedOpen_) {
+    ReportUnexpected();
+    unexpectedOpen_ = false;
+  }
+}
+
+void ControllerSim::ClearLine() {
   line_.clear();
+  rawLine_.clear();
+  rawLineLength_ = 0;
 }
 
 void ControllerSim::RunTimers(std::int64_t nowMs) {
@@ -187,9 +288,12 @@ void ControllerSim::RunTimers(std::int64_t nowMs) {
     // No "PC_OK": the PC did not take the version; start probing again.
     StartProbing(pcOkDeadlineMs_);
   }
-  if (state_ == State::Probing && nextProbeMs_ <= nowMs) {
+  const bool probing = state_ == State::Probing || (options_.keepProbing && state_ == State::AwaitingPcOk);
+  if (probing && nextProbeMs_ <= nowMs) {
     // A late call sends the one overdue probe, not a burst of them.
+    const std::uint64_t queuedBefore = queuedCount_;
     Send(options_.probe, nextProbeMs_);
+    if (byeMs_ && !probeEnd_ && queuedCount_ != queuedBefore) probeEnd_ = queuedCount_;
     while (nextProbeMs_ <= nowMs) nextProbeMs_ += options_.probeIntervalMs;
   }
   const bool midCommand = state_ == State::ReceivingImage || state_ == State::ReadingTime ||
@@ -198,8 +302,8 @@ void ControllerSim::RunTimers(std::int64_t nowMs) {
     // The PC went quiet in the middle of a command: drop it and take commands
     // again. Bytes already written into the image stay there.
     state_ = State::Connected;
-    tail_.clear();
-    line_.clear();
+    ClearCommandText();
+    ClearLine();
   }
 }
 
@@ -228,6 +332,7 @@ void ControllerSim::Handle(std::uint8_t byte, std::int64_t nowMs) {
 void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
   // Commands are recognised by the text the seen bytes end with, in exact
   // letter case; anything else in between is ignored.
+  if (options_.strict) TrackCommandByte(byte, nowMs);
   tail_.push_back(static_cast<char>(byte));
   if (tail_.size() > kTailLength) tail_.erase(0, tail_.size() - kTailLength);
   const auto ends = [this](std::string_view text) { return tail_.ends_with(text); };
@@ -235,22 +340,32 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     Send(std::string(kVersionStart) + versionText_ + std::string(kLineEnd), ReplyMs(nowMs));
     state_ = State::AwaitingPcOk;
     pcOkDeadlineMs_ = nowMs + options_.pcOkTimeoutMs;
-    tail_.clear();
+    byeMs_.reset();
+    probeEnd_.reset();
+    ClearCommandText();
   };
 
   if (state_ == State::Probing) {
-    if (ends(kPc)) sendVersion();
+    if (ends(kPc)) {
+      if (options_.strict && byeMs_ && !(probeEnd_ && GoneOut(*probeEnd_))) {
+        Violation("probing: \"PC\\r\\n\" came " + std::to_string(nowMs - *byeMs_) +
+                  " ms after \"BYE\", before a new probe was sent: the PC answered a probe after BYE");
+      }
+      sendVersion();
+    }
     return;
   }
   if (ends(kBye)) {
     // End of session: probe again after one interval.
     StartProbing(nowMs + options_.probeIntervalMs);
+    byeMs_ = nowMs;
+    probeEnd_.reset();
     return;
   }
   if (state_ == State::AwaitingPcOk) {
     if (ends(kPcOk)) {
       state_ = State::Connected;
-      tail_.clear();
+      ClearCommandText();
     } else if (ends(kPc)) {
       sendVersion();  // the PC answered a later probe as well: answer it again
     }
@@ -260,10 +375,10 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
   // Connected.
   const std::int64_t replyMs = ReplyMs(nowMs);
   if (ends(kLoad)) {
-    tail_.clear();
+    ClearCommandText();
     SendLoad(nowMs);
   } else if (ends(kSave)) {
-    tail_.clear();
+    ClearCommandText();
     Send(kSaveOk, replyMs);
     state_ = State::ReceivingImage;
     imageIndex_ = 0;
@@ -271,13 +386,14 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     dropsLeft_ = faults_.dropAckCount;
     lateUsed_ = false;
     busyUntilUs_ = 0;
+    ackEnd_.reset();
   } else if (ends(kTime)) {
-    tail_.clear();
+    ClearCommandText();
     Send(kTimeOk, replyMs);
     state_ = State::ReadingTime;
-    line_.clear();
+    ClearLine();
   } else if (ends(kId)) {
-    tail_.clear();
+    ClearCommandText();
     std::string reply;
     for (const std::string& id : identifiers_) {
       std::string group = id.substr(0, layout::kIdentifierLength);
@@ -286,7 +402,7 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     }
     Send(reply + std::string(kLineEnd), replyMs);
   } else if (ends(kStat)) {
-    tail_.clear();
+    ClearCommandText();
     std::string reply(kStatus);
     for (int input = 8; input >= 1; --input) reply.push_back(status_.inputs[input - 1] ? '1' : '0');
     reply += kLineEnd;
@@ -296,19 +412,20 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     reply += kEndStatus;
     Send(reply, replyMs);
   } else if (ends(kReleset)) {
-    tail_.clear();
+    ClearCommandText();
     state_ = State::ReadingRelays;
-    line_.clear();
+    ClearLine();
   }
 }
 
 void ControllerSim::SendLoad(std::int64_t nowMs) {
   if (faults_.noLoadOk) return;
   Bytes out = image_;
-  // The controller computes the checksum over its memory as it sends, so a
-  // version that has one always delivers a matching last byte.
+  // Unless strict, the checksum is computed over the memory as it is sent, so
+  // a version that has one always delivers a matching last byte. A strict
+  // controller sends what it was written, checksum byte included.
   const VersionProfile* profile = FindProfile(options_.version);
-  if (!out.empty() && profile != nullptr && profile->checksum) out.back() = ImageChecksum(out);
+  if (!options_.strict && !out.empty() && profile != nullptr && profile->checksum) out.back() = ImageChecksum(out);
   if (!out.empty() && faults_.badChecksum) out.back() = static_cast<std::uint8_t>(ImageChecksum(out) + 1);
   if (faults_.shortImage && *faults_.shortImage < out.size()) out.resize(*faults_.shortImage);
 
@@ -324,16 +441,32 @@ void ControllerSim::SendLoad(std::int64_t nowMs) {
 void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
   const bool acknowledged = versions::AcknowledgedBytes(options_.version);
   const std::size_t length = image_.size();
+  const std::int64_t minimumGapMs = kSeparatorPauseMs - options_.gapToleranceMs;
+  const auto shortBy = [this, minimumGapMs] {
+    std::string text = ", less than " + std::to_string(minimumGapMs) + " ms";
+    if (options_.gapToleranceMs != 0) {
+      text += " (" + std::to_string(kSeparatorPauseMs) + " ms less a tolerance of " +
+              std::to_string(options_.gapToleranceMs) + " ms)";
+    }
+    return text;
+  };
   if (!acknowledged && separatorNext_) {
     // Below version 12 every image byte is followed by a separator; whatever
     // byte comes there is taken as the separator ("\n" from the PC), so image
     // bytes of any value stay in step.
     separatorNext_ = false;
-    if (imageIndex_ >= length) {
-      if (!faults_.noFinalSaveOk) Send(kSaveOk, ReplyMs(nowMs));
-      state_ = State::Connected;
-      tail_.clear();
+    if (options_.strict) {
+      if (byte != '\n') {
+        Violation("write: byte after image byte " + std::to_string(imageIndex_ - 1) + " is " + Hex(byte) +
+                  ", not the separator \"\\n\" (0x0a)");
+      }
+      if (nowMs - lastImageByteMs_ < minimumGapMs) {
+        Violation("write: separator after image byte " + std::to_string(imageIndex_ - 1) + " came " +
+                  std::to_string(nowMs - lastImageByteMs_) + " ms after the byte" + shortBy());
+      }
     }
+    lastSeparatorMs_ = nowMs;
+    if (imageIndex_ >= length) FinishWrite(ReplyMs(nowMs));
     return;
   }
 
@@ -344,15 +477,33 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
   }
   if (acknowledged) {
     if (nowMs * 1000 < busyUntilUs_) return;  // still busy with a late acknowledgement
+    if (options_.strict && ackEnd_ && !GoneOut(*ackEnd_)) {
+      Violation("write: image byte " + std::to_string(k) + " came at " + std::to_string(nowMs) + " ms, before the " +
+                Quoted(options_.ack) + " for byte " + std::to_string(k - 1) + " (due at " + MsText(ackDueUs_) +
+                ") had gone out: the PC did not wait for the acknowledgement");
+    }
     if (faults_.dropAckAt && *faults_.dropAckAt == k && dropsLeft_ > 0) {
       --dropsLeft_;  // taken as not received: the PC's repeat is byte k again
       return;
     }
+  } else if (options_.strict && k > 0 && nowMs - lastSeparatorMs_ < minimumGapMs) {
+    // The first byte may follow "SAVE_OK" at once.
+    Violation("write: image byte " + std::to_string(k) + " came " + std::to_string(nowMs - lastSeparatorMs_) +
+              " ms after the separator of byte " + std::to_string(k - 1) + shortBy());
   }
   image_[k] = byte;  // written through at once: a broken write leaves its first bytes
   ++imageIndex_;
+  if (options_.strict && imageIndex_ == length) {
+    const VersionProfile* profile = FindProfile(options_.version);
+    const std::uint8_t sum = ImageChecksum(image_);
+    if (profile != nullptr && profile->checksum && image_.back() != sum) {
+      Violation("write: checksum byte at " + std::to_string(length - 1) + " is " + Hex(image_.back()) +
+                ", the image sums to " + Hex(sum));
+    }
+  }
   if (!acknowledged) {
     separatorNext_ = true;
+    lastImageByteMs_ = nowMs;
     return;
   }
   std::int64_t ackMs = ReplyMs(nowMs);
@@ -361,19 +512,41 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
     ackMs += faults_.lateAckMs;
     busyUntilUs_ = ackMs * 1000;
   }
+  const std::uint64_t queuedBefore = queuedCount_;
   Send(options_.ack, ackMs);
-  if (imageIndex_ >= length) {
-    if (!faults_.noFinalSaveOk) Send(kSaveOk, ackMs);
-    state_ = State::Connected;
-    tail_.clear();
+  if (queuedCount_ != queuedBefore) {
+    ackEnd_ = queuedCount_;
+    ackDueUs_ = queue_.back().dueUs;
+  } else {
+    ackEnd_.reset();  // nothing went out: nothing to wait for
   }
+  if (imageIndex_ >= length) FinishWrite(ackMs);
+}
+
+void ControllerSim::FinishWrite(std::int64_t endMs) {
+  if (!faults_.noFinalSaveOk) Send(kSaveOk, endMs + options_.saveOkDelayMs);
+  state_ = State::Connected;
+  ClearCommandText();
 }
 
 void ControllerSim::HandleLine(std::uint8_t byte, std::int64_t nowMs) {
   if (byte != '\n') {
     // A "\r" before the "\n" is tolerated; an overlong line is cut.
     if (byte != '\r' && line_.size() < kMaxLine) line_.push_back(static_cast<char>(byte));
+    if (rawLine_.size() < kMaxLine) rawLine_.push_back(static_cast<char>(byte));
+    ++rawLineLength_;
     return;
+  }
+  if (options_.strict) {
+    std::string shown = Quoted(rawLine_);
+    if (rawLineLength_ > rawLine_.size()) shown += " (" + std::to_string(rawLineLength_) + " bytes)";
+    if (state_ == State::ReadingTime && !ValidTime(rawLine_)) {
+      Violation("time: time line " + shown + " is not HH:MM:SS");
+    } else if (state_ == State::ReadingDate && !ValidDate(rawLine_)) {
+      Violation("time: date line " + shown + " is not DD-MM-YY");
+    } else if (state_ == State::ReadingRelays && !ValidRelays(rawLine_)) {
+      Violation("relays: relay line " + shown + " is not eight '0'/'1' characters");
+    }
   }
   switch (state_) {
     case State::ReadingTime:
@@ -397,8 +570,8 @@ void ControllerSim::HandleLine(std::uint8_t byte, std::int64_t nowMs) {
     default:
       break;
   }
-  line_.clear();
-  tail_.clear();
+  ClearLine();
+  ClearCommandText();
 }
 
 void ControllerSim::Send(std::string_view bytes, std::int64_t dueMs) { SendAt(bytes, dueMs * 1000); }
@@ -410,6 +583,7 @@ void ControllerSim::SendAt(std::string_view bytes, std::int64_t dueUs) {
     // The line sends in order: nothing goes out before what was queued earlier.
     const std::int64_t due = std::max(dueUs, lineFreeUs_);
     queue_.push_back(Output{due, byte});
+    ++queuedCount_;
     lineFreeUs_ = due + (options_.paced ? kByteTimeUs : 0);
   }
 }
@@ -419,8 +593,78 @@ std::string ControllerSim::TakeDue(std::int64_t nowMs) {
   while (!queue_.empty() && queue_.front().dueUs <= nowMs * 1000) {
     out.push_back(static_cast<char>(queue_.front().byte));
     queue_.pop_front();
+    ++takenCount_;
   }
   return out;
+}
+
+void ControllerSim::ClearViolations() {
+  violations_.clear();
+  violationCount_ = 0;
+}
+
+void ControllerSim::Violation(std::string text) {
+  ++violationCount_;
+  if (onViolation_) onViolation_(text);
+  if (violations_.size() < kMaxViolationTexts) violations_.push_back(std::move(text));
+}
+
+// Follows the bytes of a command state: commandStart_ keeps the longest end
+// of them that begins a text the state takes; bytes that fall out of it begin
+// nothing and join the current run of unexpected bytes.
+void ControllerSim::TrackCommandByte(std::uint8_t byte, std::int64_t nowMs) {
+  const Texts expected = state_ == State::Probing        ? kProbingTexts
+                         : state_ == State::AwaitingPcOk ? kAwaitingTexts
+                                                         : kCommandTexts;
+  std::string candidate = commandStart_;
+  candidate.push_back(static_cast<char>(byte));
+  std::size_t drop = 0;
+  while (drop < candidate.size() && !BeginsAny(std::string_view(candidate).substr(drop), expected)) ++drop;
+  if (drop > 0) {
+    if (unexpectedOpen_ && nowMs - unexpectedLastMs_ >= kRunPauseMs) {
+      ReportUnexpected();
+      unexpectedOpen_ = false;
+    }
+    if (!unexpectedOpen_) {
+      unexpectedOpen_ = true;
+      unexpectedReported_ = false;
+      unexpected_.clear();
+      unexpectedCount_ = 0;
+      unexpectedState_ = state_;
+    }
+    unexpected_.append(candidate, 0, std::min(drop, kShownBytes - std::min(kShownBytes, unexpected_.size())));
+    unexpectedCount_ += drop;
+    unexpectedLastMs_ = nowMs;
+  }
+  commandStart_ = candidate.substr(drop);
+  if (IsAny(commandStart_, expected)) {
+    // A whole text: it ends the run before it.
+    commandStart_.clear();
+    if (unexpectedOpen_) {
+      ReportUnexpected();
+      unexpectedOpen_ = false;
+    }
+  }
+}
+
+// Reports the open run of unexpected bytes, once.
+void ControllerSim::ReportUnexpected() {
+  if (!unexpectedOpen_ || unexpectedReported_) return;
+  unexpectedReported_ = true;
+  std::string bytes = Quoted(unexpected_) + " (" + HexList(unexpected_);
+  if (unexpectedCount_ > unexpected_.size()) bytes += " ...; " + std::to_string(unexpectedCount_) + " bytes";
+  bytes += ")";
+  switch (unexpectedState_) {
+    case State::Probing:
+      Violation("probing: unexpected " + bytes + " where \"BYE\" or \"PC\\r\\n\" should come");
+      break;
+    case State::AwaitingPcOk:
+      Violation("awaiting PC_OK: unexpected " + bytes + " where \"PC_OK\", \"PC\\r\\n\" or \"BYE\" should come");
+      break;
+    default:
+      Violation("connected: unexpected " + bytes + " where a command should begin");
+      break;
+  }
 }
 
 std::uint8_t ControllerSim::NextGarbage() {

@@ -9,27 +9,50 @@
 // then. With `paced` the bytes are spaced as they go out at 9600 bit/s.
 //
 // What it sends and accepts:
-//   probing   "ATI\r" every probeIntervalMs until "PC\r\n" comes;
+//   probing   "ATI\r" every probeIntervalMs until "PC\r\n" comes (with
+//             keepProbing until "PC_OK" comes);
 //             then "Ver.<version text>\r\n"; then it waits for "PC_OK".
 //   "BYE"     ends the session: back to probing.
 //   "LOAD\n"  "LOAD_OK", "\r\n", the image, "LOAD_OK\r\n".
 //   "SAVE\n"  "SAVE_OK\r\n", then the image byte by byte: from version 12 on
 //             each byte is answered with "o"; below 12 each byte comes with a
-//             "\n" after it and is not answered; "SAVE_OK\r\n" at the end.
+//             "\n" after it and is not answered; "SAVE_OK\r\n" at the end,
+//             saveOkDelayMs after the last "o" or the last "\n".
 //   "TIME\n"  "TIME_OK\r\n"; then "HH:MM:SS\n" and "DD-MM-YY\n" set the clock,
 //             answered with the clock text and "\r\n".
 //   "ID\n"    sixteen identifiers of 16 characters, "\r\n".
 //   "STAT\n"  "STATUS\r\n", 18 lines ending in "\r\n", "ENDSTATUS\r\n".
 //   "RELESET\n" then eight '0'/'1' and "\n": relay states, no answer.
+//
+// Strict mode checks the PC's side of all this and records every breach as a
+// line of text (Violations): a read then delivers the image exactly as it was
+// written, checksum byte included, so a wrong checksum is not mended on the
+// way back. What it checks:
+//   - the checksum byte a write ends with, for versions that have one;
+//   - below version 12: "\n" after every image byte, and the PC's 5 ms pauses
+//     from each image byte to its "\n" and from the "\n" to the next byte;
+//   - from version 12 on: no image byte before the "o" of the one before it
+//     has gone out;
+//   - the time ("HH:MM:SS"), date ("DD-MM-YY") and relay ("01101000") lines;
+//   - no bytes that begin none of the texts the controller can take in its
+//     state: "BYE" or "PC\r\n" while probing; "PC_OK", "PC\r\n" or "BYE"
+//     while waiting for "PC_OK"; a command once connected;
+//   - no "PC\r\n" after "BYE" before a new probe has gone out.
+// A byte "has gone out" once a Receive or Poll call has handed it out;
+// Receive hands out what is due by its time before it takes the PC's bytes,
+// so two bytes the PC sends in one chunk never have an "o" between them.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "model/image.h"
 
@@ -102,7 +125,16 @@ struct ControllerOptions {
   bool paced = false;                      // space sent bytes kByteTimeUs apart
   ClockTime clock;                         // clock at the first moment the controller sees
   std::string clockTrailer = "*";          // sent after "HH:MM:SS*DD-MM-YY", before "\r\n"
+  bool strict = false;                     // check the PC's side and record violations
+  std::int64_t gapToleranceMs = 0;         // strict, below 12: the 5 ms pauses may be this much shorter
+  std::int64_t saveOkDelayMs = 0;          // final "SAVE_OK\r\n" this long after the end of the image
+  bool keepProbing = false;                // go on probing while waiting for "PC_OK"
 };
+
+// The PC's pause after each image byte and after each "\n" below version 12.
+inline constexpr std::int64_t kSeparatorPauseMs = 5;
+// Violation texts kept by a strict controller; later ones are only counted.
+inline constexpr std::size_t kMaxViolationTexts = 100;
 
 // "GSM-ALARM" and the version right-aligned in characters 10..12, e.g.
 // "GSM-ALARM 15", so that the PC reads the version from characters 10..12.
@@ -158,6 +190,14 @@ class ControllerSim {
   const std::array<bool, 8>& relays() const { return relays_; }
   Faults& faults() { return faults_; }
 
+  // Strict mode: the first kMaxViolationTexts violations seen, one line each,
+  // and how many there were in all.
+  const std::vector<std::string>& Violations() const { return violations_; }
+  std::size_t ViolationCount() const { return violationCount_; }
+  void ClearViolations();
+  // Called with every violation as it is recorded, the uncounted ones too.
+  void SetViolationHandler(std::function<void(const std::string&)> handler) { onViolation_ = std::move(handler); }
+
  private:
   void Start(std::int64_t nowMs);
   void RunTimers(std::int64_t nowMs);
@@ -165,13 +205,22 @@ class ControllerSim {
   void HandleCommand(std::uint8_t byte, std::int64_t nowMs);
   void HandleImageByte(std::uint8_t byte, std::int64_t nowMs);
   void HandleLine(std::uint8_t byte, std::int64_t nowMs);
+  void FinishWrite(std::int64_t endMs);
   void StartProbing(std::int64_t firstProbeMs);
+  void ClearCommandText();
+  void ClearLine();
   void SendLoad(std::int64_t nowMs);
   void Send(std::string_view bytes, std::int64_t dueMs);
   void SendAt(std::string_view bytes, std::int64_t dueUs);
   std::string TakeDue(std::int64_t nowMs);
   std::int64_t ReplyMs(std::int64_t nowMs) const { return nowMs + options_.replyDelayMs; }
   std::uint8_t NextGarbage();
+
+  // Strict checks.
+  void Violation(std::string text);
+  void TrackCommandByte(std::uint8_t byte, std::int64_t nowMs);
+  void ReportUnexpected();
+  bool GoneOut(std::uint64_t end) const { return takenCount_ >= end; }
 
   ControllerOptions options_;
   std::string versionText_;
@@ -204,6 +253,28 @@ class ControllerSim {
   std::int64_t lineFreeUs_ = 0;  // end of the last queued byte
   std::uint32_t garbageState_ = 0;
   std::optional<std::uint32_t> garbageSeedInUse_;
+  std::uint64_t queuedCount_ = 0;  // bytes ever queued
+  std::uint64_t takenCount_ = 0;   // bytes ever handed out (or dropped by Restart)
+
+  // Strict mode.
+  std::vector<std::string> violations_;
+  std::size_t violationCount_ = 0;
+  std::function<void(const std::string&)> onViolation_;
+  std::string commandStart_;             // bytes that begin an expected text
+  std::string unexpected_;               // the first bytes of the current run of unexpected bytes
+  std::size_t unexpectedCount_ = 0;      // and how many there are
+  State unexpectedState_ = State::Probing;  // the state it came in
+  bool unexpectedOpen_ = false;
+  bool unexpectedReported_ = false;
+  std::int64_t unexpectedLastMs_ = 0;
+  std::string rawLine_;                  // the line as sent, "\r" included
+  std::size_t rawLineLength_ = 0;
+  std::int64_t lastImageByteMs_ = 0;     // below 12: the last image byte's arrival
+  std::int64_t lastSeparatorMs_ = 0;     // below 12: the last separator's arrival
+  std::optional<std::uint64_t> ackEnd_;  // queue position just after the last "o" of the write
+  std::int64_t ackDueUs_ = 0;            // when that "o" is due
+  std::optional<std::int64_t> byeMs_;    // a session ended by "BYE", no probe gone out since
+  std::optional<std::uint64_t> probeEnd_;  // the first probe queued after that "BYE"
 };
 
 }  // namespace vemtaro::sim
