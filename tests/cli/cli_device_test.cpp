@@ -255,7 +255,8 @@ sim::ControllerOptions ControllerOptions(int version) {
 
 // Runs vemtaro-cli, serving the test's controller meanwhile; killed (and the
 // test failed) when it has not ended by the deadline.
-Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr) {
+Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr,
+              int deadlineMs = kRunDeadlineMs) {
   Result r;
   int out[2];
   int err[2];
@@ -284,7 +285,7 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
     return r;
   }
 
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(kRunDeadlineMs);
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
   int streams[2] = {out[0], err[0]};
   std::string* texts[2] = {&r.out, &r.err};
   bool killed = false;
@@ -310,7 +311,7 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
     }
     if (controller != nullptr) controller->Service();
     if (MsLeft(deadline) == 0 && (streams[0] >= 0 || streams[1] >= 0)) {
-      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << kRunDeadlineMs << " ms";
+      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << deadlineMs << " ms";
       ::kill(pid, SIGKILL);
       killed = true;
       break;
@@ -325,24 +326,31 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
   return r;
 }
 
-// vemtaro-sim with the options, probing every kProbeMs; killed at the end.
+// vemtaro-sim with the options, probing every kProbeMs, strict: it flags every
+// step of the program that breaks the protocol, and a test fails on any when
+// the simulator is stopped (by Stop() or at the end of the test).
 class SimProcess {
  public:
   explicit SimProcess(const std::vector<std::string>& options) {
-    std::vector<std::string> args{SimPath(), "--probe-interval", std::to_string(kProbeMs)};
+    std::vector<std::string> args{SimPath(), "--strict", "--probe-interval", std::to_string(kProbeMs)};
     args.insert(args.end(), options.begin(), options.end());
     int out[2];
     if (!Pipe(out)) return;
+    char errName[] = "/tmp/vemtaro-sim-err-XXXXXX";
+    const int err = ::mkstemp(errName);
+    if (err < 0) return;
+    errPath_ = errName;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, err, STDERR_FILENO);
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (::posix_spawn(&pid_, args[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
     ::close(out[1]);
+    ::close(err);
     output_ = out[0];
     // The first line is the terminal's path.
     std::string text;
@@ -359,19 +367,23 @@ class SimProcess {
   }
   ~SimProcess() {
     if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
+      const int code = Stop();
+      EXPECT_EQ(code, 0) << "vemtaro-sim: " << Errors();
     }
     if (output_ >= 0) ::close(output_);
+    if (!errPath_.empty()) ::unlink(errPath_.c_str());
   }
   SimProcess(const SimProcess&) = delete;
   SimProcess& operator=(const SimProcess&) = delete;
 
   // The terminal's path; empty when the program did not start.
   const std::string& path() const { return path_; }
+  // What the simulator printed on its standard error: the protocol violations.
+  std::string Errors() const { return errPath_.empty() ? std::string() : ReadFile(errPath_); }
 
   // Ends the program with SIGTERM, as its user does (it then writes --save);
-  // its exit code, or -1 when it had to be killed.
+  // its exit code (3 after a protocol violation), or -1 when it had to be
+  // killed.
   int Stop() {
     if (pid_ <= 0) return -1;
     ::kill(pid_, SIGTERM);
@@ -395,6 +407,7 @@ class SimProcess {
   pid_t pid_ = -1;
   int output_ = -1;
   std::string path_;
+  std::string errPath_;
 };
 
 class CliDevice : public ::testing::Test {
@@ -499,8 +512,9 @@ TEST_F(CliDevice, AFileOfAnotherVersionIsRefusedBeforeAnythingIsSent) {
     EXPECT_TRUE(Contains(r.err, "nothing was sent")) << r.err;
   }
   EXPECT_EQ(ReadFile(Path("v10.dat")), EditedFile(10));
-  ASSERT_EQ(sim.Stop(), 0);
-  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), ImageOf(DesktopFile(15)));
+  ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+  // The strict controller starts with a checksum that matches its image.
+  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(DesktopFile(15))));
 }
 
 // Every write is read back; a controller that gives back something else fails
@@ -533,6 +547,104 @@ TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
+}
+
+// ---- every firmware version end to end, at the pace of the line ----------
+
+// A write below version 12 takes about a minute (two pauses of 5 ms a byte),
+// and its read-back six seconds more.
+constexpr int kPacedDeadlineMs = 240000;
+
+class CliDeviceVersion : public CliDevice, public ::testing::WithParamInterface<int> {};
+
+TEST_P(CliDeviceVersion, ReadsTheControllersConfiguration) {
+  const int version = GetParam();
+  std::string held = EditedFile(version);
+  if (UsesChecksum(version)) held = WithImage(held, Checksummed(ImageOf(held)));
+  WriteFile(Path("held.dat"), held);
+  SimProcess sim({"--paced", "--firmware", std::to_string(version), "--image", Path("held.dat")});
+  ASSERT_FALSE(sim.path().empty());
+  const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")}, nullptr, kPacedDeadlineMs);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(ReadFile(Path("out.dat")), held);
+  EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
+}
+
+// The whole write, its final "SAVE_OK" and the read-back; the port stays
+// usable to the end (no hang-up is taken for one).
+TEST_P(CliDeviceVersion, WritesAndReadsBackTheConfiguration) {
+  const int version = GetParam();
+  SimProcess sim({"--paced", "--firmware", std::to_string(version), "--save", Path("kept.dat")});
+  ASSERT_FALSE(sim.path().empty());
+  const std::string file = EditedFile(version);
+  WriteFile(Path("in.dat"), file);
+  const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()}, nullptr, kPacedDeadlineMs);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "");
+  ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+  const Bytes image = ImageOf(file);
+  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), UsesChecksum(version) ? Checksummed(image) : image);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, CliDeviceVersion, ::testing::Values(10, 11, 12, 15),
+                         [](const ::testing::TestParamInfo<int>& info) { return "v" + std::to_string(info.param); });
+
+// ---- backups and the handshake ---------------------------------------------
+
+TEST_F(CliDevice, BackupKeepsTheControllersConfigurationBeforeTheWrite) {
+  const std::string held = WithImage(EditedFile(15), Checksummed(ImageOf(EditedFile(15))));
+  WriteFile(Path("held.dat"), held);
+  WriteFile(Path("in.dat"), DesktopFile(15));
+  WriteFile(Path("old.dat"), "an earlier copy");
+  SimProcess sim({"--image", Path("held.dat"), "--save", Path("kept.dat")});
+  ASSERT_FALSE(sim.path().empty());
+
+  // A copy is never written over a file, nor where no folder is: refused
+  // before the port is opened.
+  for (const std::string& copy : {Path("old.dat"), Path("missing/copy.dat")}) {
+    const Result r = RunCli({"write", Path("in.dat"), "--backup", copy, "--port", sim.path()});
+    EXPECT_EQ(r.code, 3) << r.err;
+    EXPECT_TRUE(Contains(r.err, copy)) << r.err;
+  }
+  EXPECT_EQ(ReadFile(Path("old.dat")), "an earlier copy");
+
+  const Result r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--port", sim.path()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "The controller's configuration was kept in " + Path("copy.dat") + "\n");
+  // The copy is what a read would have saved: the controller's old image.
+  EXPECT_EQ(ImageOf(ReadFile(Path("copy.dat"))), ImageOf(held));
+  ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(DesktopFile(15))));
+}
+
+TEST_F(CliDevice, BackupThatCannotBeReadStopsTheWrite) {
+  WriteFile(Path("in.dat"), DesktopFile(15));
+  SimProcess sim({"--no-load-ok", "--save", Path("kept.dat")});
+  ASSERT_FALSE(sim.path().empty());
+  const Result r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--port", sim.path()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Contains(r.err, "error: Ошибка соединения с устройством !\nКод ошибки: 93\n"
+                              "Резервная копия не сделана, запись отменена: конфигурация в контроллер не "
+                              "передавалась.\n"))
+      << r.err;
+  EXPECT_FALSE(fs::exists(Path("copy.dat")));
+  ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+  EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(DesktopFile(15)))) << "nothing was written";
+}
+
+// A controller that probes every 30 ms until "PC_OK" gets one "PC\r\n" per
+// handshake, and nothing after "BYE" (the strict simulator flags both).
+TEST_F(CliDevice, AControllerThatKeepsProbingIsAnsweredOnce) {
+  SimProcess sim({"--keep-probing", "--probe-interval", "30"});
+  ASSERT_FALSE(sim.path().empty());
+  for (const std::string command : {"status", "clock"}) {
+    const Result r = RunCli({command, "--port", sim.path()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_FALSE(Contains(r.err, "error")) << r.err;
+  }
+  EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
 }
 
 // ---- clock, identifiers, status and relays --------------------------------

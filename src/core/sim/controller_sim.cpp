@@ -384,6 +384,7 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     imageIndex_ = 0;
     separatorNext_ = false;
     dropsLeft_ = faults_.dropAckCount;
+    dropped_ = 0;
     lateUsed_ = false;
     busyUntilUs_ = 0;
     ackEnd_.reset();
@@ -484,6 +485,13 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
     }
     if (faults_.dropAckAt && *faults_.dropAckAt == k && dropsLeft_ > 0) {
       --dropsLeft_;  // taken as not received: the PC's repeat is byte k again
+      if (++dropped_ >= kPcByteAttempts) {
+        // The PC sends a byte at most three times: after the third copy went
+        // unanswered it has given up the write, and what it sends next is a
+        // command again (its "BYE").
+        state_ = State::Connected;
+        ClearCommandText();
+      }
       return;
     }
   } else if (options_.strict && k > 0 && nowMs - lastSeparatorMs_ < minimumGapMs) {

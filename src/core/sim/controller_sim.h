@@ -133,6 +133,9 @@ struct ControllerOptions {
 
 // The PC's pause after each image byte and after each "\n" below version 12.
 inline constexpr std::int64_t kSeparatorPauseMs = 5;
+// How many times the PC sends one image byte before it gives up a write.
+inline constexpr int kPcByteAttempts = 3;
+
 // Violation texts kept by a strict controller; later ones are only counted.
 inline constexpr std::size_t kMaxViolationTexts = 100;
 
@@ -241,6 +244,7 @@ class ControllerSim {
   std::size_t imageIndex_ = 0;   // next image byte of a write
   bool separatorNext_ = false;   // below version 12: the "\n" after a byte is due
   int dropsLeft_ = 0;
+  int dropped_ = 0;  // copies of the dropped byte not taken in this write
   bool lateUsed_ = false;
   std::int64_t busyUntilUs_ = 0;
 
