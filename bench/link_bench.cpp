@@ -7,6 +7,11 @@
 //                         against a minimal loop doing the same byte/"o" round
 //                         trips over the same terminal;
 //   Write/v10             a version 10 write, against 5121 x 10 ms;
+//   CheckedWrite/v15_paced  a version 15 write and its read-back, from a
+//                         controller paced at 9600 bit/s, against the wire time
+//                         of the bytes the controller sends in both transfers;
+//   BackupWriteCheck/v15_paced  the same with the backup read before it: three
+//                         transfers against their wire time.
 //   Wait/no_reply         the 5.5 s wait for "LOAD_OK" from a controller that
 //                         never answers: processor time over wall time.
 //
@@ -172,6 +177,14 @@ double CpuSeconds() {
 
 void Fail(benchmark::State& state, const std::string& why) { state.SkipWithError(why.c_str()); }
 
+// What a paced controller sends in a read: "LOAD_OK", "\r\n", the image and
+// "LOAD_OK\r\n"; in a write: "SAVE_OK\r\n", an "o" for each image byte and the
+// final "SAVE_OK\r\n". The program's own bytes reach it at once over the
+// terminal, so these are the transfers' wire time here.
+constexpr double kReadWireBytes = 7 + 2 + 5484 + 9;
+constexpr double kWriteWireBytes = 9 + 5484 + 9;
+double WireSeconds(double bytes) { return bytes * 10.0 / 9600.0; }
+
 void BM_Read_v15_paced(benchmark::State& state) {
   for (auto _ : state) {
     SimProcess sim({"--paced"});
@@ -185,8 +198,7 @@ void BM_Read_v15_paced(benchmark::State& state) {
     }
     const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
     // "LOAD_OK", "\r\n", the image, "LOAD_OK\r\n": ten bits a byte at 9600 bit/s.
-    const double bytes = 7 + 2 + 5484 + 9;
-    const double wire = bytes * 10.0 / 9600.0;
+    const double wire = WireSeconds(kReadWireBytes);
     state.SetIterationTime(seconds);
     state.counters["wire_s"] = wire;
     state.counters["ratio"] = seconds / wire;
@@ -200,6 +212,7 @@ void BM_Write_v15_instant(benchmark::State& state) {
     double programSeconds = 0;
     {
       Program program;
+      program.link.verifyAfterWrite = false;  // the write alone
       if (!program.Connect(sim.path())) return Fail(state, "no connection");
       QElapsedTimer t;
       t.start();
@@ -235,6 +248,7 @@ void BM_Write_v10(benchmark::State& state) {
   for (auto _ : state) {
     SimProcess sim({"--firmware", "10"});
     Program program;
+    program.link.verifyAfterWrite = false;  // the write alone
     if (!program.Connect(sim.path())) return Fail(state, "no connection");
     QElapsedTimer t;
     t.start();
@@ -250,6 +264,43 @@ void BM_Write_v10(benchmark::State& state) {
     program.link.EndConnection();
   }
 }
+
+// A copy kept in memory, as the desktop's store would keep it on disk.
+class KeptCopy : public BackupStore {
+ public:
+  bool Keep(const BackupCopy& copy, std::string& where, std::string&) override {
+    bytes = copy.fileBytes;
+    where = "memory";
+    return true;
+  }
+  std::string bytes;
+};
+
+void CheckedWrite(benchmark::State& state, bool backup) {
+  for (auto _ : state) {
+    SimProcess sim({"--paced"});
+    Program program;
+    KeptCopy copy;
+    if (backup) program.link.backups = &copy;
+    if (!program.Connect(sim.path())) return Fail(state, "no connection");
+    QElapsedTimer t;
+    t.start();
+    program.link.N15Click();
+    if (!program.RunUntil([&] { return program.link.saveResult.has_value(); }) || !*program.link.saveResult) {
+      return Fail(state, "write failed: " + program.dialogs.last);
+    }
+    if (!program.link.LastWrite().readBack) return Fail(state, "no read-back");
+    const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const double wire = WireSeconds((backup ? 2 : 1) * kReadWireBytes + kWriteWireBytes);
+    state.SetIterationTime(seconds);
+    state.counters["wire_s"] = wire;
+    state.counters["ratio"] = seconds / wire;
+    program.link.EndConnection();
+  }
+}
+
+void BM_CheckedWrite_v15_paced(benchmark::State& state) { CheckedWrite(state, false); }
+void BM_BackupWriteCheck_v15_paced(benchmark::State& state) { CheckedWrite(state, true); }
 
 void BM_Wait_no_reply(benchmark::State& state) {
   for (auto _ : state) {
@@ -273,6 +324,8 @@ void BM_Wait_no_reply(benchmark::State& state) {
 BENCHMARK(BM_Read_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_v15_instant)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_v10)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckedWrite_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BackupWriteCheck_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Wait_no_reply)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

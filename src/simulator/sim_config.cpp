@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kFirstVersion = 10;
 constexpr int kLastVersion = 15;
-constexpr std::int64_t kPtyGapToleranceMs = 1;
+constexpr std::int64_t kPtyGapToleranceMs = 2;
 
 bool KnownVersion(int version) { return version >= kFirstVersion && version <= kLastVersion; }
 
@@ -110,7 +110,9 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
       "the image held at start gets a matching checksum byte.");
   const QCommandLineOption gapTolerance(
       "gap-tolerance",
-      "With --strict, below version 12: how much shorter than 5 ms the PC's pauses may be (0..5, default 1).", "MS");
+      "With --strict, below version 12: how far ahead of the schedule of 5 ms pauses since the first image byte a "
+      "byte may arrive (0..5, default 2; 0 checks every pause on its own, which only exact times allow).",
+      "MS");
   parser.addOptions({firmware, versionText, image, save, paced, probeInterval, replyDelay, noLoadOk, badChecksum,
                      shortImage, silent, garbage, dropAck, dropCount, lateAck, lateMs, noFinalSaveOk, hangUp,
                      saveOkDelay, keepProbing, strict, gapTolerance});

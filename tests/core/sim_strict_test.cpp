@@ -309,8 +309,8 @@ TEST(SimStrict, EachBrokenRuleIsReportedWithItsFacts) {
        Writing(v10, At(17, [](Tweak& t) { t.toSeparatorMs = 4; })), {}},
       {"pause beyond the tolerance", With(Strict(10), [](ControllerOptions& o) { o.gapToleranceMs = 1; }),
        Writing(v10, At(17, [](Tweak& t) { t.toSeparatorMs = 3; })),
-       {"write: separator after image byte 17 came 3 ms after the byte, less than 4 ms "
-        "(5 ms less a tolerance of 1 ms)"}},
+       {"write: separator after image byte 17 came 2 ms ahead of the 5 ms pauses since the first image byte "
+        "(more than the tolerance of 1 ms)"}},
       {"byte sent with the one before", Strict(15), Writing(v15, At(17, [](Tweak& t) { t.together = true; })),
        {"write: image byte 18 came at 1018 ms, before the \"o\" for byte 17 (due at 1018 ms) had gone out: "
         "the PC did not wait for the acknowledgement"}},

@@ -385,6 +385,7 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     separatorNext_ = false;
     dropsLeft_ = faults_.dropAckCount;
     dropped_ = 0;
+    scheduleBaseMs_.reset();
     lateUsed_ = false;
     busyUntilUs_ = 0;
     ackEnd_.reset();
@@ -439,6 +440,27 @@ void ControllerSim::SendLoad(std::int64_t nowMs) {
   if (hangUp) state_ = State::HungUp;
 }
 
+void ControllerSim::CheckSchedule(std::size_t pause, std::int64_t nowMs, const std::string& what) {
+  // Bytes measured on a real line arrive late by however long the host took
+  // to read them, never early: a late reading lengthens one gap and shortens
+  // the next, so single gaps say little. The PC's pauses put every byte at
+  // least 5 ms per pause after the first image byte; a byte ahead of that
+  // schedule (less the tolerance) proves a pause too short or missing.
+  // `pause` counts the pauses before the byte: 2k for image byte k, 2k + 1 for
+  // its separator.
+  const std::int64_t base = nowMs - kSeparatorPauseMs * static_cast<std::int64_t>(pause);
+  if (pause == 0 || !scheduleBaseMs_) {
+    scheduleBaseMs_ = base;
+    return;
+  }
+  if (base < *scheduleBaseMs_ - options_.gapToleranceMs) {
+    Violation("write: " + what + " came " + std::to_string(*scheduleBaseMs_ - base) + " ms ahead of the " +
+              std::to_string(kSeparatorPauseMs) + " ms pauses since the first image byte (more than the tolerance of " +
+              std::to_string(options_.gapToleranceMs) + " ms)");
+  }
+  scheduleBaseMs_ = std::min(*scheduleBaseMs_, base);
+}
+
 void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
   const bool acknowledged = versions::AcknowledgedBytes(options_.version);
   const std::size_t length = image_.size();
@@ -461,9 +483,12 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
         Violation("write: byte after image byte " + std::to_string(imageIndex_ - 1) + " is " + Hex(byte) +
                   ", not the separator \"\\n\" (0x0a)");
       }
-      if (nowMs - lastImageByteMs_ < minimumGapMs) {
-        Violation("write: separator after image byte " + std::to_string(imageIndex_ - 1) + " came " +
-                  std::to_string(nowMs - lastImageByteMs_) + " ms after the byte" + shortBy());
+      const std::string what = "separator after image byte " + std::to_string(imageIndex_ - 1);
+      if (options_.gapToleranceMs > 0) {
+        CheckSchedule(2 * (imageIndex_ - 1) + 1, nowMs, what);
+      } else if (nowMs - lastImageByteMs_ < minimumGapMs) {
+        Violation("write: " + what + " came " + std::to_string(nowMs - lastImageByteMs_) + " ms after the byte" +
+                  shortBy());
       }
     }
     lastSeparatorMs_ = nowMs;
@@ -494,6 +519,8 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
       }
       return;
     }
+  } else if (options_.strict && options_.gapToleranceMs > 0) {
+    CheckSchedule(2 * k, nowMs, "image byte " + std::to_string(k));
   } else if (options_.strict && k > 0 && nowMs - lastSeparatorMs_ < minimumGapMs) {
     // The first byte may follow "SAVE_OK" at once.
     Violation("write: image byte " + std::to_string(k) + " came " + std::to_string(nowMs - lastSeparatorMs_) +

@@ -126,7 +126,11 @@ struct ControllerOptions {
   ClockTime clock;                         // clock at the first moment the controller sees
   std::string clockTrailer = "*";          // sent after "HH:MM:SS*DD-MM-YY", before "\r\n"
   bool strict = false;                     // check the PC's side and record violations
-  std::int64_t gapToleranceMs = 0;         // strict, below 12: the 5 ms pauses may be this much shorter
+  // Strict, below 12. 0: the times are exact (virtual time) and every pause
+  // must last 5 ms. Above 0: the times are measured on a real line, and each
+  // byte must keep to the schedule of 5 ms pauses since the first image byte,
+  // less this many ms (a late reading cannot make a byte early).
+  std::int64_t gapToleranceMs = 0;
   std::int64_t saveOkDelayMs = 0;          // final "SAVE_OK\r\n" this long after the end of the image
   bool keepProbing = false;                // go on probing while waiting for "PC_OK"
 };
@@ -221,6 +225,7 @@ class ControllerSim {
 
   // Strict checks.
   void Violation(std::string text);
+  void CheckSchedule(std::size_t pause, std::int64_t nowMs, const std::string& what);
   void TrackCommandByte(std::uint8_t byte, std::int64_t nowMs);
   void ReportUnexpected();
   bool GoneOut(std::uint64_t end) const { return takenCount_ >= end; }
@@ -245,6 +250,9 @@ class ControllerSim {
   bool separatorNext_ = false;   // below version 12: the "\n" after a byte is due
   int dropsLeft_ = 0;
   int dropped_ = 0;  // copies of the dropped byte not taken in this write
+  // The earliest start the write's bytes below version 12 allow: the arrival
+  // time of a byte less 5 ms for each pause before it, the least seen so far.
+  std::optional<std::int64_t> scheduleBaseMs_;
   bool lateUsed_ = false;
   std::int64_t busyUntilUs_ = 0;
 
