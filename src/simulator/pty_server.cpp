@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace vemtaro::simulator {
 namespace {
@@ -64,10 +65,11 @@ bool InstallStopSignals(std::string* error) {
 }
 
 // Milliseconds of the monotonic clock.
-std::int64_t NowMs() {
+// Microseconds of the monotonic clock.
+std::int64_t NowUs() {
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+  return static_cast<std::int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
 }
 
 // Far more than a whole exchange: beyond this the oldest unsent bytes go.
@@ -169,33 +171,49 @@ bool PtyServer::Flush(std::string* error) {
 }
 
 bool PtyServer::Serve(sim::ControllerSim& controller, std::string* error) {
-  const std::int64_t startMs = NowMs();
-  const auto now = [startMs] { return NowMs() - startMs; };
+  // The controller's timers count in ms; its paced bytes are due to the
+  // microsecond, and go out when they are due, not at the next whole ms, so
+  // that a round trip (a byte and its "o") is not stretched by rounding.
+  const std::int64_t startUs = NowUs();
+  const auto nowUs = [startUs] { return NowUs() - startUs; };
+  const auto nowMs = [&nowUs] { return nowUs() / 1000; };
   const bool watched = watch_ >= 0;
   const auto send = [&](const std::string& bytes) {
     // Bytes sent while no client has the port open go nowhere.
     if (!watched || openCount_ > 0) outgoing_ += bytes;
   };
+  const auto due = [&] {
+    const std::int64_t us = nowUs();
+    send(controller.Poll(us / 1000));
+    send(controller.TakeDueUs(us));
+  };
   CheckPeer();
-  send(controller.Poll(now()));
+  due();
   char buffer[4096];
   for (;;) {
     if (!Flush(error)) return false;
-    int timeout = -1;
-    if (const auto next = controller.NextEventMs()) {
-      timeout = static_cast<int>(std::clamp<std::int64_t>(*next - now(), 0, 60 * 1000));
+    std::optional<std::int64_t> wakeUs;
+    if (const auto next = controller.NextEventMs()) wakeUs = *next * 1000;
+    if (const auto output = controller.NextOutputUs(); output && (!wakeUs || *output < *wakeUs)) wakeUs = output;
+    timespec timeout{};
+    timespec* wait = nullptr;
+    if (wakeUs) {
+      const std::int64_t us = std::clamp<std::int64_t>(*wakeUs - nowUs(), 0, 60 * 1000000);
+      timeout.tv_sec = static_cast<time_t>(us / 1000000);
+      timeout.tv_nsec = static_cast<long>(us % 1000000) * 1000;
+      wait = &timeout;
     }
     pollfd fds[3] = {{gStopRead, POLLIN, 0}, {master_, POLLIN, 0}, {watch_, POLLIN, 0}};
     if (!outgoing_.empty()) fds[1].events |= POLLOUT;
     const nfds_t count = watched ? 3 : 2;
-    if (::poll(fds, count, timeout) < 0) {
+    if (::ppoll(fds, count, wait, nullptr) < 0) {
       if (errno == EINTR) continue;
-      *error = Failure("poll");
+      *error = Failure("ppoll");
       return false;
     }
     // The bytes that woke the poll came at this moment, not when they are
     // read: the controller measures the PC's pauses with it.
-    const std::int64_t wokeMs = now();
+    const std::int64_t wokeMs = nowMs();
     if ((fds[0].revents & POLLIN) != 0) return true;  // SIGINT or SIGTERM
     if ((fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
       const ssize_t n = ::read(master_, buffer, sizeof buffer);
@@ -209,7 +227,7 @@ bool PtyServer::Serve(sim::ControllerSim& controller, std::string* error) {
     } else {
       CheckPeer();
     }
-    send(controller.Poll(now()));
+    due();
   }
 }
 

@@ -623,9 +623,9 @@ void ControllerSim::SendAt(std::string_view bytes, std::int64_t dueUs) {
   }
 }
 
-std::string ControllerSim::TakeDue(std::int64_t nowMs) {
+std::string ControllerSim::TakeDueUs(std::int64_t nowUs) {
   std::string out;
-  while (!queue_.empty() && queue_.front().dueUs <= nowMs * 1000) {
+  while (!queue_.empty() && queue_.front().dueUs <= nowUs) {
     out.push_back(static_cast<char>(queue_.front().byte));
     queue_.pop_front();
     ++takenCount_;

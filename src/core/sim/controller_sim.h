@@ -174,6 +174,14 @@ class ControllerSim {
   std::string Receive(std::string_view bytes, std::int64_t nowMs);
   // Lets time pass to nowMs; returns every byte due by nowMs.
   std::string Poll(std::int64_t nowMs);
+  // The bytes due by nowUs, for a host that sends to the microsecond (the
+  // timers still run only in Poll and Receive).
+  std::string TakeDueUs(std::int64_t nowUs);
+  // When the next queued byte is due, in microseconds.
+  std::optional<std::int64_t> NextOutputUs() const {
+    if (queue_.empty()) return std::nullopt;
+    return queue_.front().dueUs;
+  }
   // When the controller next has something to do or send, in ms; none while
   // it only waits for the PC, and none before the first Receive or Poll.
   std::optional<std::int64_t> NextEventMs() const;
@@ -219,7 +227,7 @@ class ControllerSim {
   void SendLoad(std::int64_t nowMs);
   void Send(std::string_view bytes, std::int64_t dueMs);
   void SendAt(std::string_view bytes, std::int64_t dueUs);
-  std::string TakeDue(std::int64_t nowMs);
+  std::string TakeDue(std::int64_t nowMs) { return TakeDueUs(nowMs * 1000); }
   std::int64_t ReplyMs(std::int64_t nowMs) const { return nowMs + options_.replyDelayMs; }
   std::uint8_t NextGarbage();
 
