@@ -464,7 +464,7 @@ TEST_F(CliSet, TheProvisioningExampleWorksAsWritten) {
     EXPECT_TRUE(HasLine(shown, "Вход 1/Размыкание/relays: ZNNNNNNNNNNNNNNN")) << file;
     EXPECT_TRUE(HasLine(shown, "Сеть 220v /Пропадание/sms: Нет сети 220В")) << file;
     EXPECT_TRUE(HasLine(shown, "CenterPhone: +79262909090")) << file;
-    expectedWrites += "write " + file + " --port " + fields[1] + " \n";
+    expectedWrites += "write " + file + " --port " + fields[1] + "\n";
   }
   EXPECT_EQ(ReadFile(Path("writes.log")), expectedWrites);
 
