@@ -20,6 +20,11 @@ class ScriptedDialogs : public UserDialogs {
   std::vector<Shown> shown;
   std::deque<std::optional<std::string>> inputs;  // answers of InputText, in order
   std::deque<std::optional<std::string>> fileNames;
+  // Answers of "Сохранить изменения в настройках?", in order; when none is
+  // left the answer is "Не сохранять", as a test that does not script the
+  // question goes on with its action.
+  std::deque<SaveChangesAnswer> saveChanges;
+  int saveChangesAsked = 0;  // how often the question was asked
 
   void ShowMessage(const std::string& text) override { shown.push_back({false, text}); }
   void ShowError(const std::string& text) override { shown.push_back({true, text}); }
@@ -28,6 +33,13 @@ class ScriptedDialogs : public UserDialogs {
   }
   std::optional<std::string> AskSaveFileName() override { return Next(fileNames); }
   std::optional<std::string> AskOpenFileName() override { return Next(fileNames); }
+  SaveChangesAnswer AskSaveChanges() override {
+    ++saveChangesAsked;
+    if (saveChanges.empty()) return SaveChangesAnswer::Discard;
+    const SaveChangesAnswer answer = saveChanges.front();
+    saveChanges.pop_front();
+    return answer;
+  }
 
   std::vector<std::string> Texts() const {
     std::vector<std::string> t;

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "backups_window.h"
 #include "icons.h"
 #include "marquee_label.h"
 #include "other_windows.h"
@@ -33,6 +35,7 @@ namespace {
 const char* const kFileMenu = "Файл";
 const char* const kSave = "Сохранить";
 const char* const kOpen = "Открыть";
+const char* const kBackups = "Резервные копии…";
 const char* const kExit = "Выход";
 const char* const kExchangeMenu = "&Обмен с контроллером";
 const char* const kLoad = "Загрузить конфигурацию из контроллера";
@@ -44,6 +47,13 @@ const char* const kOpenChannel = "Открытие канала связи";
 const char* const kExtraMenu = "Дополнительные настройки";
 const char* const kVersionMenu = "Версия прошивки";
 const char* const kChecksum = "Проверка контрольной суммы";
+const char* const kVerifyAfterWrite = "Проверять после записи";
+const char* const kBackupBeforeWrite = "Резервная копия перед записью";
+// Where the write options are remembered between runs.
+const char* const kSettingsOrganisation = "Vemtaro";
+const char* const kSettingsApplication = "Vemtaro";
+const char* const kVerifyKey = "VerifyAfterWrite";
+const char* const kBackupKey = "BackupBeforeWrite";
 const char* const kHelpMenu = "Справка";
 const char* const kAbout = "О программе";
 const char* const kAboutText =
@@ -107,6 +117,8 @@ void TForm1::BuildMenu() {
   N6->setObjectName("N6");
   N7 = N5->addAction(kOpen, this, &TForm1::N7Click);
   N7->setObjectName("N7");
+  Backups = N5->addAction(kBackups, this, &TForm1::BackupsClick);
+  Backups->setObjectName("Backups");
   N8 = N5->addAction(kExit, this, &TForm1::N8Click);
   N8->setObjectName("N8");
 
@@ -124,7 +136,12 @@ void TForm1::BuildMenu() {
   N23->setObjectName("N23");
   N24 = N13->addAction(kOpenChannel);
   N24->setObjectName("N24");
-  connect(N14, &QAction::triggered, this, [this] { RunLink([this] { link_.N14Click(); }); });
+  connect(N14, &QAction::triggered, this, [this] {
+    // The read replaces the configuration: unsaved changes first, before
+    // anything is sent.
+    if (!SaveChangesFirst()) return;
+    RunLink([this] { link_.N14Click(); });
+  });
   connect(N15, &QAction::triggered, this, [this] { RunLink([this] { link_.N15Click(); }); });
   connect(ID17, &QAction::triggered, this, [this] { RunLink([this] { link_.ID17Click(); }); });
   connect(N16, &QAction::triggered, this, [this] { RunLink([this] { link_.N16Click(); }); });
@@ -142,7 +159,9 @@ void TForm1::BuildMenu() {
     item->setCheckable(true);
     const int version = profile.version;
     connect(item, &QAction::triggered, this, [this, version] {
-      model_.ApplyProfile(version);
+      // A version's profile brings its defaults; a cancelled question leaves
+      // the configuration and the check marks as they were.
+      if (SaveChangesFirst()) model_.ApplyProfile(version);
       RefreshAll();
     });
     versionItems[i] = item;
@@ -154,6 +173,15 @@ void TForm1::BuildMenu() {
     model_.N22Click();
     RefreshAll();
   });
+  VerifyAfterWrite = N19->addAction(kVerifyAfterWrite);
+  VerifyAfterWrite->setObjectName("VerifyAfterWrite");
+  VerifyAfterWrite->setCheckable(true);
+  BackupBeforeWrite = N19->addAction(kBackupBeforeWrite);
+  BackupBeforeWrite->setObjectName("BackupBeforeWrite");
+  BackupBeforeWrite->setCheckable(true);
+  LoadWriteOptions();
+  connect(VerifyAfterWrite, &QAction::triggered, this, &TForm1::WriteOptionsChanged);
+  connect(BackupBeforeWrite, &QAction::triggered, this, &TForm1::WriteOptionsChanged);
 
   QMenu* help = menuBar()->addMenu(kHelpMenu);
   help->setObjectName("N9");
@@ -296,6 +324,8 @@ void TForm1::ListPorts() {
 }
 
 void TForm1::PopupMenuItemsClick(const QString& portName) {
+  // Asked before the handshake starts, never while it runs.
+  if (!SaveChangesFirst()) return;
   connectionEnded_ = false;
   link_.PopupMenuItemsClick(portName.toStdString());
   RefreshLink();
@@ -364,18 +394,65 @@ void TForm1::N6Click() {
 }
 
 void TForm1::N7Click() {
+  // Unsaved changes first, before the open dialog.
+  if (!SaveChangesFirst()) return;
   model_.N7Click(files_);
   RefreshAll();
 }
 
-void TForm1::OpenFile(const QString& path) {
-  model_.OpenSettings(path.toStdString(), files_);
+bool TForm1::OpenFile(const QString& path) {
+  const bool opened = model_.OpenSettings(path.toStdString(), files_);
   RefreshAll();
+  return opened;
 }
 
 void TForm1::OpenFileWhenIdle(const QString& path) {
   if (!isVisible() || !InputEnabled() || QApplication::activeModalWidget() != nullptr) return;
+  if (!SaveChangesFirst()) return;
   OpenFile(path);
+}
+
+void TForm1::CommitEditing() {
+  const QWidget* focused = QApplication::focusWidget();
+  if (focused == nullptr || !RzPageControl1->isAncestorOf(focused)) return;
+  if (QWidget* page = RzPageControl1->currentWidget()) page->setFocus(Qt::OtherFocusReason);
+  QApplication::processEvents();
+}
+
+bool TForm1::SaveChangesFirst() {
+  CommitEditing();
+  if (!model_.Modified()) return true;
+  const bool goOn = model_.SaveChangesFirst(files_);
+  // A save sets the status and collapses the trees; a refusal restores the
+  // check marks a click has moved.
+  RefreshAll();
+  return goOn;
+}
+
+void TForm1::BackupsClick() {
+  BackupsWindow window(backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenFile(path); },
+                       this);
+  CentreOn(&window, this);
+  window.exec();
+}
+
+void TForm1::LoadWriteOptions() {
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  VerifyAfterWrite->setChecked(settings.value(kVerifyKey, true).toBool());
+  BackupBeforeWrite->setChecked(settings.value(kBackupKey, true).toBool());
+  ApplyWriteOptions();
+}
+
+void TForm1::WriteOptionsChanged() {
+  QSettings settings(kSettingsOrganisation, kSettingsApplication);
+  settings.setValue(kVerifyKey, VerifyAfterWrite->isChecked());
+  settings.setValue(kBackupKey, BackupBeforeWrite->isChecked());
+  ApplyWriteOptions();
+}
+
+void TForm1::ApplyWriteOptions() {
+  link_.verifyAfterWrite = VerifyAfterWrite->isChecked();
+  link_.backups = BackupBeforeWrite->isChecked() ? &backupStore_ : nullptr;
 }
 
 void TForm1::N8Click() { close(); }
@@ -411,6 +488,11 @@ void TForm1::EndConnection() {
 void TForm1::closeEvent(QCloseEvent* event) {
   // A transfer holds the window: it cannot be closed until the transfer ends.
   if (!link_.mainEnabled) {
+    event->ignore();
+    return;
+  }
+  // "Отмена" (or a save that did not happen) keeps the window open.
+  if (!SaveChangesFirst()) {
     event->ignore();
     return;
   }

@@ -9,6 +9,7 @@
 #include <array>
 #include <functional>
 
+#include "backup_store.h"
 #include "main/controller_link.h"
 #include "main/main_model.h"
 #include "port/link_host.h"
@@ -46,18 +47,28 @@ class TForm1 : public QMainWindow {
   void FormShow();
   // Shows the core's state in every page, tree, menu and pane.
   void RefreshAll();
-  // Opens a settings file named on the command line (as "Открыть" does).
-  void OpenFile(const QString& path);
+  // Opens a settings file named on the command line (as "Открыть" does);
+  // returns whether it was opened.
+  bool OpenFile(const QString& path);
   // The same for a file handed over by a later start of the program: only
-  // while the window takes input (no transfer, no dialog open).
+  // while the window takes input (no transfer, no dialog open), and only once
+  // unsaved changes have been saved or given up.
   void OpenFileWhenIdle(const QString& path);
+  // Before an action replaces the configuration: stores the field being
+  // edited, then, when the configuration holds unsaved changes, asks
+  // "Сохранить изменения в настройках?". True when the action may go on.
+  bool SaveChangesFirst();
   // Ports the port menu lists besides those the system reports.
   void SetExtraPorts(const QStringList& ports) { extraPorts_ = ports; }
   // Shows the link's state: ComStatus and its port menu, the status pane, the
   // menus N5 and N13, the pages, the progress window and Timer3, TForm5.
   void RefreshLink();
-  // PopupMenuItemsClick: the port menu item of that port was chosen.
+  // PopupMenuItemsClick: the port menu item of that port was chosen. The
+  // handshake may take another version's profile and with it the defaults,
+  // so unsaved changes are asked about first.
   void PopupMenuItemsClick(const QString& portName);
+  // Where the copies read before a write are kept ("Резервные копии…").
+  BackupFolderStore& backupStore() { return backupStore_; }
   // Whether the main window takes input (off while a transfer holds it).
   bool InputEnabled() const;
 
@@ -65,6 +76,7 @@ class TForm1 : public QMainWindow {
   QMenu* N5;   // "Файл"
   QAction* N6;
   QAction* N7;
+  QAction* Backups;  // "Резервные копии…"
   QAction* N8;
   QMenu* N13;  // "&Обмен с контроллером"
   QAction* N14;
@@ -77,6 +89,8 @@ class TForm1 : public QMainWindow {
   QMenu* N20;  // "Версия прошивки"
   std::array<QAction*, 6> versionItems{};  // v110 .. v151
   QAction* N22;
+  QAction* VerifyAfterWrite;   // "Проверять после записи"
+  QAction* BackupBeforeWrite;  // "Резервная копия перед записью"
   QAction* N10;
 
   QTabWidget* RzPageControl1;
@@ -108,6 +122,13 @@ class TForm1 : public QMainWindow {
   void ListPorts();
   void N6Click();
   void N7Click();
+  void BackupsClick();
+  // The two write options: remembered between runs, handed to the link.
+  void LoadWriteOptions();
+  void WriteOptionsChanged();
+  void ApplyWriteOptions();
+  // The field being edited loses the focus, so that its value is stored.
+  void CommitEditing();
 
   void N8Click();
   void N10Click();
@@ -124,6 +145,7 @@ class TForm1 : public QMainWindow {
   UserDialogs& dialogs_;
   FileStore& files_;
   QStringList extraPorts_;
+  BackupFolderStore backupStore_;
   MainModel model_;
   port::SerialAdapter adapter_;
   port::AdapterLinkHost linkHost_;

@@ -81,6 +81,25 @@ std::optional<int> QtDialogs::ChooseConnectionType() {
   return choices->checkedId();
 }
 
+SaveChangesAnswer QtDialogs::AskSaveChanges() {
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
+                  QString::fromUtf8(dialog_texts::kSaveChanges), QMessageBox::NoButton, parent_);
+  box.setObjectName("SaveChangesBox");
+  QPushButton* save = box.addButton(QString::fromUtf8(dialog_texts::kSaveChangesSave), QMessageBox::AcceptRole);
+  save->setObjectName("Save");
+  QPushButton* discard =
+      box.addButton(QString::fromUtf8(dialog_texts::kSaveChangesDiscard), QMessageBox::DestructiveRole);
+  discard->setObjectName("Discard");
+  QPushButton* cancel = box.addButton(QString::fromUtf8(dialog_texts::kSaveChangesCancel), QMessageBox::RejectRole);
+  cancel->setObjectName("Cancel");
+  box.setDefaultButton(save);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == save) return SaveChangesAnswer::Save;
+  if (box.clickedButton() == discard) return SaveChangesAnswer::Discard;
+  return SaveChangesAnswer::Cancel;
+}
+
 std::optional<std::string> QtDialogs::InputText(const std::string& caption, const std::string& initial,
                                                 int maxLength) {
   QDialog dialog(parent_);

@@ -25,6 +25,9 @@ class QtDialogs : public UserDialogs {
   // LMDCheckListDlg1 "Тип соединения": "Прямое" (0, chosen when it opens) or
   // "Через модем" (1); nothing when cancelled.
   std::optional<int> ChooseConnectionType() override;
+  // "Сохранить изменения в настройках?" with "Сохранить" (the default),
+  // "Не сохранять" and "Отмена" (Escape, and closing the box).
+  SaveChangesAnswer AskSaveChanges() override;
 
  private:
   QWidget* parent_;

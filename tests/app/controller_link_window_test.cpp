@@ -84,20 +84,37 @@ class LinkDialogs : public testing::ScriptedDialogs {
 };
 
 // Records the gauge each time the event loop turns while the progress window
-// is up.
+// is up, under the status text of the transfer it belongs to (a write reads
+// the controller's configuration before it and reads it back after it).
 class GaugeWatch {
  public:
   explicit GaugeWatch(TForm1& window) {
     QObject::connect(&timer_, &QTimer::timeout, [this, &window] {
-      if (window.Form2->isVisible()) values.push_back(window.Form2->Gauge1->value());
+      if (!window.Form2->isVisible()) return;
+      const QString status = window.RzMarqueeStatus1->text();
+      if (phases.empty() || phases.back().first != status) phases.push_back({status, {}});
+      phases.back().second.push_back(window.Form2->Gauge1->value());
     });
     timer_.start(20);
   }
-  std::vector<int> values;
+  std::vector<std::pair<QString, std::vector<int>>> phases;
 
-  // The gauge went up while the window was shown and never went back.
+  // The transfers seen, in order.
+  std::vector<QString> Statuses() const {
+    std::vector<QString> out;
+    for (const auto& p : phases) out.push_back(p.first);
+    return out;
+  }
+  // In every transfer the gauge went up while the window was shown and never
+  // went back.
   bool Advanced() const {
-    return values.size() >= 2 && std::is_sorted(values.begin(), values.end()) && values.back() > values.front();
+    if (phases.empty()) return false;
+    for (const auto& [status, values] : phases) {
+      if (values.size() < 2 || !std::is_sorted(values.begin(), values.end()) || values.back() <= values.front()) {
+        return false;
+      }
+    }
+    return true;
   }
 
  private:
@@ -264,7 +281,7 @@ TEST_F(LinkWindowTest, ReadsEditsAndWritesTheConfigurationWithTheProgressWindow)
     ASSERT_TRUE(WaitFor([&] { return Status() == "Загрузка завершена"; }, kTransferMs)) << Status().toStdString();
     ExpectIdle();
     EXPECT_TRUE(window.N13->isEnabled());
-    EXPECT_TRUE(gauge.Advanced()) << gauge.values.size();
+    EXPECT_TRUE(gauge.Advanced());
     EXPECT_EQ(Edit("ObjectID")->text(), "SIM-7");
     EXPECT_TRUE(window.Timer3->isActive());  // from the first read on
   }
@@ -282,16 +299,25 @@ TEST_F(LinkWindowTest, ReadsEditsAndWritesTheConfigurationWithTheProgressWindow)
     window.N15->trigger();
     EXPECT_TRUE(window.Form2->isVisible());
     EXPECT_FALSE(window.InputEnabled());
-    EXPECT_EQ(Status(), "Сохранение в контроллер ...");
+    // First the controller's configuration is read and kept, then the write,
+    // then the read-back.
+    EXPECT_EQ(Status(), "Резервное копирование конфигурации контроллера ...");
     ASSERT_TRUE(WaitFor([&] { return Status() == "Сохранение завершено"; }, kTransferMs)) << Status().toStdString();
     ExpectIdle();
     EXPECT_TRUE(window.N13->isEnabled());
-    EXPECT_TRUE(gauge.Advanced()) << gauge.values.size();
+    EXPECT_EQ(gauge.Statuses(), (std::vector<QString>{"Резервное копирование конфигурации контроллера ...",
+                                                      "Сохранение в контроллер ...",
+                                                      "Проверка записанной конфигурации ..."}));
+    EXPECT_TRUE(gauge.Advanced());
     // The controller holds the working image, its checksum in the last byte.
     const Bytes& stored = Sim().controller().image();
     EXPECT_EQ(stored, window.model().ws.working.bytes());
     EXPECT_EQ(ConfigImage(stored).ReadText(layout::kObjectIdLong, layout::kObjectIdLongLength), "OBJ-9");
     EXPECT_EQ(stored.back(), ImageChecksum(ConfigImage(stored)));
+    // The copy kept before holds what the controller held: "SIM-7".
+    EXPECT_NE(window.link().LastWrite().backupPath.find("/SIM-7/"), std::string::npos)
+        << window.link().LastWrite().backupPath;
+    EXPECT_FALSE(window.model().Modified()) << "what the controller holds counts as saved";
   }
   EXPECT_TRUE(dialogs.shown.empty()) << dialogs.shown[0].text;
 }
@@ -617,15 +643,21 @@ TEST_F(LinkWindowTest, APortLostInTheMiddleOfATransferFreesTheWindows) {
   struct Case {
     const char* name;
     QAction* command;
+    bool backup;
     const char* status;
-    std::vector<std::string> messages;
+    std::string message;  // with "%s" for the port
   };
   const std::vector<Case> cases = {
-      {"read", window.N14, "Загрузка неудачна", {}},
-      {"write", window.N15, "Сохранение неудачно", {"Ошибка передачи данных!"}},
+      {"read", window.N14, true, "Загрузка неудачна", ""},
+      {"write", window.N15, false, "Сохранение неудачно",
+       "Ошибка передачи данных!\rКонтроллер может хранить неполную конфигурацию: повторите запись."},
+      {"the read before a write", window.N15, true, "Сохранение неудачно!!!",
+       "Нет связи с портом %s\rРезервная копия не сделана, запись отменена: конфигурация в контроллер не "
+       "передавалась."},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
+    window.link().backups = c.backup ? &window.backupStore() : nullptr;
     sim::ControllerOptions options;
     options.version = 15;
     options.paced = true;
@@ -652,8 +684,14 @@ TEST_F(LinkWindowTest, APortLostInTheMiddleOfATransferFreesTheWindows) {
     EXPECT_FALSE(window.adapter().IsOpen());
     EXPECT_FALSE(window.N13->isEnabled());
     ExpectIdle();
-    EXPECT_EQ(dialogs.Texts(), c.messages);
+    std::vector<std::string> messages;
+    if (!c.message.empty()) {
+      QString text = QString::fromStdString(c.message);
+      messages.push_back(text.replace("%s", controller.path()).toStdString());
+    }
+    EXPECT_EQ(dialogs.Texts(), messages);
   }
+  window.link().backups = &window.backupStore();
 }
 
 }  // namespace

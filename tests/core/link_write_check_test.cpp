@@ -477,3 +477,47 @@ TEST(LinkFlood, ReplyLongerThanAnyLegalOneEndsTheExchange) {
 
 }  // namespace
 }  // namespace vemtaro::testing
+
+namespace vemtaro::testing {
+namespace {
+
+// What was last read from or written to the controller counts as saved: the
+// question about unsaved changes is asked only when the configuration differs
+// from it.
+TEST(LinkUnsaved, ReadsAndProvenWritesLeaveNothingUnsaved) {
+  LinkBench b(Holding(15));
+  ASSERT_TRUE(b.Connect());
+  EXPECT_FALSE(b.model.Modified()) << "the same version keeps the configuration as it was";
+  EditPassword(b, "5678");
+  ASSERT_TRUE(b.model.Modified());
+
+  // A write the controller does not give back unchanged leaves the changes unsaved.
+  b.faults().badChecksum = true;
+  ASSERT_TRUE(Write(b));
+  ASSERT_EQ(b.link.saveResult, false);
+  EXPECT_TRUE(b.model.Modified());
+  b.faults().badChecksum = false;
+  b.dialogs.Clear();
+  ASSERT_TRUE(Write(b));
+  ASSERT_EQ(b.link.saveResult, true);
+  EXPECT_FALSE(b.model.Modified());
+
+  EditPassword(b, "1111");
+  b.link.N14Click();
+  ASSERT_TRUE(b.RunUntil([&] { return b.link.loadResult.has_value(); }, 20000));
+  EXPECT_EQ(b.link.loadResult, true);
+  EXPECT_EQ(b.model.pages.PasswordEdit.text, "5678");
+  EXPECT_FALSE(b.model.Modified());
+}
+
+TEST(LinkUnsaved, AnotherVersionsProfileStartsUnchanged) {
+  LinkBench b(Holding(12));
+  EditPassword(b, "5678");
+  ASSERT_TRUE(b.model.Modified());
+  ASSERT_TRUE(b.Connect());
+  EXPECT_EQ(b.model.ws.FirmwareVersion, 12);
+  EXPECT_FALSE(b.model.Modified()) << "the defaults of version 12, which nobody has changed";
+}
+
+}  // namespace
+}  // namespace vemtaro::testing

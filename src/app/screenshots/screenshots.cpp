@@ -7,12 +7,16 @@
 //  - against the simulated controller: the port menu, the connection-type
 //    dialog, the main window connected, the progress window during a read, the
 //    identifiers received, the clock message, the status window, the dial
-//    window and the error box of a controller that does not answer (93).
+//    window and the error box of a controller that does not answer (93);
+//  - the question about unsaved changes and the window of kept backups.
+// Settings and backups go to the test locations of QStandardPaths, so that
+// taking the pictures leaves nothing in the user's own folders.
 // A virtual display has no window manager, so the program paints a plain
 // desktop behind the windows and a title bar with the window's caption above
 // each window it shows.
 #include <QApplication>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -28,7 +32,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
 
@@ -37,6 +43,7 @@
 #include <memory>
 #include <vector>
 
+#include "backups_window.h"
 #include "main_window.h"
 #include "port/link_host.h"
 #include "marquee_label.h"
@@ -218,6 +225,7 @@ void MenuShot(TForm1& main, ReactionTreeView* view, TreeNode* node, const QStrin
 }  // namespace
 
 int main(int argc, char** argv) {
+  QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
   QApplication::setApplicationName("Vemtaro");
   outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
@@ -263,6 +271,17 @@ int main(int argc, char** argv) {
   m.commands.Click("N11", {});
   m.commands.PopupClosed();
   main.RefreshAll();
+
+  // The question asked before a replacing action while the settings hold
+  // changes, answered "Отмена".
+  WhenModal([&main](QWidget* w) {
+    ShootWindows("save-changes", {&main, w});
+    if (auto* cancel = w->findChild<QPushButton*>("Cancel")) cancel->click();
+  });
+  dialogs.AskSaveChanges();
+  // The sample settings count as the ones opened, so that the actions below
+  // go on without the question.
+  m.MarkUnmodified();
 
   const char* names[] = {"tab1-common", "tab2-delays", "tab3-control-sensors", "tab4-parametric-sensors",
                          "tab5-guard"};
@@ -356,6 +375,7 @@ int main(int argc, char** argv) {
   // window half-way through the read.
   main.N15->trigger();
   if (!RunUntil([&] { return main.link().saveResult.has_value(); }, 60000)) return 1;
+  m.MarkUnmodified();
   main.N14->trigger();
   RunUntil([&] { return main.Form2->Gauge1->value() > main.Form2->Gauge1->maximum() / 2; }, 30000);
   ShootWindows("progress-window", {&main, main.Form2});
@@ -405,6 +425,41 @@ int main(int argc, char** argv) {
   });
   main.N24->trigger();
 
+  // "Резервные копии…" with copies of three objects.
+  QTemporaryDir backups;
+  if (backups.isValid()) {
+    vemtaro::app::BackupFolderStore& store = main.backupStore();
+    store.SetRoot(backups.filePath("backups"));
+    struct Kept {
+      const char* object;
+      int version;
+      QDateTime time;
+    };
+    const Kept kept[] = {
+        {"OBJ-17", 15, QDateTime(QDate(2026, 11, 28), QTime(10, 14, 3))},
+        {"OBJ-17", 15, QDateTime(QDate(2026, 12, 9), QTime(16, 41, 52))},
+        {"SKLAD2", 12, QDateTime(QDate(2026, 12, 2), QTime(9, 5, 30))},
+        {"Котельная", 14, QDateTime(QDate(2026, 12, 10), QTime(8, 0, 12))},
+    };
+    for (const Kept& k : kept) {
+      vemtaro::SilentDialogs silent;
+      vemtaro::MainModel copy(silent);
+      copy.Startup();
+      copy.ApplyProfile(k.version);
+      const QDateTime at = k.time;
+      store.SetClock([at] { return at; });
+      std::string where;
+      std::string error;
+      if (const auto bytes = copy.SettingsFileBytes()) store.Keep({k.object, k.version, *bytes}, where, error);
+    }
+    store.SetClock({});
+    WhenModal([](QWidget* w) {
+      ShootWindows("backups-window", {w});
+      if (auto* window = qobject_cast<vemtaro::app::BackupsWindow*>(w)) window->CloseButton->click();
+    });
+    main.Backups->trigger();
+  }
+
   // A controller that does not answer "LOAD": the error box of code 93.
   controller.faults().noLoadOk = true;
   WhenModal([&main](QWidget* w) {
@@ -412,6 +467,7 @@ int main(int argc, char** argv) {
     ShootWindows("error-93", {&main, w});
     Press(w, QDialogButtonBox::Ok);
   });
+  m.MarkUnmodified();  // the identifiers received are no changes to ask about here
   main.N14->trigger();
   controller.faults().noLoadOk = false;
   return 0;

@@ -177,6 +177,9 @@ void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
   bool pages = false;
   if (FindProfile(*version) != nullptr) {
     model_.ApplyProfile(*version);
+    // Another version's profile brings its defaults: a configuration nobody
+    // has changed yet (the user was asked before the port was chosen).
+    if (!model_.ws.KeepImage) model_.MarkUnmodified();
     model_.status = T::kFirmware + versionText_;
     comStatus = T::kComConnected + portName_;
     model_.N13.enabled = true;
@@ -325,6 +328,7 @@ void ControllerLink::LoadComplete() {
   const bool applied = model_.pages.ApplyIncomingImage(false);
   FinishLoad(applied ? T::kLoadDone : T::kLoadFailed);
   loadResult = applied;
+  if (applied) model_.MarkUnmodified();  // what the controller holds
   Changed(true);
 }
 
@@ -629,6 +633,7 @@ void ControllerLink::SaveDone() {
   model_.status = T::kSaveDone;
   EndTransferHold();
   saveResult = true;
+  model_.MarkUnmodified();  // what the controller holds now
   Changed();
 }
 

@@ -12,6 +12,7 @@ MainModel::MainModel(UserDialogs& dialogs)
   for (std::size_t i = 0; i < kProfiles.size(); ++i) {
     versionMenu[i] = {kProfiles[i].menuName, kProfiles[i].menuCaption, i == 0};
   }
+  MarkUnmodified();
 }
 
 SubscriberEdits MainModel::AbonentEdits() const {
@@ -27,6 +28,7 @@ void MainModel::Startup() {
   BuildTree2(Tree2, ws.working, ws.FirmwareVersion);
   v151Click();
   N13.enabled = false;
+  MarkUnmodified();
 }
 
 void MainModel::ApplyProfile(int version) {
@@ -89,6 +91,7 @@ bool MainModel::SaveSettings(const std::string& path, FileStore& store) {
     return false;
   }
   status = main_texts::kSaved + path;
+  MarkUnmodified();
   return true;
 }
 
@@ -186,7 +189,42 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
     Tree2.CollapseAll();
   }
   status = main_texts::kLoaded;
+  MarkUnmodified();
   return true;
+}
+
+MainModel::TreeNames MainModel::NamesOf(const Tree& tree) {
+  TreeNames names;
+  names.reserve(tree.size());
+  tree.ForEach([&names](const TreeNode& node) { names.emplace_back(node.level(), node.text); });
+  return names;
+}
+
+MainModel::Snapshot MainModel::Take() const {
+  return {ws.FirmwareVersion, ws.working.bytes(), NamesOf(Tree1), NamesOf(Tree2)};
+}
+
+void MainModel::MarkUnmodified() { unmodified_ = Take(); }
+
+bool MainModel::Modified() const {
+  return ws.FirmwareVersion != unmodified_.version || ws.working.bytes() != unmodified_.image ||
+         NamesOf(Tree1) != unmodified_.tree1 || NamesOf(Tree2) != unmodified_.tree2;
+}
+
+bool MainModel::SaveChangesFirst(FileStore& store) {
+  if (!Modified()) return true;
+  switch (dialogs_.AskSaveChanges()) {
+    case SaveChangesAnswer::Discard:
+      return true;
+    case SaveChangesAnswer::Save:
+      // A cancelled save dialog or a failed save keeps the changes, and the
+      // action does not go on.
+      if (const auto path = dialogs_.AskSaveFileName()) return SaveSettings(*path, store);
+      return false;
+    case SaveChangesAnswer::Cancel:
+      break;
+  }
+  return false;
 }
 
 }  // namespace vemtaro

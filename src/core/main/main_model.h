@@ -6,6 +6,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "files/settings_file.h"
 #include "model/dialogs.h"
@@ -93,13 +95,39 @@ class MainModel {
   // refused before anything changes; returns whether it was applied.
   bool OpenSettingsBytes(const std::string& bytes, std::string* error = nullptr);
 
+  // Unsaved changes. MarkUnmodified takes the configuration in use (firmware
+  // version, working image, the node names of both trees) as the one last
+  // opened, saved, read or written; Modified tells whether it differs from
+  // that now. Neither changes the trees' expansion.
+  void MarkUnmodified();
+  bool Modified() const;
+  // Asked before an action replaces the configuration in use: true when the
+  // action may go on. Without changes it goes on unasked; otherwise the user
+  // answers "Сохранить изменения в настройках?": "Не сохранять" goes on,
+  // "Отмена" stops, "Сохранить" goes on only once the save dialog was answered
+  // and the file was written.
+  bool SaveChangesFirst(FileStore& store);
+
   UserDialogs& dialogs() { return dialogs_; }
   // The texts of AbonentNo1..AbonentNo9, from which the phone slot menu takes
   // its captions.
   SubscriberEdits AbonentEdits() const;
 
  private:
+  // What Modified compares: the node texts of a tree in pre-order, each with
+  // its level.
+  using TreeNames = std::vector<std::pair<int, std::string>>;
+  struct Snapshot {
+    int version = 0;
+    Bytes image;
+    TreeNames tree1;
+    TreeNames tree2;
+  };
+  static TreeNames NamesOf(const Tree& tree);
+  Snapshot Take() const;
+
   UserDialogs& dialogs_;
+  Snapshot unmodified_;
 };
 
 }  // namespace vemtaro

@@ -10,6 +10,16 @@
 
 namespace vemtaro {
 
+// The answers to "Сохранить изменения в настройках?".
+enum class SaveChangesAnswer { Save, Discard, Cancel };
+
+namespace dialog_texts {
+inline constexpr const char* kSaveChanges = "Сохранить изменения в настройках?";
+inline constexpr const char* kSaveChangesSave = "Сохранить";
+inline constexpr const char* kSaveChangesDiscard = "Не сохранять";
+inline constexpr const char* kSaveChangesCancel = "Отмена";
+}  // namespace dialog_texts
+
 class UserDialogs {
  public:
   virtual ~UserDialogs() = default;
@@ -29,6 +39,10 @@ class UserDialogs {
   // The connection-type dialog "Тип соединения": 0 "Прямое", 1 "Через модем",
   // nothing when cancelled.
   virtual std::optional<int> ChooseConnectionType() { return std::nullopt; }
+  // The question before the configuration in use is replaced while it holds
+  // unsaved changes: "Сохранить", "Не сохранять" or "Отмена". Without a way
+  // to ask, the answer is "Отмена", so nothing is discarded unanswered.
+  virtual SaveChangesAnswer AskSaveChanges() { return SaveChangesAnswer::Cancel; }
 };
 
 // Dialogs for work without a user (benchmarks, fuzzing, generators): every
@@ -42,6 +56,7 @@ class SilentDialogs : public UserDialogs {
   }
   std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
   std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
+  SaveChangesAnswer AskSaveChanges() override { return SaveChangesAnswer::Cancel; }
 };
 
 // Reading and writing whole files; the desktop and the CLI save atomically, so a
