@@ -25,6 +25,10 @@ class ScriptedDialogs : public UserDialogs {
   // question goes on with its action.
   std::deque<SaveChangesAnswer> saveChanges;
   int saveChangesAsked = 0;  // how often the question was asked
+  // Answers of the connection-type dialog "Тип соединения", in order; none
+  // left is a cancel.
+  std::deque<std::optional<int>> connectionTypes;
+  int connectionTypeAsked = 0;  // how often the dialog was shown
 
   void ShowMessage(const std::string& text) override { shown.push_back({false, text}); }
   void ShowError(const std::string& text) override { shown.push_back({true, text}); }
@@ -38,6 +42,14 @@ class ScriptedDialogs : public UserDialogs {
     if (saveChanges.empty()) return SaveChangesAnswer::Discard;
     const SaveChangesAnswer answer = saveChanges.front();
     saveChanges.pop_front();
+    return answer;
+  }
+
+  std::optional<int> ChooseConnectionType() override {
+    ++connectionTypeAsked;
+    if (connectionTypes.empty()) return std::nullopt;
+    const std::optional<int> answer = connectionTypes.front();
+    connectionTypes.pop_front();
     return answer;
   }
 

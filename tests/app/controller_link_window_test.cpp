@@ -68,20 +68,7 @@ bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
   return port::RunEventsUntil(done, timeoutMs, 5);
 }
 
-// The scripted dialogs, answering the connection-type dialog too.
-class LinkDialogs : public testing::ScriptedDialogs {
- public:
-  std::deque<std::optional<int>> connectionTypes;
-  int connectionTypeAsked = 0;
-
-  std::optional<int> ChooseConnectionType() override {
-    ++connectionTypeAsked;
-    if (connectionTypes.empty()) return std::nullopt;
-    const std::optional<int> answer = connectionTypes.front();
-    connectionTypes.pop_front();
-    return answer;
-  }
-};
+using LinkDialogs = testing::ScriptedDialogs;
 
 // Records the gauge each time the event loop turns while the progress window
 // is up, under the status text of the transfer it belongs to (a write reads

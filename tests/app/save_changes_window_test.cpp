@@ -54,19 +54,7 @@ constexpr int kTransferMs = 180000;
 
 using Answer = SaveChangesAnswer;
 
-// The scripted dialogs, answering the connection-type dialog too.
-class Dialogs : public testing::ScriptedDialogs {
- public:
-  std::deque<std::optional<int>> connectionTypes;
-  int connectionTypeAsked = 0;
-  std::optional<int> ChooseConnectionType() override {
-    ++connectionTypeAsked;
-    if (connectionTypes.empty()) return std::nullopt;
-    const std::optional<int> answer = connectionTypes.front();
-    connectionTypes.pop_front();
-    return answer;
-  }
-};
+using Dialogs = testing::ScriptedDialogs;
 
 // A main window started and shown, with its dialogs and in-memory files.
 struct Desk {
@@ -372,37 +360,27 @@ TEST_F(SaveChangesWindowTest, ReadAsksBeforeAnythingIsSent) {
   }
 }
 
-TEST_F(SaveChangesWindowTest, ExitFromTheMenu) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    Desk d;
-    Prepare(d, c);
-    const State before(d);
-    d.Choose(d.window.N5, d.window.N8);
-    EXPECT_EQ(d.dialogs.saveChangesAsked, c.answer ? 1 : 0);
-    EXPECT_EQ(d.window.isVisible(), !c.goesOn);
-    EXPECT_EQ(d.closed.count(), c.goesOn ? 1 : 0);
-    EXPECT_EQ(d.files.files.count(kSavedPath), c.answer == Answer::Save ? 1u : 0u);
-    if (!c.goesOn) {
-      EXPECT_EQ(State(d), before);
-    }
-  }
-}
-
-TEST_F(SaveChangesWindowTest, ClosingTheWindow) {
-  for (const Case& c : kCases) {
-    SCOPED_TRACE(c.name);
-    Desk d;
-    Prepare(d, c);
-    const State before(d);
-    // As the window manager's close button does.
-    d.window.windowHandle()->close();
-    EXPECT_EQ(d.dialogs.saveChangesAsked, c.answer ? 1 : 0);
-    EXPECT_EQ(d.window.isVisible(), !c.goesOn);
-    EXPECT_EQ(d.closed.count(), c.goesOn ? 1 : 0);
-    EXPECT_EQ(d.files.files.count(kSavedPath), c.answer == Answer::Save ? 1u : 0u);
-    if (!c.goesOn) {
-      EXPECT_EQ(State(d), before);
+// "Выход" from the menu, and the window closed as the window manager's close
+// button does.
+TEST_F(SaveChangesWindowTest, ExitAndClosingTheWindow) {
+  const std::vector<std::pair<const char*, std::function<void(Desk&)>>> closers = {
+      {"Выход", [](Desk& d) { d.Choose(d.window.N5, d.window.N8); }},
+      {"close box", [](Desk& d) { d.window.windowHandle()->close(); }},
+  };
+  for (const auto& [how, close] : closers) {
+    for (const Case& c : kCases) {
+      SCOPED_TRACE(std::string(how) + ", " + c.name);
+      Desk d;
+      Prepare(d, c);
+      const State before(d);
+      close(d);
+      EXPECT_EQ(d.dialogs.saveChangesAsked, c.answer ? 1 : 0);
+      EXPECT_EQ(d.window.isVisible(), !c.goesOn);
+      EXPECT_EQ(d.closed.count(), c.goesOn ? 1 : 0);
+      EXPECT_EQ(d.files.files.count(kSavedPath), c.answer == Answer::Save ? 1u : 0u);
+      if (!c.goesOn) {
+        EXPECT_EQ(State(d), before);
+      }
     }
   }
 }

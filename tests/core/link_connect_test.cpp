@@ -17,7 +17,7 @@ namespace T = link_texts;
 TEST(LinkConnect, DirectConnectionMakesTheHandshake) {
   LinkBench b(15);
   b.ClickPort(0);
-  EXPECT_EQ(b.dialogs.connectionDialogs, 1);
+  EXPECT_EQ(b.dialogs.connectionTypeAsked, 1);
   EXPECT_EQ(b.host.opened, std::vector<std::string>{"COM1"});
   EXPECT_EQ(b.host.pauses, std::vector<Millis>{100}) << "100 ms after opening";
   EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");

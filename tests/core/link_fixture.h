@@ -37,12 +37,9 @@
 
 namespace vemtaro::testing {
 
-// The scripted dialogs, with the connection-type dialog and the information box.
+// The scripted dialogs, with the information box kept apart.
 class LinkDialogs : public ScriptedDialogs {
  public:
-  // Answers of the connection-type dialog, in order; none left is a cancel.
-  std::deque<std::optional<int>> connectionTypes;
-  int connectionDialogs = 0;
   // Information boxes, kept apart from the message and error boxes.
   std::vector<std::string> information;
   // Showing an information box fails (raises).
@@ -61,13 +58,6 @@ class LinkDialogs : public ScriptedDialogs {
   void ShowInformation(const std::string& text) override {
     if (failInformation) throw std::runtime_error("the information box cannot be shown");
     information.push_back(text);
-  }
-  std::optional<int> ChooseConnectionType() override {
-    ++connectionDialogs;
-    if (connectionTypes.empty()) return std::nullopt;
-    const std::optional<int> answer = connectionTypes.front();
-    connectionTypes.pop_front();
-    return answer;
   }
 };
 
