@@ -110,7 +110,7 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
       "the image held at start gets a matching checksum byte.");
   const QCommandLineOption gapTolerance(
       "gap-tolerance",
-      "With --strict, below version 12: how far ahead of the schedule of 5 ms pauses since the first image byte a "
+      "With --strict, below version 12: how far ahead of the schedule of 5 ms pauses after the bytes before it a "
       "byte may arrive (0..5, default 2; 0 checks every pause on its own, which only exact times allow).",
       "MS");
   parser.addOptions({firmware, versionText, image, save, paced, probeInterval, replyDelay, noLoadOk, badChecksum,

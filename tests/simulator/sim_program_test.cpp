@@ -520,7 +520,7 @@ TEST(SimProgram, StrictViolationEndsWithExitThree) {
 // up after 2 s and takes commands again.
 TEST(SimProgram, StrictPausesBelowVersion12) {
   for (bool keepsPauses : {true, false}) {
-    SCOPED_TRACE(keepsPauses ? "5 ms pauses" : "a byte and its separator at once");
+    SCOPED_TRACE(keepsPauses ? "5 ms pauses" : "bytes 7 to 9 with their separators at once");
     const std::string errors = TempPath("strict_pauses.txt");
     SimProcess sim({"--strict", "--firmware", "11", "--probe-interval", "20"}, errors);
     ASSERT_TRUE(sim.started());
@@ -532,13 +532,15 @@ TEST(SimProgram, StrictPausesBelowVersion12) {
     ASSERT_TRUE(port.WaitForText("SAVE_OK\r\n"));
     for (int i = 0; i < 30; ++i) {
       const std::string byte(1, static_cast<char>('A' + i));
-      if (!keepsPauses && i == 7) {
+      if (!keepsPauses && i >= 7 && i <= 9) {
+        // A program that forgets its pauses: five of them, 25 ms, well beyond
+        // what a busy machine's late readings could account for.
         port.Send(byte + "\n");
-      } else {
-        port.Send(byte);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        port.Send("\n");
+        continue;
       }
+      port.Send(byte);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      port.Send("\n");
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(2100));
@@ -551,9 +553,7 @@ TEST(SimProgram, StrictPausesBelowVersion12) {
       // Over a real terminal the arrival times are measured to the ms.
       const std::string text = ReadFile(errors);
       EXPECT_EQ(text.rfind("vemtaro-sim: violation: write: separator after image byte 7 came ", 0), 0u) << text;
-      EXPECT_NE(text.find(" ms ahead of the 5 ms pauses since the first image byte (more than the tolerance of 2 ms)\n"
-                          "vemtaro-sim: 1 protocol violation\n"),
-                std::string::npos)
+      EXPECT_NE(text.find(" ms ahead of the 5 ms pauses before it (more than the tolerance of 2 ms)\n"), std::string::npos)
           << text;
     }
     std::remove(errors.c_str());

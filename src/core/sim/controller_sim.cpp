@@ -177,6 +177,7 @@ void ControllerSim::SetImage(Bytes image) {
 }
 
 std::string ControllerSim::Receive(std::string_view bytes, std::int64_t nowMs) {
+  ++receiveCount_;
   Start(nowMs);
   RunTimers(nowMs);
   // What is due by now has gone out before these bytes came in.
@@ -385,7 +386,8 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     separatorNext_ = false;
     dropsLeft_ = faults_.dropAckCount;
     dropped_ = 0;
-    scheduleBaseMs_.reset();
+    readingStartsMs_.clear();
+    currentReadingStartMs_.reset();
     lateUsed_ = false;
     busyUntilUs_ = 0;
     ackEnd_.reset();
@@ -444,21 +446,36 @@ void ControllerSim::CheckSchedule(std::size_t pause, std::int64_t nowMs, const s
   // Bytes measured on a real line arrive late by however long the host took
   // to read them, never early: a late reading lengthens one gap and shortens
   // the next, so single gaps say little. The PC's pauses put every byte at
-  // least 5 ms per pause after the first image byte; a byte ahead of that
-  // schedule (less the tolerance) proves a pause too short or missing.
+  // least 5 ms per pause after each byte before it. A byte is reckoned from
+  // the bytes of the last few readings before its own: ahead of the earliest
+  // schedule they allow (less the tolerance), it proves a pause too short or
+  // missing. A stall of the host is one reading, so the readings on time
+  // around it keep the reckoning; and a reckoning from a few readings back,
+  // not from the first byte, stays sharp through a long write in which the
+  // PC's pauses, each a little over 5 ms, add up.
   // `pause` counts the pauses before the byte: 2k for image byte k, 2k + 1 for
   // its separator.
-  const std::int64_t base = nowMs - kSeparatorPauseMs * static_cast<std::int64_t>(pause);
-  if (pause == 0 || !scheduleBaseMs_) {
-    scheduleBaseMs_ = base;
-    return;
+  const std::int64_t start = nowMs - kSeparatorPauseMs * static_cast<std::int64_t>(pause);
+  if (pause == 0) {
+    readingStartsMs_.clear();
+    currentReadingStartMs_.reset();
   }
-  if (base < *scheduleBaseMs_ - options_.gapToleranceMs) {
-    Violation("write: " + what + " came " + std::to_string(*scheduleBaseMs_ - base) + " ms ahead of the " +
-              std::to_string(kSeparatorPauseMs) + " ms pauses since the first image byte (more than the tolerance of " +
-              std::to_string(options_.gapToleranceMs) + " ms)");
+  if (currentReading_ != receiveCount_) {
+    // The first byte of a new reading: the last one joins the window.
+    if (currentReadingStartMs_) readingStartsMs_.push_back(*currentReadingStartMs_);
+    if (readingStartsMs_.size() > kScheduleWindow) readingStartsMs_.pop_front();
+    currentReading_ = receiveCount_;
+    currentReadingStartMs_.reset();
   }
-  scheduleBaseMs_ = std::min(*scheduleBaseMs_, base);
+  if (!readingStartsMs_.empty()) {
+    const std::int64_t earliest = *std::min_element(readingStartsMs_.begin(), readingStartsMs_.end());
+    if (start < earliest - options_.gapToleranceMs) {
+      Violation("write: " + what + " came " + std::to_string(earliest - start) + " ms ahead of the " +
+                std::to_string(kSeparatorPauseMs) + " ms pauses before it (more than the tolerance of " +
+                std::to_string(options_.gapToleranceMs) + " ms)");
+    }
+  }
+  currentReadingStartMs_ = std::min(start, currentReadingStartMs_.value_or(start));
 }
 
 void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {

@@ -128,8 +128,8 @@ struct ControllerOptions {
   bool strict = false;                     // check the PC's side and record violations
   // Strict, below 12. 0: the times are exact (virtual time) and every pause
   // must last 5 ms. Above 0: the times are measured on a real line, and each
-  // byte must keep to the schedule of 5 ms pauses since the first image byte,
-  // less this many ms (a late reading cannot make a byte early).
+  // byte must keep to the schedule of 5 ms pauses after the bytes shortly
+  // before it, less this many ms (a late reading cannot make a byte early).
   std::int64_t gapToleranceMs = 0;
   std::int64_t saveOkDelayMs = 0;          // final "SAVE_OK\r\n" this long after the end of the image
   bool keepProbing = false;                // go on probing while waiting for "PC_OK"
@@ -137,6 +137,11 @@ struct ControllerOptions {
 
 // The PC's pause after each image byte and after each "\n" below version 12.
 inline constexpr std::int64_t kSeparatorPauseMs = 5;
+// How many readings of the line before its own a byte of a write below
+// version 12 is reckoned against when the times are measured on a real line:
+// about 8 bytes, 40 ms of pauses, while the host reads each as it comes.
+inline constexpr std::size_t kScheduleWindow = 8;
+
 // How many times the PC sends one image byte before it gives up a write.
 inline constexpr int kPcByteAttempts = 3;
 
@@ -258,9 +263,14 @@ class ControllerSim {
   bool separatorNext_ = false;   // below version 12: the "\n" after a byte is due
   int dropsLeft_ = 0;
   int dropped_ = 0;  // copies of the dropped byte not taken in this write
-  // The earliest start the write's bytes below version 12 allow: the arrival
-  // time of a byte less 5 ms for each pause before it, the least seen so far.
-  std::optional<std::int64_t> scheduleBaseMs_;
+  // For the bytes of a write below version 12 measured on a real line: for
+  // each of the last kScheduleWindow readings (Receive calls) before the
+  // current one, the earliest arrival time of its bytes less 5 ms for each
+  // pause before the byte; the same for the current reading so far.
+  std::deque<std::int64_t> readingStartsMs_;
+  std::optional<std::int64_t> currentReadingStartMs_;
+  std::uint64_t receiveCount_ = 0;
+  std::uint64_t currentReading_ = 0;
   bool lateUsed_ = false;
   std::int64_t busyUntilUs_ = 0;
 
