@@ -322,7 +322,14 @@ void BM_Wait_no_reply(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Read_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Write_v15_instant)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+// A write of 0.2 s is at the mercy of single scheduling delays: five runs,
+// reported by their median.
+BENCHMARK(BM_Write_v15_instant)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Write_v10)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckedWrite_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BackupWriteCheck_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
