@@ -295,13 +295,37 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"UAInput", 13, 5170, 'Z', "UAInput8", 5169},
         DamageCase{"Zones", 11, 5049, 0, "Zones", 5048},
         DamageCase{"AZones", 15, 5121, 'q', "AZones", 5121},
-        DamageCase{"StatusDigit", 12, 5057, '9', "StatusMessages", 5057},
+        DamageCase{"StatusDigit", 12, 5057, ':', "StatusMessages", 5057},
         DamageCase{"CenterPhone", 15, 5327, 'A', "CenterPhone", 5327},
         DamageCase{"AbonentNo2", 13, 4624, 'x', "AbonentNo2", 4624},
         DamageCase{"AlarmRelay", 15, 5110, 'Y', "alarm2/relays", 5110},
         DamageCase{"Tree1Relay", 15, 59 + 3, 'z', "tree1@59/relays", 62},
         DamageCase{"Tree2Phone", 12, 1711 + 16 + 8, '0', "tree2@1711/phones", 1735}),
     [](const auto& info) { return std::string(info.param.what); });
+
+// Every status digit the program opens is shown with the kinds the pages show
+// after opening it; a byte the program refuses is invalid for both.
+TEST_F(InspectFile, StatusDigitsAreReadAsTheProgramReadsThem) {
+  for (const int version : {12, 15}) {
+    for (const char digit : std::string("0123456789:<;/A")) {
+      SCOPED_TRACE(std::to_string(version) + " '" + digit + "'");
+      const SettingsFileData file =
+          WithBytes(FileOf(Started(version)), {{L::kStatusMessages, static_cast<std::uint8_t>(digit)}});
+      const InspectValue shown = SettingsByName(InspectSettingsFile(file)).at("StatusMessages");
+      MainModel opened(dialogs_);
+      opened.Startup();
+      const bool readable = digit >= '0' && digit <= '9';
+      ASSERT_EQ(opened.OpenSettingsBytes(*WriteSettingsFile(version, file.tree1, file.tree2, *file.image)),
+                readable);
+      if (readable) {
+        EXPECT_EQ(shown, PageValue(opened.pages, "StatusMessages"));
+      } else {
+        EXPECT_EQ(shown, Bad(L::kStatusMessages));
+      }
+      dialogs_.Clear();
+    }
+  }
+}
 
 TEST_F(InspectFile, AnInvalidAlarmDigitMakesBothAlarmsInvalid) {
   const SettingsFileData file = WithBytes(FileOf(Started(15)), {{L::kAlarmFlags, 'X'}});

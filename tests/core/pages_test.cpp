@@ -256,12 +256,63 @@ TEST_F(PagesTest, ObjectIDExitUsesTheVersionsField) {
 TEST_F(PagesTest, ObjectIDNeverReachesThePasswordInVersion13) {
   p.PasswordEdit.text = "secret12";
   p.PasswordEditExit();
-  // The 10-character limit of version 15 stays when the image is kept.
   Version(13, true);
-  ASSERT_EQ(p.ObjectID.maxLength, 10);
+  ASSERT_EQ(p.ObjectID.maxLength, 4);
   p.ObjectID.text = "ABCDEFGHIJ";
   p.ObjectIDExit();
   EXPECT_EQ(At(4732, 12), "ABCDsecret12");
+}
+
+// Whichever way the version changes (the menu with or without keeping the
+// image, a settings file), the object identifier's edit takes the width of
+// the version's field, a longer text is cut to it, and an edit fills the
+// whole field.
+TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
+  struct Case {
+    const char* how;
+    int from;
+    int to;
+    bool keepImage;
+    bool byFile;  // the new version comes with a file holding "ABCDEFGHIJ" / "ABCD"
+    const char* shown;
+  };
+  const std::vector<Case> cases = {
+      {"file 15 over 13", 13, 15, true, true, "ABCDEFGHIJ"},
+      {"file 13 over 15", 15, 13, true, true, "ABCD"},
+      {"file 14 over 12", 12, 14, true, true, "ABCDEFGHIJ"},
+      {"menu 13 kept", 15, 13, true, false, "UVWX"},
+      {"menu 14 kept", 13, 14, true, false, "UVWX"},
+      {"menu 12", 15, 12, false, false, "UVWX"},
+      {"menu 15", 10, 15, false, false, "UVWX"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    Version(c.to);
+    p.ObjectID.text = "ABCDEFGHIJ";
+    p.ObjectIDExit();
+    const auto file = m.SettingsFileBytes();
+    ASSERT_TRUE(file);
+    Version(c.from);
+    p.ObjectID.text = std::string("UVWXYZ").substr(0, static_cast<std::size_t>(p.ObjectID.maxLength));
+    p.ObjectIDExit();
+    if (c.byFile) {
+      ASSERT_TRUE(m.OpenSettingsBytes(*file));
+    } else {
+      Version(c.to, c.keepImage);
+    }
+    const bool longField = c.to >= 14;
+    const std::size_t width = longField ? 10 : 4;
+    const std::size_t offset = longField ? 5171 : 4732;
+    EXPECT_EQ(p.ObjectID.maxLength, static_cast<int>(width));
+    EXPECT_EQ(p.ObjectID.text, c.shown);
+    EXPECT_LE(p.ObjectID.text.size(), width);
+    p.ObjectID.text = "KLMNOPQRST";
+    p.ObjectIDExit();
+    EXPECT_EQ(At(offset, width), std::string("KLMNOPQRST").substr(0, width));
+    p.ObjectID.text = "K";
+    p.ObjectIDExit();
+    EXPECT_EQ(At(offset, width), "K" + Fill(width - 1));
+  }
 }
 
 TEST_F(PagesTest, EmptyPasswordKeepsTheStoredOne) {
@@ -341,10 +392,44 @@ TEST_F(PagesTest, ApplyStatusMessageKindsSetsItemsFromBits) {
   for (const auto& c : cases) {
     p.ApplyStatusMessageKinds(c.value);
     EXPECT_EQ(p.StatusMessages.checked, c.checked) << c.value;
-    for (const int ignored : {8, 9}) {
+    for (const int ignored : {-1, 10}) {
       p.ApplyStatusMessageKinds(ignored);
       EXPECT_EQ(p.StatusMessages.checked, c.checked) << ignored;
     }
+  }
+  // A controller's '8' and '9' show the kinds of their low bits.
+  p.ApplyStatusMessageKinds(9);
+  EXPECT_EQ(p.StatusMessages.checked, (std::vector<bool>{true, false, false}));
+  p.ApplyStatusMessageKinds(8);
+  EXPECT_EQ(p.StatusMessages.checked, (std::vector<bool>{false, false, false}));
+}
+
+// A status digit '8' or '9' read from a controller: every change of an item
+// leaves a digit of exactly the items checked, which the program opens again.
+TEST_F(PagesTest, StatusMessagesStayADigitAfterA8OrA9) {
+  struct Case {
+    char read;
+    std::size_t item;
+    bool checked;
+    char digit;
+  };
+  const std::vector<Case> cases = {
+      {'8', 0, true, '1'}, {'8', 1, true, '4'}, {'8', 2, true, '2'},
+      {'9', 0, false, '0'}, {'9', 1, true, '5'}, {'9', 2, true, '3'},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(1, c.read) + " item " + std::to_string(c.item));
+    m.ws.incoming = m.ws.working;
+    m.ws.incoming.SetByte(5057, static_cast<std::uint8_t>(c.read));
+    ASSERT_TRUE(p.ApplyIncomingImage(false));
+    ASSERT_EQ(m.ws.working.Byte(5057), std::uint8_t(c.read));
+    p.SetItemChecked(p.StatusMessages, c.item, c.checked);
+    EXPECT_EQ(m.ws.working.Byte(5057), std::uint8_t(c.digit));
+    EXPECT_FALSE(Pages::CheckImage(m.ws.working, 15));
+    const std::vector<bool> shown = p.StatusMessages.checked;
+    m.ws.incoming = m.ws.working;
+    ASSERT_TRUE(p.ApplyIncomingImage(false));
+    EXPECT_EQ(p.StatusMessages.checked, shown);
   }
 }
 
@@ -437,6 +522,13 @@ TEST_F(PagesTest, MousePressSetsTheStepOfTheButtons) {
       p.SpinButton(id, -1);
       EXPECT_EQ(p.SpinAt(id).value, 100 + c.step);
     }
+  }
+  // The sending attempts always step by 1.
+  for (const auto& c : cases) {
+    p.SetSpinValue({SpinRow::NumOfAttempts, 1}, 5);
+    p.ReleMouseDown({SpinRow::NumOfAttempts, 1}, c.ctrl, c.right);
+    p.SpinButton({SpinRow::NumOfAttempts, 1}, +1);
+    EXPECT_EQ(p.NumOfAttempts.value, 6);
   }
   // The buttons clamp at the ends of the range.
   p.ReleMouseDown({SpinRow::Rele, 2}, true, false);

@@ -156,14 +156,13 @@ TEST(ProfileSwitch, EachVersionItemAppliesItsProfile) {
       Click(m, c.version);
       ExpectProfileState(m, c);
       EXPECT_EQ(m.gaugeMax, c.gauge.value_or(5484));
+      EXPECT_EQ(m.pages.ObjectID.maxLength, c.objectIdWidth);
       if (!keep) {
-        EXPECT_EQ(m.pages.ObjectID.maxLength, c.objectIdWidth);
         EXPECT_EQ(m.Tree2.topCount(), c.tree2Channels);
         EXPECT_EQ(m.Tree2.size(), c.tree2Channels * 93);
         EXPECT_EQ(m.Tree1.size(), 892u);
       } else {
-        EXPECT_EQ(m.pages.ObjectID.maxLength, 10);  // set only by ResetImage
-        EXPECT_EQ(m.Tree2.topCount(), 16u);         // the trees are kept
+        EXPECT_EQ(m.Tree2.topCount(), 16u);  // the trees are kept
       }
       EXPECT_TRUE(dialogs.shown.empty());
     }
@@ -260,12 +259,13 @@ TEST_F(ProfilesTest, Version15StoresTheObjectIdentifierEvenWhenKeepingTheImage) 
   Switch(15, true);
   EXPECT_EQ(At(5171, 10), "ABCDEFGHIJ");
 
-  // Under the 4-character limit of version 13 the store covers 4 characters.
+  // A text from version 13 fills the whole field of version 15: nothing of
+  // what the field held before stays behind it.
   Switch(13, false);
   m.pages.ObjectID.text = "WXYZ";
   m.ws.working.SetRaw(5171, "0123456789");
   Switch(15, true);
-  EXPECT_EQ(At(5171, 10), "WXYZ456789");
+  EXPECT_EQ(At(5171, 10), "WXYZ******");
   EXPECT_EQ(At(4732, 4), "ABCD");  // stored by the version-13 reset, not again
 }
 

@@ -129,12 +129,12 @@ std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   }
 
   if (versions::ReadsStatusKinds(v)) {
-    // Items "Входы/выходы" (bit 0), "Цифровая шина" (bit 2), "АЦП" (bit 1). A
-    // byte other than a status digit '0'..'7' sets no item.
+    // Items "Входы/выходы", "Цифровая шина", "АЦП" from the bits of the status
+    // digit '0'..'9', as the program shows them; another byte is unreadable.
     const auto b = in.Byte(L::kStatusMessages);
-    if (b && *b >= '0' && *b <= '7') {
-      const int kinds = *b - '0';
-      add("StatusMessages", Valid(std::vector<bool>{(kinds & 1) != 0, (kinds & 4) != 0, (kinds & 2) != 0}));
+    if (const auto kinds = b ? StatusDigitValue(*b) : std::nullopt) {
+      add("StatusMessages", Valid(std::vector<bool>{(*kinds & kStatusInputsBit) != 0, (*kinds & kStatusBusBit) != 0,
+                                                    (*kinds & kStatusAnalogBit) != 0}));
     } else {
       add("StatusMessages", Invalid(L::kStatusMessages));
     }

@@ -38,6 +38,9 @@ void MainModel::ApplyProfile(int version) {
   ws.FirmwareVersion = version;
   pages.CenterPhone.maxLength = profile->phoneWidth;
   for (auto& edit : pages.AbonentNo) edit.maxLength = profile->phoneWidth;
+  // The object identifier follows the version too, whether or not the image
+  // is kept: its edit and the field it is stored in always have one width.
+  pages.FitObjectIdToVersion();
   ws.ChecksumEnabled = profile->checksum;
   N22.checked = profile->checksum;
   if (profile->gauge) gaugeMax = *profile->gauge;

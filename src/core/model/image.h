@@ -63,6 +63,23 @@ class ConfigImage {
 std::uint8_t ImageChecksum(const Bytes& image);
 inline std::uint8_t ImageChecksum(const ConfigImage& image) { return ImageChecksum(image.bytes()); }
 
+// Status digit: the kinds of status message as bits of a decimal digit, bit 0
+// "Входы/выходы", bit 1 "АЦП (аналоговые входы)", bit 2 "Цифровая шина". The
+// program writes '0'..'7'; a controller may hold '8' or '9', whose low bits
+// are read the same way.
+inline constexpr int kStatusInputsBit = 1;
+inline constexpr int kStatusAnalogBit = 2;
+inline constexpr int kStatusBusBit = 4;
+inline std::uint8_t StatusDigit(bool inputs, bool bus, bool analog) {
+  return static_cast<std::uint8_t>('0' + (inputs ? kStatusInputsBit : 0) + (analog ? kStatusAnalogBit : 0) +
+                                   (bus ? kStatusBusBit : 0));
+}
+// The value 0..9 of a status digit; nothing for another byte.
+inline std::optional<int> StatusDigitValue(std::uint8_t byte) {
+  if (byte < '0' || byte > '9') return std::nullopt;
+  return byte - '0';
+}
+
 // Value 0..15 of one hexadecimal digit of either case, or -1.
 int HexDigitValue(std::uint8_t c);
 // The mask of eight check states and back.

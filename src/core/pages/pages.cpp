@@ -102,17 +102,25 @@ Pages::Pages(Workspace& ws, Tree& tree1, Tree& tree2, UserDialogs& dialogs)
 
 // ---- Common settings -------------------------------------------------------
 
-std::size_t Pages::TextFieldLength(std::size_t fieldLength, const Edit& edit) const {
-  // The store takes the edit's maximum length, never more than the field holds.
-  const std::size_t max = edit.maxLength < 0 ? 0 : static_cast<std::size_t>(edit.maxLength);
-  return std::min(fieldLength, max);
+namespace {
+std::size_t ObjectIdWidth(int firmware) {
+  return versions::LongObjectId(firmware) ? L::kObjectIdLongLength : L::kObjectIdShortLength;
 }
+}  // namespace
 
 void Pages::ObjectIDExit() {
-  const bool longField = versions::LongObjectId(ws_.FirmwareVersion);
-  const std::size_t offset = longField ? L::kObjectIdLong : L::kObjectIdShort;
-  const std::size_t field = longField ? L::kObjectIdLongLength : L::kObjectIdShortLength;
-  ws_.working.WriteText(offset, TextFieldLength(field, ObjectID), ObjectID.text);
+  // The whole field of the version takes the text and its fill, so that
+  // nothing of an earlier, longer text stays behind it.
+  const int v = ws_.FirmwareVersion;
+  ws_.working.WriteText(versions::LongObjectId(v) ? L::kObjectIdLong : L::kObjectIdShort, ObjectIdWidth(v),
+                        ObjectID.text);
+}
+
+void Pages::FitObjectIdToVersion() {
+  const std::size_t width = ObjectIdWidth(ws_.FirmwareVersion);
+  ObjectID.maxLength = static_cast<int>(width);
+  // The edit never shows more than the version's field holds.
+  ObjectID.text = Utf8Left(ObjectID.text, width);
 }
 
 void Pages::PasswordEditExit() {
@@ -188,17 +196,21 @@ void Pages::StatusSMSChange() {
 }
 
 void Pages::StatusMessagesChange(int index) {
-  static constexpr std::uint8_t kBits[] = {1, 4, 2};
   if (index < 0 || index > 2) return;
-  const auto b = ws_.working.Byte(L::kStatusMessages);
-  if (b) ws_.working.SetByte(L::kStatusMessages, *b ^ kBits[index]);
+  // The digit becomes that of the items as they are checked now: flipping the
+  // item's bit alone would turn a '8' or '9' read from a controller into a
+  // byte that is no digit ('<', ':', '=', ';'), which no image may hold.
+  ws_.working.SetByte(L::kStatusMessages, StatusDigit(StatusMessages.checked[0], StatusMessages.checked[1],
+                                                      StatusMessages.checked[2]));
 }
 
 void Pages::ApplyStatusMessageKinds(int value) {
-  if (value < 0 || value > 7) return;
-  SetItemChecked(StatusMessages, 0, value & 1);
-  SetItemChecked(StatusMessages, 2, value & 2);
-  SetItemChecked(StatusMessages, 1, value & 4);
+  if (value < 0 || value > 9) return;
+  // The controller reads the three kinds from the low bits of the digit's
+  // value, of a '8' or '9' as well.
+  SetItemChecked(StatusMessages, 0, value & kStatusInputsBit);
+  SetItemChecked(StatusMessages, 2, value & kStatusAnalogBit);
+  SetItemChecked(StatusMessages, 1, value & kStatusBusBit);
 }
 
 // ---- Delays and relays ------------------------------------------------------
@@ -264,6 +276,9 @@ void Pages::SpinButton(SpinId id, int direction) {
 }
 
 void Pages::ReleMouseDown(SpinId id, bool ctrlHeld, bool rightButton) {
+  // The step of 10 belongs to the delays, the relay durations and the arming
+  // delay; the sending attempts always step by 1.
+  if (id.row == SpinRow::NumOfAttempts) return;
   SpinAt(id).step = (ctrlHeld || rightButton) ? 10 : 1;
 }
 
@@ -422,7 +437,7 @@ std::optional<ImageFieldError> Pages::CheckImage(const ConfigImage& image, int f
   auto hex = [&](std::size_t offset) { return image.ReadHexPair(offset).has_value(); };
   if (versions::ReadsStatusKinds(firmware)) {
     const auto b = image.Byte(L::kStatusMessages);
-    if (!b || *b < '0' || *b > '9') return ImageFieldError{"StatusMessages", L::kStatusMessages};
+    if (!b || !StatusDigitValue(*b)) return ImageFieldError{"StatusMessages", L::kStatusMessages};
   }
   if (versions::HasAfterDelays(firmware)) {
     for (std::size_t n = 0; n < 8; ++n) {
@@ -455,7 +470,7 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     return false;
   }
   // 1. Kinds of status message.
-  if (versions::ReadsStatusKinds(v)) ApplyStatusMessageKinds(*in.Byte(L::kStatusMessages) - '0');
+  if (versions::ReadsStatusKinds(v)) ApplyStatusMessageKinds(*StatusDigitValue(*in.Byte(L::kStatusMessages)));
   // 2. Controls of the version.
   if (v == 11) {
     TimeAfterReactionEnabled = false;
@@ -553,7 +568,7 @@ void Pages::ResetImage() {
   ConfigImage& w = ws_.working;
   const int v = ws_.FirmwareVersion;
   // 1. Version-dependent controls and the object identifier.
-  ObjectID.maxLength = versions::LongObjectId(v) ? 10 : 4;
+  FitObjectIdToVersion();
   ObjectIDExit();
   ApplyVersionStates(v);
   // 2. Attempts.

@@ -87,6 +87,9 @@ class Pages {
 
   // Handlers of the common page.
   void ObjectIDExit();
+  // After a change of firmware version: the object identifier's edit takes the
+  // version's width as its maximum length, and a longer text is cut to it.
+  void FitObjectIdToVersion();
   void PasswordEditExit();
   void AbonentNoExit(int k);
   // Change of a number's text; only AbonentNo2 validates at every change.
@@ -147,7 +150,6 @@ class Pages {
 
  private:
   void StorePhone(int k, const std::string& text);
-  std::size_t TextFieldLength(std::size_t fieldLength, const Edit& edit) const;
 
   Workspace& ws_;
   Tree& tree1_;
