@@ -24,6 +24,7 @@
 #include "pages/common_page.h"
 #include "pages/guard_page.h"
 #include "pages/identifiers_panel.h"
+#include "pages/page_binding.h"
 #include "pages/setup_page.h"
 #include "port/port_list.h"
 #include "tree_view.h"
@@ -103,6 +104,10 @@ TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
 }
 
 TForm1::~TForm1() {
+  // The core goes before the widgets do: nothing they report while they go
+  // (a focused edit losing its focus, a spin box taking its typed value) may
+  // reach it.
+  for (PageWidget* page : pages_) page->Detach();
   // A window released without being closed still ends the connection.
   EndConnection();
   link_.OnChanged = nullptr;
@@ -332,6 +337,8 @@ void TForm1::PopupMenuItemsClick(const QString& portName) {
 }
 
 void TForm1::RunLink(const std::function<void()>& command) {
+  // What the controller is sent or asked about includes the field being edited.
+  CommitEditing();
   command();
   RefreshLink();
 }
@@ -386,9 +393,8 @@ void TForm1::RefreshLink() {
 }
 
 void TForm1::N6Click() {
-  // The edited field loses the focus first, so that its value is stored.
-  if (QWidget* page = RzPageControl1->currentWidget()) page->setFocus(Qt::OtherFocusReason);
-  QApplication::processEvents();
+  // The file holds the field being edited too.
+  CommitEditing();
   model_.N6Click(files_);
   RefreshAll();
 }
@@ -413,10 +419,11 @@ void TForm1::OpenFileWhenIdle(const QString& path) {
 }
 
 void TForm1::CommitEditing() {
+  // The edit keeps the focus; its exit handler runs as if it had been left
+  // (leaving it later stores the same once more).
   const QWidget* focused = QApplication::focusWidget();
   if (focused == nullptr || !RzPageControl1->isAncestorOf(focused)) return;
-  if (QWidget* page = RzPageControl1->currentWidget()) page->setFocus(Qt::OtherFocusReason);
-  QApplication::processEvents();
+  if (ExitWatcher* watcher = ExitWatcher::Of(focused)) watcher->Exit();
 }
 
 bool TForm1::SaveChangesFirst() {

@@ -127,7 +127,7 @@ class TForm1 : public QMainWindow {
   void LoadWriteOptions();
   void WriteOptionsChanged();
   void ApplyWriteOptions();
-  // The field being edited loses the focus, so that its value is stored.
+  // The field being edited is stored: its exit handler runs.
   void CommitEditing();
 
   void N8Click();

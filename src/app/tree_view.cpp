@@ -131,16 +131,23 @@ PopupMenuId ReactionTreeView::MouseDown(TreeNode* node, MouseButton button, bool
 
 void ReactionTreeView::mousePressEvent(QMouseEvent* event) {
   QTreeWidgetItem* item = itemAt(event->position().toPoint());
-  if (event->button() == Qt::RightButton && item != nullptr && !item->isSelected()) {
+  const MouseButton button = event->button() == Qt::RightButton  ? MouseButton::Right
+                             : event->button() == Qt::LeftButton ? MouseButton::Left
+                                                                 : MouseButton::Middle;
+  if (item == nullptr) {
+    // A press beside the nodes selects nothing and leaves the selection as it
+    // is; it only clears ClickedNode.
+    setFocus(Qt::MouseFocusReason);
+    MouseDown(nullptr, button, false);
+    return;
+  }
+  if (event->button() == Qt::RightButton && !item->isSelected()) {
     // A right press selects the node under the pointer, as a left press does.
     setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
   } else {
     QTreeWidget::mousePressEvent(event);
   }
   setFocus(Qt::MouseFocusReason);
-  const MouseButton button = event->button() == Qt::RightButton  ? MouseButton::Right
-                             : event->button() == Qt::LeftButton ? MouseButton::Left
-                                                                 : MouseButton::Middle;
   const PopupMenuId menu = MouseDown(NodeOf(item), button, false);
   if (menu != PopupMenuId::None) RunMenu(menu, event->globalPosition().toPoint());
 }

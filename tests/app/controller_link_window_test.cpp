@@ -273,8 +273,12 @@ TEST_F(LinkWindowTest, ReadsEditsAndWritesTheConfigurationWithTheProgressWindow)
     EXPECT_TRUE(window.Timer3->isActive());  // from the first read on
   }
 
-  // An edit as the user makes it: typed, then confirmed.
+  // An edit as the user makes it: clicked into, typed, then confirmed.
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(window.isActiveWindow());
   QLineEdit* objectId = Edit("ObjectID");
+  QTest::mouseClick(objectId, Qt::LeftButton, {}, objectId->rect().center());
   objectId->selectAll();
   QTest::keyClicks(objectId, "OBJ-9");
   QTest::keyClick(objectId, Qt::Key_Return);

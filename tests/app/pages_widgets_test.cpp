@@ -122,19 +122,23 @@ TEST_F(PagesWidgetsTest, AbonentNo2RejectsAWrongCharacterAsSoonAsItIsTyped) {
 }
 
 TEST_F(PagesWidgetsTest, OtherNumbersAreCheckedOnlyWhenLeft) {
+  ASSERT_TRUE(Activate());
   auto* edit = Find<QLineEdit>("AbonentNo3");
+  edit->setFocus();
   QTest::keyClicks(edit, "12x");
   EXPECT_TRUE(dialogs.shown.empty());
   EXPECT_EQ(edit->text(), "12x");
-  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Tab);
   EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kWrongNumber});
   EXPECT_TRUE(edit->text().isEmpty());
 }
 
 TEST_F(PagesWidgetsTest, LeavingAnEmptyNumberClearsItsPhoneSlots) {
+  ASSERT_TRUE(Activate());
   auto* edit = Find<QLineEdit>("AbonentNo4");
+  edit->setFocus();
   QTest::keyClicks(edit, "+7 916 000");
-  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Tab);
   EXPECT_EQ(Image(L::kPhonesLong + 3 * 16, 16), "+7 916 000******");
   EXPECT_EQ(model.ws.abonents[3], "+7 916 000");
 
@@ -145,8 +149,9 @@ TEST_F(PagesWidgetsTest, LeavingAnEmptyNumberClearsItsPhoneSlots) {
   model.ws.working.SetByte(slot0 + 1, '3');
   model.ws.working.SetByte(slot5, '4');
 
+  edit->setFocus();
   Retype(edit, "");
-  QTest::keyClick(edit, Qt::Key_Return);
+  QTest::keyClick(edit, Qt::Key_Tab);
   EXPECT_EQ(model.ws.working.Byte(slot0), std::uint8_t{'N'});
   EXPECT_EQ(model.ws.working.Byte(slot0 + 1), std::uint8_t{'3'});
   EXPECT_EQ(model.ws.working.Byte(slot5), std::uint8_t{'N'});
@@ -161,9 +166,9 @@ TEST_F(PagesWidgetsTest, AMessageBoxTakingTheFocusDoesNotRunTheHandlerAgain) {
   struct Case {
     const char* edit;
     const char* keys;
-    bool enter;
+    bool leave;
   };
-  const Case cases[] = {{"AbonentNo2", "1x", false}, {"AbonentNo5", "1-2", true}};
+  const Case cases[] = {{"AbonentNo2", "1x", false}, {"AbonentNo5", "1-2", true}};  // left with Tab
   ASSERT_TRUE(Activate());
   dialogs.focusTo = Find<QLineEdit>("ObjectID");
   for (const Case& c : cases) {
@@ -173,7 +178,7 @@ TEST_F(PagesWidgetsTest, AMessageBoxTakingTheFocusDoesNotRunTheHandlerAgain) {
     edit->setFocus();
     ASSERT_TRUE(edit->hasFocus());
     QTest::keyClicks(edit, c.keys);
-    if (c.enter) QTest::keyClick(edit, Qt::Key_Return);
+    if (c.leave) QTest::keyClick(edit, Qt::Key_Tab);
     EXPECT_FALSE(edit->hasFocus());
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kWrongNumber});
     EXPECT_TRUE(edit->text().isEmpty());
@@ -278,9 +283,9 @@ TEST_F(PagesWidgetsTest, APressOnTheNumberSetsTheStepOfThePlusButton) {
     std::size_t offset;
   };
   const Case cases[] = {
-      {"NumOfAttempts", Qt::LeftButton, Qt::ControlModifier, 10, L::kNumOfAttempts},
       {"Input5", Qt::RightButton, Qt::NoModifier, 10, L::kInputDelays + 8},
       {"Rele7", Qt::LeftButton, Qt::NoModifier, 1, L::kReleDurations + 12},
+      {"Rele7", Qt::LeftButton, Qt::ControlModifier, 10, L::kReleDurations + 12},
   };
   // The relays are on their own sub-page.
   auto* setup = window.findChild<SetupPage*>();
@@ -292,19 +297,15 @@ TEST_F(PagesWidgetsTest, APressOnTheNumberSetsTheStepOfThePlusButton) {
     QTest::mouseClick(NumberOf(spin), c.button, c.modifiers, NumberOf(spin)->rect().center());
     QTest::mouseClick(spin, Qt::LeftButton, Qt::NoModifier, PlusButtonCentre(spin));
     EXPECT_EQ(spin->value(), before + c.step);
-    if (c.offset == L::kNumOfAttempts) {
-      EXPECT_EQ(model.ws.working.Byte(c.offset), std::uint8_t(before + c.step));
-    } else {
-      EXPECT_EQ(model.ws.working.ReadHexPair(c.offset), before + c.step);
-    }
+    EXPECT_EQ(model.ws.working.ReadHexPair(c.offset), before + c.step);
   }
   // The step stays until the next press on the number; a plain one sets it to 1.
-  auto* attempts = Find<ByteSpinBox>("NumOfAttempts");
-  QTest::mouseClick(attempts, Qt::LeftButton, Qt::ControlModifier, PlusButtonCentre(attempts));
-  EXPECT_EQ(attempts->value(), 25);
-  QTest::mouseClick(NumberOf(attempts), Qt::LeftButton);
-  QTest::mouseClick(attempts, Qt::LeftButton, Qt::NoModifier, PlusButtonCentre(attempts));
-  EXPECT_EQ(attempts->value(), 26);
+  auto* rele = Find<ByteSpinBox>("Rele7");
+  QTest::mouseClick(rele, Qt::LeftButton, Qt::ControlModifier, PlusButtonCentre(rele));
+  EXPECT_EQ(rele->value(), 21);
+  QTest::mouseClick(NumberOf(rele), Qt::LeftButton);
+  QTest::mouseClick(rele, Qt::LeftButton, Qt::NoModifier, PlusButtonCentre(rele));
+  EXPECT_EQ(rele->value(), 22);
 }
 
 TEST_F(PagesWidgetsTest, TypedValuesAreClampedAndEnterMovesOn) {
@@ -381,8 +382,10 @@ TEST_F(PagesWidgetsTest, SmsArmingAndTheMasterKeyStoreTheirFields) {
 
   auto* key = Find<QLineEdit>("MasterKey");
   EXPECT_EQ(key->maxLength(), 16);
+  ASSERT_TRUE(Activate());
+  key->setFocus();
   QTest::keyClicks(key, "00112233AABBCCDD");
-  QTest::keyClick(key, Qt::Key_Return);
+  QTest::keyClick(key, Qt::Key_Tab);
   EXPECT_EQ(Image(L::kMasterKey, 16), "00112233AABBCCDD");
 }
 
@@ -398,11 +401,13 @@ TEST_F(PagesWidgetsTest, WrongIdentifiersAreRejectedAndEmptied) {
   };
   auto* id3 = Find<QLineEdit>("ID3");
   EXPECT_EQ(id3->maxLength(), 16);
+  ASSERT_TRUE(Activate());
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     dialogs.Clear();
+    id3->setFocus();
     Retype(id3, QString::fromLatin1(c.text));
-    QTest::keyClick(id3, Qt::Key_Return);
+    QTest::keyClick(id3, Qt::Key_Tab);
     const std::string field = Image(L::IdentifierField(3), 16);
     if (c.message == nullptr) {
       EXPECT_TRUE(dialogs.shown.empty());

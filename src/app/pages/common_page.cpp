@@ -140,10 +140,11 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
 
   // What the user does, handed to the core.
   connect(objectId_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.ObjectID.text = FromQ(t); });
-  connect(objectId_, &QLineEdit::editingFinished, this, [this] { Run([this] { model_.pages.ObjectIDExit(); }); });
+  OnExit(objectId_, [this] { model_.pages.ObjectIDExit(); });
+  // Enter moves the focus on in these two edits, which counts as leaving them.
   connect(objectId_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(objectId_); });
   connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.PasswordEdit.text = FromQ(t); });
-  connect(password_, &QLineEdit::editingFinished, this, [this] { Run([this] { model_.pages.PasswordEditExit(); }); });
+  OnExit(password_, [this] { model_.pages.PasswordEditExit(); });
   connect(password_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(password_); });
   for (int k = 1; k <= 9; ++k) {
     QLineEdit* edit = abonents_[k - 1];
@@ -152,7 +153,7 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
       // Only AbonentNo2 checks its number at every change.
       if (k == 2) Run([this, k] { model_.pages.AbonentNoChange(k); });
     });
-    connect(edit, &QLineEdit::editingFinished, this, [this, k] { Run([this, k] { model_.pages.AbonentNoExit(k); }); });
+    OnExit(edit, [this, k] { model_.pages.AbonentNoExit(k); });
   }
   connect(centerPhone_->lineEdit(), &QLineEdit::textEdited, this,
           [this](const QString& t) { Run([this, t] { model_.pages.SetCenterPhoneText(FromQ(t)); }); });

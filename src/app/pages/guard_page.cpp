@@ -84,7 +84,7 @@ GuardPage::GuardPage(MainModel& model, QWidget* parent) : PageWidget(model, pare
     Run([this, i, checked] { model_.pages.SetItemChecked(model_.pages.Zones, static_cast<std::size_t>(i), checked); });
   });
   connect(masterKey_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.MasterKey.text = FromQ(t); });
-  connect(masterKey_, &QLineEdit::editingFinished, this, [this] { Run([this] { model_.pages.MasterKeyExit(); }); });
+  OnExit(masterKey_, [this] { model_.pages.MasterKeyExit(); });
   connect(vihod_, &ByteSpinBox::changedByUser, this, &PageWidget::modelChanged);
 
   Refresh();

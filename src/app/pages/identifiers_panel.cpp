@@ -45,7 +45,7 @@ IdentifiersPanel::IdentifiersPanel(MainModel& model, QWidget* parent) : PageWidg
     grid->addWidget(edit, k - 1, 1);
     ids_[i] = edit;
     connect(edit, &QLineEdit::textEdited, this, [this, i](const QString& t) { model_.pages.ID[i].text = FromQ(t); });
-    connect(edit, &QLineEdit::editingFinished, this, [this, k] { Run([this, k] { model_.pages.IDExit(k); }); });
+    OnExit(edit, [this, k] { model_.pages.IDExit(k); });
   }
   grid->setRowStretch(16, 1);
   outer->addWidget(group);

@@ -47,6 +47,30 @@ void MoveFocusOn(QWidget* from) {
   QApplication::sendEvent(from, &tab);
 }
 
+ExitWatcher::ExitWatcher(QLineEdit* edit, std::function<void()> onExit)
+    : QObject(edit), edit_(edit), onExit_(std::move(onExit)) {
+  edit->installEventFilter(this);
+}
+
+ExitWatcher* ExitWatcher::Of(const QWidget* edit) {
+  return edit == nullptr ? nullptr : edit->findChild<ExitWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+bool ExitWatcher::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == edit_ && event->type() == QEvent::FocusOut) {
+    switch (static_cast<QFocusEvent*>(event)->reason()) {
+      case Qt::ActiveWindowFocusReason:
+      case Qt::PopupFocusReason:
+      case Qt::MenuBarFocusReason:
+        break;
+      default:
+        if (edit_->isEnabled() && edit_->isVisible()) onExit_();
+        break;
+    }
+  }
+  return QObject::eventFilter(watched, event);
+}
+
 CheckGroupBox::CheckGroupBox(const CheckGroup& group, int columns, QWidget* parent)
     : QGroupBox(ToQ(group.caption), parent) {
   setObjectName(ToQ(group.name));

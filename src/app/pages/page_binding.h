@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,30 @@ void ShowCheckBox(QCheckBox* widget, const CheckBox& box);
 
 // Moves the focus to the next control of the window, as the Tab key does.
 void MoveFocusOn(QWidget* from);
+
+// The exit handler of an edit (ObjectIDExit, AbonentNoExit, ID1Exit, ...): it
+// runs when the edit is left, that is when the focus moves from it to another
+// control of the window (Tab, a click elsewhere, Enter where Enter moves on),
+// whatever its text did meanwhile. Enter alone leaves nothing. Neither does
+// the window losing its activation (another window, a message box), a popup
+// or the menu bar taking the keys, or the edit being disabled or hidden under
+// the focus (a transfer holding the pages).
+class ExitWatcher : public QObject {
+  Q_OBJECT
+ public:
+  ExitWatcher(QLineEdit* edit, std::function<void()> onExit);
+  // Runs the handler as leaving the edit would.
+  void Exit() { onExit_(); }
+  // The watcher of an edit, if it has one.
+  static ExitWatcher* Of(const QWidget* edit);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QLineEdit* edit_;
+  std::function<void()> onExit_;
+};
 
 // A check group: a group box with its caption and the items in columns.
 class CheckGroupBox : public QGroupBox {

@@ -20,6 +20,9 @@ class PageWidget : public QWidget {
   PageWidget(MainModel& model, QWidget* parent = nullptr) : QWidget(parent), model_(model) {}
   // Shows the core's state of every control of the page.
   virtual void Refresh() = 0;
+  // From now on nothing the page's widgets report reaches the core: the main
+  // window calls it before the core goes, ahead of the widgets themselves.
+  void Detach();
 
  signals:
   // A handler ran; other pages and the trees may have changed too.
@@ -31,6 +34,7 @@ class PageWidget : public QWidget {
   // the first takes the focus, and the edit reports that it was left again.
   template <class Handler>
   void Run(Handler&& handler) {
+    if (detached_) return;
     {
       const HandlerGuard guard(busy_);
       if (!guard.entered()) return;
@@ -39,8 +43,12 @@ class PageWidget : public QWidget {
     emit modelChanged();
   }
 
+  // Binds an edit's exit handler (see ExitWatcher).
+  void OnExit(QLineEdit* edit, std::function<void()> handler);
+
   MainModel& model_;
   bool busy_ = false;
+  bool detached_ = false;
 };
 
 }  // namespace vemtaro::app

@@ -1,0 +1,263 @@
+// The main window driven as a hand drives it, with real mouse presses, keys
+// and focus moves: the exit handlers of the edits run when an edit is left,
+// whatever its text did, and only then; Enter moves on only where it should;
+// the sending attempts step by 1; a press beside the tree nodes keeps the
+// selection; a window destroyed while an edit is being changed goes quietly.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QSpinBox>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
+#include <QTabWidget>
+#include <QTest>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "desk.h"
+#include "model/layout.h"
+#include "pages/byte_spin_box.h"
+#include "tree_view.h"
+
+namespace vemtaro::app {
+namespace {
+namespace L = layout;
+
+const std::string kWrongNumber = "Неправильно набран номер";
+const std::string kWrongValue = "Значение неверно";
+const std::string kSixteen = "Количество символов должно быть равно 16";
+
+// The settings file a v15 controller might have given: some image bytes as
+// they stand there.
+std::string FileWith(const std::vector<std::pair<std::size_t, std::string>>& bytes) {
+  testing::ScriptedDialogs dialogs;
+  MainModel m(dialogs);
+  m.Startup();
+  for (const auto& [offset, raw] : bytes) m.ws.working.SetRaw(offset, raw);
+  return *m.SettingsFileBytes();
+}
+
+class HandInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(QTest::qWaitForWindowActive(&d.window)); }
+
+  // Opens a file as "Открыть" does (the open itself is not under test here).
+  void Open(const std::string& bytes) {
+    d.files.files["/site.dat"] = bytes;
+    ASSERT_TRUE(d.window.OpenFile("/site.dat"));
+    d.dialogs.Clear();
+  }
+
+  template <class W>
+  W* Find(const char* name) {
+    W* w = d.window.findChild<W*>(QString::fromLatin1(name));
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+
+  // Brings a page to the front with a click on its tab.
+  void ShowPage(int index) {
+    QTabBar* bar = d.window.RzPageControl1->tabBar();
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->tabRect(index).center());
+    ASSERT_EQ(d.window.RzPageControl1->currentIndex(), index);
+  }
+
+  static void ClickInto(QLineEdit* edit) {
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+    ASSERT_TRUE(edit->hasFocus()) << edit->objectName().toStdString();
+  }
+
+  std::string Image(std::size_t offset, std::size_t length) {
+    return d.model().ws.working.Raw(offset, length);
+  }
+
+  Desk d;
+};
+
+// Leaving an edit runs its exit handler even when its text did not change: a
+// number left empty takes its subscriber out of every reaction, a wrong
+// identifier or master key from a file is refused and emptied.
+TEST_F(HandInputTest, LeavingAnEditUnchangedRunsItsExitHandler) {
+  enum class Leave { ClickNext, Tab, BackTab };
+  struct Case {
+    const char* name;
+    int page;
+    const char* edit;
+    const char* next;  // clicked for Leave::ClickNext
+    Leave leave;
+    std::vector<std::pair<std::size_t, std::string>> file;
+    std::size_t offset;
+    std::string stored;
+    std::vector<std::string> messages;
+  };
+  const std::size_t phones1 = L::kBlockPhones;                          // input 1 closing
+  const std::size_t phones6 = 6 * L::kBlockLength + L::kBlockPhones;  // input 4 closing
+  const std::vector<Case> cases = {
+      {"empty number", 0, "AbonentNo4", "AbonentNo5", Leave::ClickNext, {{phones1, "44"}}, phones1, "NNNNNNNNN", {}},
+      {"empty dispatch number", 0, "AbonentNo1", "", Leave::Tab, {{phones6 + 3, "1"}}, phones6, "NNNNNNNNN", {}},
+      {"lowercase identifier", 3, "ID3", "ID4", Leave::ClickNext, {{L::IdentifierField(3), "0123456789abcdef"}},
+       L::IdentifierField(3), std::string(16, '*'), {kWrongValue}},
+      {"short identifier", 3, "ID2", "", Leave::BackTab, {{L::IdentifierField(2), "0123456789ABCDE*"}},
+       L::IdentifierField(2), std::string(16, '*'), {kSixteen}},
+      {"short master key", 4, "MasterKey", "", Leave::Tab, {{L::kMasterKey, "0123456789ABCDE*"}}, L::kMasterKey,
+       std::string(16, '*'), {kSixteen}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Open(FileWith(c.file));
+    ASSERT_NE(Image(c.offset, c.stored.size()), c.stored);
+    ShowPage(c.page);
+    QLineEdit* edit = Find<QLineEdit>(c.edit);
+    ClickInto(edit);
+    const QString before = edit->text();
+    switch (c.leave) {
+      case Leave::ClickNext: ClickInto(Find<QLineEdit>(c.next)); break;
+      case Leave::Tab: QTest::keyClick(edit, Qt::Key_Tab); break;
+      case Leave::BackTab: QTest::keyClick(edit, Qt::Key_Backtab, Qt::ShiftModifier); break;
+    }
+    EXPECT_FALSE(edit->hasFocus());
+    EXPECT_EQ(Image(c.offset, c.stored.size()), c.stored);
+    EXPECT_EQ(d.dialogs.Texts(), c.messages);
+    EXPECT_EQ(edit->text(), c.messages.empty() ? before : QString());
+  }
+}
+
+// Enter in a number, an identifier or the master key leaves nothing: no
+// handler, no message, the focus stays. In ObjectID and PasswordEdit it moves
+// the focus on, which leaves them.
+TEST_F(HandInputTest, EnterLeavesOnlyWhereItMovesTheFocusOn) {
+  struct Case {
+    int page;
+    const char* edit;
+    const char* typed;
+    bool movesOn;
+    std::size_t offset;
+    std::string storedOnLeaving;
+    std::vector<std::string> messages;  // on leaving
+  };
+  const std::vector<Case> cases = {
+      {0, "AbonentNo3", "12x", false, L::kPhonesLong + 32, std::string(16, '*'), {kWrongNumber}},
+      {0, "AbonentNo1", "+7 916", false, L::kPhonesLong, "+7 916**********", {}},
+      {3, "ID5", "0123", false, L::IdentifierField(5), std::string(16, '*'), {kSixteen}},
+      {4, "MasterKey", "00112233AABBCCDD", false, L::kMasterKey, "00112233AABBCCDD", {}},
+      {0, "ObjectID", "OBJ-7", true, L::kObjectIdLong, "OBJ-7*****", {}},
+      {0, "PasswordEdit", "secret", true, L::kPassword, "secret**", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.edit);
+    d.dialogs.Clear();
+    ShowPage(c.page);
+    QLineEdit* edit = Find<QLineEdit>(c.edit);
+    ClickInto(edit);
+    const std::string before = Image(c.offset, c.storedOnLeaving.size());
+    QTest::keyClicks(edit, c.typed);
+    QTest::keyClick(edit, Qt::Key_Return);
+    if (!c.movesOn) {
+      EXPECT_TRUE(edit->hasFocus());
+      EXPECT_EQ(edit->text(), QString::fromUtf8(c.typed));
+      EXPECT_TRUE(d.dialogs.shown.empty());
+      EXPECT_EQ(Image(c.offset, c.storedOnLeaving.size()), before);
+      QTest::keyClick(edit, Qt::Key_Tab);
+    }
+    EXPECT_FALSE(edit->hasFocus());
+    EXPECT_EQ(Image(c.offset, c.storedOnLeaving.size()), c.storedOnLeaving);
+    EXPECT_EQ(d.dialogs.Texts(), c.messages);
+  }
+}
+
+// The centre of a spin box's plus button.
+QPoint PlusButton(QSpinBox* spin) {
+  QStyleOptionSpinBox option;
+  option.initFrom(spin);
+  option.rect = spin->rect();
+  option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame |
+                       QStyle::SC_SpinBoxEditField;
+  option.buttonSymbols = spin->buttonSymbols();
+  option.frame = spin->hasFrame();
+  option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
+  return spin->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, spin).center();
+}
+
+// Ctrl or the right button on the number of a spin box sets the step of 10 for
+// the delays and relays; the sending attempts keep the step of 1.
+TEST_F(HandInputTest, OnlyTheDelaysAndRelaysStepBy10) {
+  struct Case {
+    int page;
+    const char* spin;
+    Qt::MouseButton button;
+    Qt::KeyboardModifiers modifiers;
+    int step;
+  };
+  const std::vector<Case> cases = {
+      {0, "NumOfAttempts", Qt::LeftButton, Qt::ControlModifier, 1},
+      {0, "NumOfAttempts", Qt::RightButton, Qt::NoModifier, 1},
+      {1, "Input5", Qt::LeftButton, Qt::ControlModifier, 10},
+      {1, "UInput2", Qt::RightButton, Qt::NoModifier, 10},
+      {4, "Vihod", Qt::LeftButton, Qt::ControlModifier, 10},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.spin) + (c.button == Qt::RightButton ? " right" : " ctrl"));
+    ShowPage(c.page);
+    auto* spin = Find<ByteSpinBox>(c.spin);
+    QLineEdit* number = spin->findChild<QLineEdit*>();
+    const int before = spin->value();
+    QTest::mouseClick(number, c.button, c.modifiers, number->rect().center());
+    QTest::mouseClick(spin, Qt::LeftButton, {}, PlusButton(spin));
+    EXPECT_EQ(spin->value(), before + c.step);
+  }
+  EXPECT_EQ(d.model().ws.working.Byte(L::kNumOfAttempts), 7);  // 5, then two presses of 1
+}
+
+// Selects a node with a press of the left button, with the modifiers given.
+void Press(ReactionTreeView* view, const TreeNode* node, Qt::KeyboardModifiers modifiers = {}) {
+  QTreeWidgetItem* item = view->ItemOf(node);
+  view->scrollToItem(item);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, modifiers, view->visualItemRect(item).center());
+}
+
+// A press beside the nodes, left or right, leaves a multiple selection as it
+// is and only forgets the node last pressed.
+TEST_F(HandInputTest, APressBesideTheNodesKeepsTheSelection) {
+  ShowPage(2);
+  ReactionTreeView* view = d.window.Tree1;
+  Tree& t = d.model().Tree1;
+  TreeNode* relays = t.top(0)->child(0)->child(0);
+  for (TreeNode* n : {t.top(0), t.top(0)->child(0), relays}) view->expandItem(view->ItemOf(n));
+  Press(view, relays->child(2));
+  Press(view, relays->child(5), Qt::ControlModifier);
+  ASSERT_EQ(view->Selection().size(), 2u);
+  ASSERT_EQ(d.model().commands.ClickedNode, relays->child(5));
+  for (const Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton}) {
+    // Right of the widest node, in the row of the first relay: no node there.
+    QTreeWidgetItem* row = view->ItemOf(relays->child(0));
+    const QPoint beside(view->viewport()->width() - 2, view->visualItemRect(row).center().y());
+    ASSERT_EQ(view->itemAt(beside), nullptr);
+    QTest::mouseClick(view->viewport(), button, {}, beside);
+    EXPECT_EQ(view->Selection(), (std::vector<TreeNode*>{relays->child(2), relays->child(5)}));
+    EXPECT_EQ(d.model().commands.ClickedNode, nullptr);
+  }
+}
+
+// A window released while it is shown and an edit of it holds a change that
+// was not stored: nothing of it reaches the configuration, which goes first.
+TEST(HandInputWindow, DestroyedWhileAnEditHoldsAChange) {
+  for (const char* name : {"AbonentNo3", "ObjectID", "NumOfAttempts"}) {
+    SCOPED_TRACE(name);
+    auto desk = std::make_unique<Desk>();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&desk->window));
+    QWidget* target = desk->window.findChild<QWidget*>(name);
+    ASSERT_NE(target, nullptr);
+    QWidget* edit = qobject_cast<QLineEdit*>(target) ? target : target->findChild<QLineEdit*>();
+    QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+    ASSERT_TRUE(edit->hasFocus());
+    QTest::keyClicks(edit, "12x");
+    desk.reset();
+  }
+}
+
+}  // namespace
+}  // namespace vemtaro::app
