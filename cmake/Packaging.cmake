@@ -44,8 +44,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vemtaro developers <developers@vemtaro.inva
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The windowing plugins of Qt, which no library of the program links to.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# The windowing plugins of Qt, which no library of the program links to, and
+# Qt's own texts in Russian (the buttons and labels of its dialogs).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://vemtaro.invalid/")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -5,9 +5,9 @@ set -euo pipefail
 
 packages=(
   build-essential cmake g++ clang llvm libclang-rt-14-dev
-  qt6-base-dev qt6-serialport-dev
+  qt6-base-dev qt6-serialport-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth python3
+  xvfb xauth libxcb1-dev python3
 )
 
 missing=()

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "icons.h"
+#include "app_setup.h"
 #include "main_window.h"
 #include "other_windows.h"
 #include "qt_dialogs.h"
@@ -35,10 +35,9 @@ int main(int argc, char** argv) {
     }
   }
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Vemtaro");
-  QApplication::setApplicationDisplayName("Vemtaro");
-  QApplication::setApplicationVersion(QString::fromUtf8(vemtaro::main_texts::kVersionText));
-  QApplication::setWindowIcon(vemtaro::app::ProgramIcon());
+  vemtaro::app::SetUpApplication();
+  // Without Qt's Russian texts its dialogs speak English; the program still runs.
+  vemtaro::app::LoadQtTranslations(&app);
 
   // "vemtaro [FILE.dat]": a settings file to open once the window is up (the
   // file manager passes the file the user opened).

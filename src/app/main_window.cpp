@@ -21,6 +21,7 @@
 #include "icons.h"
 #include "marquee_label.h"
 #include "other_windows.h"
+#include "page_control.h"
 #include "pages/common_page.h"
 #include "pages/guard_page.h"
 #include "pages/identifiers_panel.h"
@@ -195,7 +196,7 @@ void TForm1::BuildMenu() {
 }
 
 void TForm1::BuildPages() {
-  RzPageControl1 = new QTabWidget(this);
+  RzPageControl1 = new PageControl(this);
   RzPageControl1->setObjectName("RzPageControl1");
   RzPageControl1->setDocumentMode(false);
   RzPageControl1->setUsesScrollButtons(false);

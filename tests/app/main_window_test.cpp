@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTimeEdit>
@@ -78,6 +79,22 @@ TEST_F(MainWindowTest, StartsInTheVersion15State) {
   EXPECT_EQ(window.Tree1->topLevelItemCount(), 16);
   EXPECT_EQ(window.Tree2->topLevelItemCount(), 16);
   EXPECT_EQ(window.Tree1->topLevelItem(13)->text(0), "ОХРАНА ");
+}
+
+// Every tab is as tall as its two-line caption needs, with the style's room
+// above and below it: a tab that is not selected, drawn lower, keeps the
+// lower line whole.
+TEST_F(MainWindowTest, TabsHoldTheirTwoLineCaptions) {
+  window.show();
+  QTabBar* bar = window.RzPageControl1->tabBar();
+  const int room = bar->style()->pixelMetric(QStyle::PM_TabBarTabVSpace, nullptr, bar);
+  for (int i = 0; i < bar->count(); ++i) {
+    SCOPED_TRACE(bar->tabText(i).toStdString());
+    const QSize caption = bar->fontMetrics().size(Qt::TextShowMnemonic, bar->tabText(i));
+    EXPECT_GE(caption.height(), 2 * bar->fontMetrics().height());
+    EXPECT_GE(bar->tabRect(i).height(), caption.height() + room);
+    EXPECT_GE(bar->tabRect(i).width(), caption.width());
+  }
 }
 
 TEST_F(MainWindowTest, EachVersionItemChecksItselfAloneAndSetsCaptions) {

@@ -43,6 +43,7 @@
 #include <memory>
 #include <vector>
 
+#include "app_setup.h"
 #include "backups_window.h"
 #include "main_window.h"
 #include "port/link_host.h"
@@ -227,7 +228,8 @@ void MenuShot(TForm1& main, ReactionTreeView* view, TreeNode* node, const QStrin
 int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
-  QApplication::setApplicationName("Vemtaro");
+  vemtaro::app::SetUpApplication();
+  vemtaro::app::LoadQtTranslations(&app);
   outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("docs/screenshots");
   QDir().mkpath(outDir);
 
