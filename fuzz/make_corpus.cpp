@@ -1,11 +1,13 @@
 // Writes the seed corpora of the fuzz targets into a directory (fuzz/corpus):
-// settings files of a few versions as the main window saves them, and tree
-// texts with the line ends and levels the reader must handle.
+// settings files of a few versions as the main window saves them, tree texts
+// with the line ends and levels the reader must handle, and the messages of
+// the single-instance channel.
 #include <fstream>
 #include <iostream>
 #include <string>
 
 #include "files/tree_text.h"
+#include "main/handover.h"
 #include "main/main_model.h"
 #include "model/layout.h"
 #include "model/image.h"
@@ -129,6 +131,15 @@ int main(int argc, char** argv) {
     op(2, 0);
     send("LOAD_OK\r\n" + image + "LOAD_OK\r\n");
     ok &= Write(dir + "/controller_replies/load.bin", script);
+  }
+  // The single-instance channel: a piece size, then what a later start sends,
+  // and a message the running copy refuses.
+  {
+    namespace H = vemtaro::handover;
+    const std::string piece(1, '\0');
+    ok &= Write(dir + "/handover/raise_open.bin", piece + H::RaiseMessage() + *H::OpenMessage("/home/user/site.dat"));
+    ok &= Write(dir + "/handover/windows_path.bin", "\x03" + *H::OpenMessage("C:/Users/u/Объект.dat"));
+    ok &= Write(dir + "/handover/unknown.bin", "\x10" + H::RaiseMessage() + "QUIT\n");
   }
   return ok ? 0 : 1;
 }

@@ -3,6 +3,7 @@
 // TForm4, TForm5 and TForm6), and the message loop.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
 
@@ -53,9 +54,16 @@ int main(int argc, char** argv) {
   const QStringList arguments = parser.positionalArguments();
   const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 
+  // A copy that runs in this session comes forward and takes the file.
   vemtaro::app::SingleInstance instance(
-      vemtaro::app::SingleInstance::KeyForProgram(QApplication::applicationFilePath()));
-  if (instance.AnotherRunning(fileToOpen)) return 0;
+      vemtaro::app::SingleInstance::ChannelName(QApplication::applicationFilePath()));
+  const vemtaro::app::SingleInstance::Result handed = instance.HandOver(fileToOpen);
+  if (handed.outcome == vemtaro::app::SingleInstance::Outcome::HandedOver) return 0;
+  if (handed.outcome == vemtaro::app::SingleInstance::Outcome::Failed) {
+    std::fprintf(stderr, "vemtaro: %s\n", qPrintable(handed.error));
+    QMessageBox::warning(nullptr, QApplication::applicationName(), handed.error);
+    return 1;
+  }
 
   vemtaro::app::TForm3 splash;
   vemtaro::app::QtDialogs dialogs;
@@ -66,8 +74,12 @@ int main(int argc, char** argv) {
   // main form, is hidden by then).
   QObject::connect(&main, &vemtaro::app::TForm1::FormClosed, &app, &QApplication::quit, Qt::QueuedConnection);
   main.SetExtraPorts(parser.values(portOption));
-  // A file opened while the program runs (a double click on a *.dat) comes here.
-  instance.Listen(&main, [&main](const QString& path) { main.OpenFileWhenIdle(path); });
+  // Later starts come here: the window comes forward, a file opened while the
+  // program runs (a double click on a *.dat) waits until the program is idle.
+  if (!instance.Listen(
+          &main, [&main] { main.ComeForward(); }, [&main](const QString& path) { return main.TakeHandedFile(path); })) {
+    std::fprintf(stderr, "vemtaro: later starts will run on their own: %s\n", qPrintable(instance.listenError()));
+  }
 
   CentreOnScreen(&splash);
   CentreOnScreen(&main);

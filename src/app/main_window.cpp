@@ -1,5 +1,6 @@
 #include "main_window.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
@@ -12,6 +13,7 @@
 #include <QStatusBar>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QThread>
 #include <QTime>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -27,6 +29,7 @@
 #include "pages/identifiers_panel.h"
 #include "pages/page_binding.h"
 #include "pages/setup_page.h"
+#include "port/link_host.h"
 #include "port/port_list.h"
 #include "tree_view.h"
 
@@ -350,6 +353,7 @@ void TForm1::FormShow() {
   ListPorts();
   model_.Startup();
   RefreshAll();
+  started_ = true;
 }
 
 void TForm1::RefreshAll() {
@@ -413,10 +417,50 @@ bool TForm1::OpenFile(const QString& path) {
   return opened;
 }
 
-void TForm1::OpenFileWhenIdle(const QString& path) {
-  if (!isVisible() || !InputEnabled() || QApplication::activeModalWidget() != nullptr) return;
-  if (!SaveChangesFirst()) return;
-  OpenFile(path);
+bool TForm1::TakeHandedFile(const QString& path) {
+  if (handedFiles_.size() >= kMaxHandedFiles) return false;
+  handedFiles_.append(path);
+  WatchForIdle(true);
+  return true;
+}
+
+void TForm1::ComeForward() {
+  if (!isVisible()) return;  // the splash is up: the window comes after it
+  if (isMinimized()) showNormal();
+  raise();
+  activateWindow();
+}
+
+bool TForm1::Idle() const {
+  return started_ && isVisible() && InputEnabled() && !link_.Transferring() && !openingHanded_ &&
+         QApplication::activeModalWidget() == nullptr && QApplication::activePopupWidget() == nullptr &&
+         !port::InsideLinkWait() && QThread::currentThread()->loopLevel() <= 1;
+}
+
+void TForm1::WatchForIdle(bool on) {
+  if (!on) {
+    disconnect(idleWatch_);
+    return;
+  }
+  if (idleWatch_) return;
+  // The event loop is about to wait for events: nothing is under way. The
+  // file is opened from the loop's next turn, not from inside its wait.
+  idleWatch_ = connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::aboutToBlock, this, [this] {
+    if (openScheduled_ || !Idle()) return;
+    openScheduled_ = true;
+    QTimer::singleShot(0, this, &TForm1::OpenHandedFiles);
+  });
+}
+
+void TForm1::OpenHandedFiles() {
+  openScheduled_ = false;
+  while (!handedFiles_.isEmpty() && Idle()) {
+    const QString path = handedFiles_.takeFirst();
+    openingHanded_ = true;
+    if (SaveChangesFirst()) OpenFile(path);
+    openingHanded_ = false;
+  }
+  if (handedFiles_.isEmpty()) WatchForIdle(false);
 }
 
 void TForm1::CommitEditing() {

@@ -50,10 +50,17 @@ class TForm1 : public QMainWindow {
   // Opens a settings file named on the command line (as "Открыть" does);
   // returns whether it was opened.
   bool OpenFile(const QString& path);
-  // The same for a file handed over by a later start of the program: only
-  // while the window takes input (no transfer, no dialog open), and only once
-  // unsaved changes have been saved or given up.
-  void OpenFileWhenIdle(const QString& path);
+  // A settings file handed over by a later start of the program: it waits
+  // (at most kMaxHandedFiles of them) until the program is idle (shown, no
+  // transfer, no exchange waiting for the controller, no dialog or menu open)
+  // and is then opened as "Открыть" opens a file, after the question about
+  // unsaved changes. Returns whether the file was taken.
+  bool TakeHandedFile(const QString& path);
+  static constexpr int kMaxHandedFiles = 8;
+  // Files handed over and not yet opened.
+  const QStringList& HandedFiles() const { return handedFiles_; }
+  // A later start asks the window to come forward.
+  void ComeForward();
   // Before an action replaces the configuration: stores the field being
   // edited, then, when the configuration holds unsaved changes, asks
   // "Сохранить изменения в настройках?". True when the action may go on.
@@ -139,8 +146,14 @@ class TForm1 : public QMainWindow {
   void RunLink(const std::function<void()>& command);
   // The closing sequence's link part, once: "BYE", 300 ms, Timer3 off, flushes.
   void EndConnection();
-  // The simulated controller starts out holding this program's default
-  // configuration, so that a first read has something valid to show.
+  // Whether the program is idle: nothing it does may be interrupted by
+  // opening a file.
+  bool Idle() const;
+  // Opens the handed files while the program is idle.
+  void OpenHandedFiles();
+  // Looks at each turn of the event loop that finds nothing to do whether a
+  // handed file can be opened now (only while files wait).
+  void WatchForIdle(bool on);
 
   UserDialogs& dialogs_;
   FileStore& files_;
@@ -151,6 +164,11 @@ class TForm1 : public QMainWindow {
   port::AdapterLinkHost linkHost_;
   ControllerLink link_;
   bool connectionEnded_ = false;
+  bool started_ = false;          // FormShow has run
+  QStringList handedFiles_;
+  bool openingHanded_ = false;
+  bool openScheduled_ = false;
+  QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
   QTimer* clock_;
 };

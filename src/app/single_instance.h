@@ -1,33 +1,76 @@
-// One running copy of the program: the first copy listens on a local socket
-// named after the program file; a second copy asks it to come forward and ends.
+// One running copy of the program per user and desktop session. The first
+// copy listens on a local socket private to the user and the session (in the
+// user's own runtime folder, named after the program and the display); a
+// later start asks it to come forward and to open the settings file it was
+// started with, waits for its answer, and ends. The messages and their
+// answers are those of main/handover.h.
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
 
 class QLocalServer;
-class QWidget;
+class QLocalSocket;
 
 namespace vemtaro::app {
 
 class SingleInstance : public QObject {
   Q_OBJECT
  public:
-  // key: the program file's name without its folder, in upper case.
-  explicit SingleInstance(const QString& key, QObject* parent = nullptr);
-  // True when another copy answered (it has been asked to come forward, and to
-  // open the settings file when one is given).
-  bool AnotherRunning(const QString& fileToOpen = QString());
-  // Starts listening; the window is restored and raised when a later copy
-  // starts, and openFile is given the file that copy was started with.
-  void Listen(QWidget* window, std::function<void(const QString&)> openFile = {});
-  static QString KeyForProgram(const QString& programPath);
+  // The channel of this program for this user and session: a socket named
+  // after the program and the display, in the user's runtime folder
+  // (XDG_RUNTIME_DIR), else in "vemtaro-<user id>" of the temporary folder,
+  // used only when that folder is the user's own and no one else may enter
+  // it; on Windows a name that holds the user and the session. Empty when
+  // there is no such folder: the program then runs without the channel,
+  // every start on its own.
+  static QString ChannelName(const QString& programPath);
+  // Whether a folder is the user's own: a directory (not a link), owned by
+  // the user, that no one else may read, write or enter.
+  static bool IsPrivateFolder(const QString& path);
+
+  explicit SingleInstance(QString channel, QObject* parent = nullptr);
+  ~SingleInstance() override;
+
+  enum class Outcome {
+    NoneRunning,  // no copy answers: this start is the first
+    HandedOver,   // the running copy came forward and took the file
+    Failed,       // a copy runs but did not take what it was sent (error())
+  };
+  struct Result {
+    Outcome outcome = Outcome::NoneRunning;
+    QString error;
+  };
+  // A later start: "RAISE", and "OPEN" with the file's absolute path when a
+  // file is given (a regular file; another is not sent and makes the start
+  // fail). Waits at most waitMs for the answers.
+  Result HandOver(const QString& fileToOpen, int waitMs = 5000);
+
+  // The first start listens. raise runs for every "RAISE"; open is given the
+  // path of every "OPEN" of a regular file and answers whether it took it.
+  // Neither runs once context is gone. False when the channel could not be
+  // set up (the program then runs without it).
+  bool Listen(QObject* context, std::function<void()> raise, std::function<bool(const QString&)> open);
+  // The reason Listen failed.
+  const QString& listenError() const { return listenError_; }
+
+  // Connections served at once; a further one is closed at once.
+  static constexpr int kMaxConnections = 8;
+  // A connection that has not sent its messages by then is closed.
+  static constexpr int kConnectionMs = 10000;
 
  private:
-  QString key_;
+  void Serve(QLocalSocket* socket);
+
+  QString channel_;
   QLocalServer* server_ = nullptr;
+  QPointer<QObject> context_;
+  std::function<void()> raise_;
+  std::function<bool(const QString&)> open_;
+  QString listenError_;
 };
 
 }  // namespace vemtaro::app

@@ -17,6 +17,16 @@ namespace vemtaro::port {
 
 QString SimulatorPortName() { return QString::fromUtf8(link_texts::kSimulatorPort); }
 
+namespace {
+// Waits of the link under way on the thread that drives the port (only ever
+// the main thread).
+int linkWaits = 0;
+}  // namespace
+
+bool InsideLinkWait() { return linkWaits > 0; }
+LinkWaitScope::LinkWaitScope() { ++linkWaits; }
+LinkWaitScope::~LinkWaitScope() { --linkWaits; }
+
 bool RunEventsUntil(const std::function<bool()>& done, qint64 timeoutMs, int checkMs) {
   if (done()) return true;
   QElapsedTimer clock;
@@ -63,6 +73,7 @@ void AdapterLinkHost::Pause(Millis ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     return;
   }
+  const LinkWaitScope waiting;
   QEventLoop loop;
   QTimer::singleShot(static_cast<int>(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
   loop.exec(QEventLoop::ExcludeUserInputEvents);

@@ -23,6 +23,19 @@ inline constexpr Millis kPreciseSleepMs = 20;
 // The port name that stands for the simulated controller.
 QString SimulatorPortName();
 
+// Whether the link waits for the controller in an event loop of its own (a
+// pause, a text wait that keeps the windows painted): what the event loop
+// delivers meanwhile must not start anything of its own.
+bool InsideLinkWait();
+// Marks such a wait for its lifetime.
+class LinkWaitScope {
+ public:
+  LinkWaitScope();
+  ~LinkWaitScope();
+  LinkWaitScope(const LinkWaitScope&) = delete;
+  LinkWaitScope& operator=(const LinkWaitScope&) = delete;
+};
+
 // Runs the event loop until `done` holds (checked every checkMs) or timeoutMs
 // have passed; returns whether it holds. The thread sleeps in the event loop
 // between checks.

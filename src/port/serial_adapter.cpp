@@ -1,5 +1,7 @@
 #include "serial_adapter.h"
 
+#include "port/link_host.h"
+
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QFileInfo>
@@ -194,10 +196,16 @@ SerialAdapter::SerialAdapter(QObject* parent) : QObject(parent), com_(lineSwitch
   });
   connect(&line_.port(), &QSerialPort::readyRead, this, &SerialAdapter::OnReadyRead);
   connect(&line_.port(), &QSerialPort::errorOccurred, this, &SerialAdapter::OnError);
-  com_.hooks.processEvents = [] { QCoreApplication::processEvents(); };
+  com_.hooks.processEvents = [] {
+    const LinkWaitScope waiting;
+    QCoreApplication::processEvents();
+  };
   // A wait that takes no events still lets the window system repaint the
   // windows; user input waits until the wait is over.
-  com_.hooks.keepPainted = [] { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); };
+  com_.hooks.keepPainted = [] {
+    const LinkWaitScope waiting;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  };
 }
 
 SerialAdapter::~SerialAdapter() {

@@ -1,16 +1,13 @@
 // The desktop program's main window driven offscreen: menus, trees and their
-// commands, settings files, and the single running copy.
+// commands, settings files.
 #include <gtest/gtest.h>
 
 #include <QAction>
 #include <QApplication>
-#include <QFileInfo>
 #include <QLineEdit>
-#include <QLocalSocket>
 #include <QTest>
 #include <QMenu>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
@@ -24,7 +21,6 @@
 #include "model/layout.h"
 #include "other_windows.h"
 #include "scripted_dialogs.h"
-#include "single_instance.h"
 #include "tree_view.h"
 
 namespace vemtaro::app {
@@ -241,59 +237,6 @@ TEST_F(MainWindowTest, AFailedSaveShowsAnErrorAndKeepsTheStatus) {
   ASSERT_EQ(dialogs.shown.size(), 1u);
   EXPECT_TRUE(dialogs.shown[0].error);
   EXPECT_EQ(window.RzMarqueeStatus1->text(), "");
-}
-
-TEST(SingleInstance, SecondStartLeavesOneProgramRunning) {
-  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  env.insert("QT_QPA_PLATFORM", "offscreen");
-  QProcess first;
-  first.setProcessEnvironment(env);
-  first.start(VEMTARO_APP_PATH, {});
-  ASSERT_TRUE(first.waitForStarted(10000));
-  // Wait until the first copy answers on its local socket.
-  const QString key = SingleInstance::KeyForProgram(VEMTARO_APP_PATH);
-  bool listening = false;
-  for (int attempt = 0; attempt < 100 && !listening && first.state() == QProcess::Running; ++attempt) {
-    QLocalSocket probe;
-    probe.connectToServer(key);
-    listening = probe.waitForConnected(100);
-    if (!listening) first.waitForFinished(100);  // sleeps in the kernel until the next try
-  }
-  ASSERT_TRUE(listening);
-
-  QProcess second;
-  second.setProcessEnvironment(env);
-  second.start(VEMTARO_APP_PATH, {});
-  ASSERT_TRUE(second.waitForFinished(10000)) << "the second copy kept running";
-  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-  EXPECT_EQ(second.exitCode(), 0);
-  EXPECT_EQ(first.state(), QProcess::Running);
-  first.kill();
-  first.waitForFinished(5000);
-}
-
-}  // namespace
-}  // namespace vemtaro::app
-
-namespace vemtaro::app {
-namespace {
-
-// A later start with a settings file hands the file's full path to the copy
-// that runs, which opens it.
-TEST(SingleInstance, ALaterStartHandsOverItsFile) {
-  const QString key = QStringLiteral("VEMTARO-HANDOVER-TEST-%1").arg(QCoreApplication::applicationPid());
-  SingleInstance running(key);
-  QStringList opened;
-  running.Listen(nullptr, [&](const QString& path) { opened << path; });
-  SingleInstance later(key);
-  EXPECT_TRUE(later.AnotherRunning(QStringLiteral("site.dat")));
-  for (int waited = 0; opened.isEmpty() && waited < 5000; waited += 10) QTest::qWait(10);
-  ASSERT_EQ(opened.size(), 1);
-  EXPECT_EQ(opened.first(), QFileInfo(QStringLiteral("site.dat")).absoluteFilePath());
-  SingleInstance plain(key);
-  EXPECT_TRUE(plain.AnotherRunning());
-  QTest::qWait(100);
-  EXPECT_EQ(opened.size(), 1) << "a start without a file only raises the window";
 }
 
 }  // namespace

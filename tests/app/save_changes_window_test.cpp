@@ -201,8 +201,10 @@ TEST_F(SaveChangesWindowTest, AHandedOverFile) {
     d.files.files["/other.dat"] = OtherFile();
     Prepare(d, c);
     const State before(d);
-    // The single-instance channel's entry point.
-    d.window.OpenFileWhenIdle("/other.dat");
+    // The single-instance channel's entry point; the file is opened once the
+    // program is idle.
+    ASSERT_TRUE(d.window.TakeHandedFile("/other.dat"));
+    ASSERT_TRUE(port::RunEventsUntil([&] { return d.window.HandedFiles().isEmpty(); }, kConnectMs));
     CheckAsked(d, c, before.image);
     if (c.goesOn) {
       EXPECT_EQ(d.model().ws.FirmwareVersion, 12);

@@ -1,0 +1,80 @@
+// The single-instance channel between a later start of the program and the
+// copy that runs. The later start sends one line per message, each ending in
+// "\n":
+//   "RAISE"          come forward;
+//   "OPEN <path>"    open this settings file (an absolute path, UTF-8);
+// and the running copy answers every message with one line, "OK" when it has
+// taken the message, "REFUSED" when it will not act on it.
+//
+// Whatever reaches the running copy is outside input: a message is read only
+// whole, never past the bytes received, and a connection that sends anything
+// else (an unknown or empty message, a relative path, a control character,
+// bytes that are not UTF-8, more than a message's bound without its end, more
+// messages than a start sends) is refused and closed.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vemtaro::handover {
+
+// The longest message, its "\n" included.
+inline constexpr std::size_t kMaxMessageBytes = 4096;
+// A start sends "RAISE" and at most one "OPEN".
+inline constexpr std::size_t kMaxMessages = 2;
+
+inline constexpr std::string_view kRaise = "RAISE";
+inline constexpr std::string_view kOpen = "OPEN ";
+inline constexpr std::string_view kAccepted = "OK";
+inline constexpr std::string_view kRefused = "REFUSED";
+
+enum class Kind { Raise, Open };
+
+struct Message {
+  Kind kind = Kind::Raise;
+  std::string path;  // the file of an OPEN
+  bool operator==(const Message&) const = default;
+};
+
+// An absolute path: "/..." (Unix, and "//server/..."), or a drive "C:/..." or
+// "C:\..." and "\\server\..." (Windows).
+bool IsAbsolutePath(std::string_view path);
+
+// The bytes of the messages, "\n" included. An OPEN only for a path that the
+// channel can carry (absolute, UTF-8 without control characters, short enough
+// for the bound); nothing otherwise.
+std::string RaiseMessage();
+std::optional<std::string> OpenMessage(std::string_view path);
+
+// The running copy's side: reads the messages of one connection as its bytes
+// arrive.
+class MessageReader {
+ public:
+  // Takes the bytes received since the last call; the messages they complete
+  // are appended to `messages`. False once the connection is to be refused and
+  // closed (then error() says why, and every later call is false as well).
+  bool Feed(std::string_view bytes, std::vector<Message>& messages);
+  const std::string& error() const { return error_; }
+  // Bytes of a message not yet complete (never more than the bound).
+  std::size_t pending() const { return line_.size(); }
+
+ private:
+  bool Fail(std::string why);
+
+  std::string line_;
+  std::size_t count_ = 0;
+  std::string error_;
+};
+
+// The later start's side: the answers to its messages in the bytes received
+// so far.
+enum class Answers { Incomplete, Accepted, Refused, Broken };
+// `expected` answers must come, each "OK\n" or "REFUSED\n"; Accepted when all
+// are "OK", Refused when one is "REFUSED", Broken for anything else (a line
+// that is no answer, more bytes than the answers take).
+Answers ReadAnswers(std::string_view received, std::size_t expected);
+
+}  // namespace vemtaro::handover

@@ -1,0 +1,133 @@
+// The messages of the single-instance channel: what a later start sends, what
+// the running copy takes from the bytes it receives, and the answers.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "main/handover.h"
+
+namespace vemtaro::handover {
+namespace {
+
+struct ReadCase {
+  const char* name;
+  std::string bytes;
+  std::vector<Message> messages;  // taken before the end
+  bool ok;                        // the connection stays open
+};
+
+std::vector<ReadCase> ReadCases() {
+  const std::string longPath = "/" + std::string(kMaxMessageBytes - 7, 'a');  // "OPEN " + path + "\n" = 4096
+  return {
+      {"raise", "RAISE\n", {{Kind::Raise, {}}}, true},
+      {"raise and open", "RAISE\nOPEN /home/u/site.dat\n", {{Kind::Raise, {}}, {Kind::Open, "/home/u/site.dat"}}, true},
+      {"a path with spaces and Cyrillic", "OPEN /home/u/Объект 7.dat\n", {{Kind::Open, "/home/u/Объект 7.dat"}}, true},
+      {"a Windows path", "OPEN C:/Users/u/site.dat\n", {{Kind::Open, "C:/Users/u/site.dat"}}, true},
+      {"a network path", "OPEN \\\\server\\share\\site.dat\n", {{Kind::Open, "\\\\server\\share\\site.dat"}}, true},
+      {"the longest message", "OPEN " + longPath + "\n", {{Kind::Open, longPath}}, true},
+      {"a message not yet ended", "RAISE\nOPEN /a", {{Kind::Raise, {}}}, true},
+      {"one byte too long", "OPEN " + longPath + "a\n", {}, false},
+      {"too long without its end", std::string(kMaxMessageBytes, 'R'), {}, false},
+      {"a third message", "RAISE\nRAISE\nRAISE\n", {{Kind::Raise, {}}, {Kind::Raise, {}}}, false},
+      {"lower case", "raise\n", {}, false},
+      {"an empty message", "\n", {}, false},
+      {"carriage return", "RAISE\r\n", {}, false},
+      {"unknown", "QUIT\n", {}, false},
+      {"open without a path", "OPEN \n", {}, false},
+      {"open without a space", "OPEN/a.dat\n", {}, false},
+      {"a relative path", "OPEN site.dat\n", {}, false},
+      {"a drive without a separator", "OPEN C:site.dat\n", {}, false},
+      {"a tab in the path", "OPEN /a\tb.dat\n", {}, false},
+      {"a NUL in the path", std::string("OPEN /a\0b.dat\n", 14), {}, false},
+      {"a C1 control in the path", "OPEN /a\xC2\x85.dat\n", {}, false},
+      {"not UTF-8", "OPEN /a\xFF.dat\n", {}, false},
+      {"an overlong UTF-8 form", "OPEN /a\xC0\xAF.dat\n", {}, false},
+      {"a surrogate", "OPEN /a\xED\xA0\x80.dat\n", {}, false},
+      {"a cut UTF-8 character", "OPEN /a\xD0\n", {}, false},
+      {"a good message after a bad one", "QUIT\nRAISE\n", {}, false},
+  };
+}
+
+// Every case gives the same whether its bytes come at once or one by one.
+TEST(HandoverReader, TakesOnlyWholeMessagesOfTheChannel) {
+  for (const ReadCase& c : ReadCases()) {
+    for (const bool byteByByte : {false, true}) {
+      SCOPED_TRACE(std::string(c.name) + (byteByByte ? " byte by byte" : ""));
+      MessageReader reader;
+      std::vector<Message> messages;
+      bool ok = true;
+      if (byteByByte) {
+        for (const char b : c.bytes) {
+          ok = reader.Feed(std::string_view(&b, 1), messages);
+          ASSERT_LT(reader.pending(), kMaxMessageBytes);
+          if (!ok) break;
+        }
+      } else {
+        ok = reader.Feed(c.bytes, messages);
+      }
+      EXPECT_EQ(ok, c.ok);
+      EXPECT_EQ(messages, c.messages);
+      EXPECT_EQ(reader.error().empty(), c.ok);
+      if (!ok) {
+        // A refused connection stays refused and keeps nothing.
+        EXPECT_EQ(reader.pending(), 0u);
+        EXPECT_FALSE(reader.Feed("RAISE\n", messages));
+        EXPECT_EQ(messages, c.messages);
+      }
+    }
+  }
+}
+
+TEST(HandoverReader, AFloodWithoutAnEndIsRefusedAtTheBound) {
+  MessageReader reader;
+  std::vector<Message> messages;
+  const std::string chunk(1000, 'x');
+  std::size_t fed = 0;
+  while (reader.Feed(chunk, messages)) {
+    fed += chunk.size();
+    ASSERT_LE(reader.pending(), kMaxMessageBytes - 1);
+    ASSERT_LT(fed, 10 * kMaxMessageBytes) << "still reading";
+  }
+  EXPECT_LT(fed, kMaxMessageBytes);
+  EXPECT_TRUE(messages.empty());
+  EXPECT_NE(reader.error().find("longer than 4096"), std::string::npos) << reader.error();
+}
+
+TEST(HandoverMessages, OnlyPathsTheChannelCarriesAreSent) {
+  EXPECT_EQ(RaiseMessage(), "RAISE\n");
+  EXPECT_EQ(OpenMessage("/home/u/site.dat"), "OPEN /home/u/site.dat\n");
+  EXPECT_EQ(OpenMessage("D:\\sites\\site.dat"), "OPEN D:\\sites\\site.dat\n");
+  for (const std::string& bad : {std::string("site.dat"), std::string(), std::string("/a\nOPEN /b"),
+                                "/" + std::string(kMaxMessageBytes, 'a'), std::string("/a\xFF")}) {
+    EXPECT_EQ(OpenMessage(bad), std::nullopt) << bad.substr(0, 20);
+  }
+  // What is sent is what is read.
+  MessageReader reader;
+  std::vector<Message> messages;
+  ASSERT_TRUE(reader.Feed(RaiseMessage() + *OpenMessage("/srv/Объект.dat"), messages));
+  EXPECT_EQ(messages, (std::vector<Message>{{Kind::Raise, {}}, {Kind::Open, "/srv/Объект.dat"}}));
+}
+
+TEST(HandoverAnswers, AreReadWholeAndNothingMore) {
+  struct Case {
+    std::string received;
+    std::size_t expected;
+    Answers answers;
+  };
+  const std::vector<Case> cases = {
+      {"", 1, Answers::Incomplete},          {"O", 1, Answers::Incomplete},
+      {"OK", 1, Answers::Incomplete},        {"OK\n", 1, Answers::Accepted},
+      {"OK\nOK\n", 2, Answers::Accepted},    {"OK\nREF", 2, Answers::Incomplete},
+      {"OK\nREFUSED\n", 2, Answers::Refused}, {"REFUSED\nOK\n", 2, Answers::Refused},
+      {"OK\nOK\n", 1, Answers::Broken},      {"OKAY\n", 1, Answers::Broken},
+      {"X", 1, Answers::Broken},             {"ok\n", 1, Answers::Broken},
+      {"OK\r\n", 1, Answers::Broken},        {"OKOKOKOK", 1, Answers::Broken},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ReadAnswers(c.received, c.expected), c.answers) << c.received << " / " << c.expected;
+  }
+}
+
+}  // namespace
+}  // namespace vemtaro::handover
