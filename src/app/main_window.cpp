@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSplitter>
@@ -59,6 +60,8 @@ const char* const kSettingsOrganisation = "Vemtaro";
 const char* const kSettingsApplication = "Vemtaro";
 const char* const kVerifyKey = "VerifyAfterWrite";
 const char* const kBackupKey = "BackupBeforeWrite";
+const char* const kChoosePort = "Щёлкните, чтобы выбрать порт";
+const char* const kPortDescription = "%1 — %2";  // a port's name and its device
 const char* const kHelpMenu = "Справка";
 const char* const kAbout = "О программе";
 const char* const kAboutText =
@@ -255,15 +258,16 @@ void TForm1::BuildStatusBar() {
   ComStatus->setObjectName("ComStatus");
   ComStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   ComStatus->setMinimumWidth(170);
+  ComStatus->setToolTip(QString::fromUtf8(kChoosePort));
+  ComStatus->setCursor(Qt::PointingHandCursor);
+  // Both buttons open the port menu: the right one as its popup menu, the
+  // left one as a click on the pane.
   ComStatus->setContextMenuPolicy(Qt::CustomContextMenu);
+  ComStatus->installEventFilter(this);
   PopupMenu1 = new QMenu(this);
   PopupMenu1->setObjectName("PopupMenu1");
-  connect(ComStatus, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
-    // The port menu is taken from the pane while a transfer runs.
-    if (!PopupMenu1->isEmpty() && link_.portMenuAttached && link_.mainEnabled) {
-      PopupMenu1->popup(ComStatus->mapToGlobal(pos));
-    }
-  });
+  connect(ComStatus, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& pos) { ShowPortMenu(ComStatus->mapToGlobal(pos)); });
   RzMarqueeStatus1 = new MarqueeLabel(bar);
   RzMarqueeStatus1->setObjectName("RzMarqueeStatus1");
   RzClockStatus1 = new QLabel(bar);
@@ -312,13 +316,17 @@ void TForm1::ConnectLink() {
 
 void TForm1::ListPorts() {
   PopupMenu1->clear();
-  QStringList ports = port::AvailablePorts();
+  QList<port::PortEntry> ports = portSource ? portSource() : QList<port::PortEntry>();
   for (const QString& extra : extraPorts_) {
-    if (!ports.contains(extra)) ports.append(extra);
+    const bool listed = std::any_of(ports.begin(), ports.end(), [&](const port::PortEntry& p) { return p.name == extra; });
+    if (!listed) ports.append({extra, {}});
   }
-  for (const QString& name : ports) {
-    QAction* item = PopupMenu1->addAction(name);
-    item->setData(name);
+  for (const port::PortEntry& entry : ports) {
+    const QString caption = entry.description.isEmpty()
+                                ? entry.name
+                                : QString::fromUtf8(kPortDescription).arg(entry.name, entry.description);
+    QAction* item = PopupMenu1->addAction(caption);
+    item->setData(entry.name);
   }
   if (!ports.isEmpty()) PopupMenu1->addSeparator();
   // The simulated controller in place of a port, always the last item.
@@ -330,6 +338,24 @@ void TForm1::ListPorts() {
     if (action->isSeparator()) continue;
     connect(action, &QAction::triggered, this, [this, action] { PopupMenuItemsClick(action->data().toString()); });
   }
+}
+
+void TForm1::ShowPortMenu(const QPoint& globalPos) {
+  // The port menu is taken from the pane while a transfer runs.
+  if (!link_.portMenuAttached || !link_.mainEnabled) return;
+  ListPorts();
+  PopupMenu1->popup(globalPos);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == ComStatus && event->type() == QEvent::MouseButtonPress) {
+    auto* press = static_cast<QMouseEvent*>(event);
+    if (press->button() == Qt::LeftButton) {
+      ShowPortMenu(press->globalPosition().toPoint());
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::PopupMenuItemsClick(const QString& portName) {
@@ -371,7 +397,7 @@ void TForm1::RefreshLink() {
   N13->setEnabled(model_.N13.enabled);
   N13->menuAction()->setEnabled(model_.N13.enabled);
   RzMarqueeStatus1->setText(QString::fromStdString(model_.status));
-  const QString com = QString::fromStdString(link_.comStatus);
+  const QString com = QString::fromStdString(link_.ComStatusText());
   if (ComStatus->text() != com) ComStatus->setText(com);
   // The whole main window takes no input while a transfer holds it. Its menu
   // bar and pages are disabled rather than the window itself, so that the

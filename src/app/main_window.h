@@ -13,6 +13,7 @@
 #include "main/controller_link.h"
 #include "main/main_model.h"
 #include "port/link_host.h"
+#include "port/port_list.h"
 #include "port/serial_adapter.h"
 
 class QAction;
@@ -67,6 +68,12 @@ class TForm1 : public QMainWindow {
   bool SaveChangesFirst();
   // Ports the port menu lists besides those the system reports.
   void SetExtraPorts(const QStringList& ports) { extraPorts_ = ports; }
+  // Where the port menu takes the system's ports from each time it opens;
+  // the system's list unless a test puts a list of its own here.
+  std::function<QList<port::PortEntry>()> portSource = &port::AvailablePortEntries;
+  // Opens the port menu at a point of the screen (a click on ComStatus),
+  // listing the ports present now; nothing while a transfer holds the window.
+  void ShowPortMenu(const QPoint& globalPos);
   // Shows the link's state: ComStatus and its port menu, the status pane, the
   // menus N5 and N13, the pages, the progress window and Timer3, TForm5.
   void RefreshLink();
@@ -120,6 +127,7 @@ class TForm1 : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildMenu();

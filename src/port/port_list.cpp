@@ -26,16 +26,36 @@ QStringList OrderPorts(QStringList names) {
   return names;
 }
 
+namespace {
+// The name a port goes by: "COMn" on Windows, the device path elsewhere.
+QString NameOf(const QSerialPortInfo& info) {
+#ifdef Q_OS_WIN
+  return info.portName();
+#else
+  return info.systemLocation();
+#endif
+}
+}  // namespace
+
 QStringList AvailablePorts() {
   QStringList names;
-  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) {
-#ifdef Q_OS_WIN
-    names << info.portName();
-#else
-    names << info.systemLocation();
-#endif
-  }
+  for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts()) names << NameOf(info);
   return OrderPorts(names);
+}
+
+QList<PortEntry> AvailablePortEntries() {
+  const QList<QSerialPortInfo> infos = QSerialPortInfo::availablePorts();
+  QStringList names;
+  for (const QSerialPortInfo& info : infos) names << NameOf(info);
+  QList<PortEntry> entries;
+  for (const QString& name : OrderPorts(names)) {
+    PortEntry entry{name, {}};
+    for (const QSerialPortInfo& info : infos) {
+      if (NameOf(info) == name) entry.description = info.description().trimmed();
+    }
+    entries << entry;
+  }
+  return entries;
 }
 
 }  // namespace vemtaro::port

@@ -168,7 +168,7 @@ TEST_F(LinkWindowTest, ChoosingAPortOpensItAsTheConnectionTypeSays) {
   const std::vector<Case> cases = {
       {"direct", kSimulator, 0, "Поиск устройства: порт Симулятор контроллера", true, nullptr},
       {"modem", kSimulator, 1, "Поиск модема: порт Симулятор контроллера", true, nullptr},
-      {"cancelled", kSimulator, std::nullopt, "", false, nullptr},
+      {"cancelled", kSimulator, std::nullopt, "Порт не выбран", false, nullptr},
       {"missing port", missing, 0, "Порт /dev/vemtaro-no-such-port не найден", false, "Порт не найден"},
   };
   for (const Case& c : cases) {
@@ -192,6 +192,60 @@ TEST_F(LinkWindowTest, ChoosingAPortOpensItAsTheConnectionTypeSays) {
       EXPECT_TRUE(d.shown.empty());
     }
   }
+}
+
+// The connection pane says when no port is chosen and how to choose one; a
+// click of either button opens the port menu, which lists the ports present
+// at that moment with their devices' descriptions, the simulated controller
+// last.
+TEST_F(LinkWindowTest, ThePortPaneOpensAMenuOfThePortsPresentNow) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  EXPECT_EQ(window.ComStatus->text(), "Порт не выбран");
+  EXPECT_EQ(window.ComStatus->toolTip(), "Щёлкните, чтобы выбрать порт");
+  QList<port::PortEntry> present = {{"/dev/ttyS0", ""}};
+  window.portSource = [&present] { return present; };
+  window.SetExtraPorts({"/dev/pts/7"});
+  const auto captions = [this] {
+    QStringList texts;
+    for (QAction* a : window.PopupMenu1->actions()) texts << (a->isSeparator() ? "-" : a->text());
+    return texts;
+  };
+  const auto click = [this](Qt::MouseButton button) {
+    const QPoint at = window.ComStatus->mapTo(&window, window.ComStatus->rect().center());
+    QTest::mouseClick(window.windowHandle(), button, {}, at);
+  };
+  struct Case {
+    Qt::MouseButton button;
+    QList<port::PortEntry> present;  // when the menu opens
+    QStringList captions;
+  };
+  const std::vector<Case> cases = {
+      {Qt::LeftButton, {{"/dev/ttyS0", ""}}, {"/dev/ttyS0", "/dev/pts/7", "-", kSimulator}},
+      // An adapter plugged in after the start is there the next time.
+      {Qt::RightButton,
+       {{"/dev/ttyS0", ""}, {"/dev/ttyUSB0", "USB-Serial CH340"}},
+       {"/dev/ttyS0", "/dev/ttyUSB0 — USB-Serial CH340", "/dev/pts/7", "-", kSimulator}},
+      {Qt::LeftButton, {}, {"/dev/pts/7", "-", kSimulator}},
+  };
+  for (const Case& c : cases) {
+    present = c.present;
+    click(c.button);
+    ASSERT_TRUE(window.PopupMenu1->isVisible());
+    EXPECT_EQ(captions(), c.captions);
+    QTest::keyClick(window.PopupMenu1, Qt::Key_Escape);
+    EXPECT_FALSE(window.PopupMenu1->isVisible());
+  }
+  // The item of a port stands for the port's name alone.
+  present = {{"/dev/ttyUSB0", "USB-Serial CH340"}};
+  click(Qt::LeftButton);
+  EXPECT_EQ(window.PopupMenu1->actions().first()->data().toString(), "/dev/ttyUSB0");
+  // Choosing the simulated controller connects to it.
+  dialogs.connectionTypes.push_back(0);
+  QAction* simulator = window.PopupMenu1->actions().back();
+  QTest::mouseClick(window.PopupMenu1, Qt::LeftButton, {}, window.PopupMenu1->actionGeometry(simulator).center());
+  ASSERT_TRUE(WaitFor([&] { return window.N13->isEnabled(); }, kConnectMs));
+  EXPECT_EQ(window.ComStatus->text(), "Устройство подключено к: Симулятор контроллера");
 }
 
 TEST(ConnectionTypeDialog, OffersDirectOrModemAndCanBeCancelled) {

@@ -13,12 +13,14 @@
 #include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "desk.h"
+#include "marquee_label.h"
 #include "model/layout.h"
 #include "pages/byte_spin_box.h"
 #include "tree_view.h"
@@ -240,6 +242,35 @@ TEST_F(HandInputTest, APressBesideTheNodesKeepsTheSelection) {
     EXPECT_EQ(view->Selection(), (std::vector<TreeNode*>{relays->child(2), relays->child(5)}));
     EXPECT_EQ(d.model().commands.ClickedNode, nullptr);
   }
+}
+
+// While the program waits for the controller, the status pane says what for,
+// painted while the window waits: the search, a read the controller does not
+// answer (5.5 s), the sensor identifiers.
+TEST_F(HandInputTest, WhileItWaitsThePaneSaysWhatFor) {
+  QStringList seen;
+  QTimer watch;  // runs inside the waits too: they keep the windows painted
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const QString text = d.window.RzMarqueeStatus1->text();
+    if (seen.isEmpty() || seen.back() != text) seen << text;
+  });
+  watch.start(20);
+  ASSERT_TRUE(d.Connect());
+  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на порту Симулятор контроллера ...")) << seen.join(" | ").toStdString();
+  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Версия прошивки: GSM-ALARM 15");
+
+  sim::ControllerSim& controller = d.window.adapter().simulator()->controller();
+  controller.faults().noLoadOk = true;
+  seen.clear();
+  d.Choose(d.window.N13, d.window.N14);  // "Загрузить конфигурацию из контроллера"
+  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на запрос чтения (до 5,5 с) ...")) << seen.join(" | ").toStdString();
+  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Загрузка неудачна !!!");
+  controller.faults().noLoadOk = false;
+
+  d.Choose(d.window.N13, d.window.ID17);  // "Запрос ID датчиков"
+  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Ожидание ID датчиков от контроллера (до 110 с) ...");
+  ASSERT_TRUE(port::RunEventsUntil([&] { return d.window.link().idsResult.has_value(); }, kConnectMs));
+  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Загрузка неудачна !!!") << "what it said before";
 }
 
 // A window released while it is shown and an edit of it holds a change that

@@ -147,7 +147,7 @@ TEST(LinkConnect, UnreadableOrTooOldVersionKeepsSearching) {
     EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
     EXPECT_EQ(b.link.comStatus, "Поиск устройства: порт COM1");
     EXPECT_EQ(b.model.ws.FirmwareVersion, 15);
-    EXPECT_EQ(b.model.status, "");
+    EXPECT_EQ(b.model.status, "Ожидание ответа контроллера на порту COM1 ...") << "still searching";
   }
 }
 

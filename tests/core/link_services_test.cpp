@@ -158,7 +158,7 @@ TEST(LinkClock, NoReplyEndsSilently) {
   EXPECT_TRUE(b.dialogs.shown.empty());
   EXPECT_TRUE(b.dialogs.information.empty());
   EXPECT_FALSE(b.link.timeResult.has_value());
-  EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15");
+  EXPECT_EQ(b.model.status, "Контроллер не прислал своё время");
 }
 
 // ---------------------------------------------------------------- identifiers

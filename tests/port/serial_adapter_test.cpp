@@ -1,5 +1,6 @@
 // The serial port adapter over a pseudo-terminal: the test holds the master
 // end (the controller's side), the adapter opens the slave by its path.
+#include "port/port_list.h"
 #include "port/serial_adapter.h"
 
 #include <QCoreApplication>
@@ -514,6 +515,18 @@ TEST(SerialAdapterOpen, ClassifiesQtOpenErrors) {
       {QSerialPort::UnknownError, OpenStatus::Refused},
   };
   for (const auto& c : cases) EXPECT_EQ(ClassifyOpenError(c.error), c.status) << c.error;
+}
+
+// The port menu's list: the ports the system reports now, in the order of the
+// plain list, each with the description of its device.
+TEST(PortList, EntriesAreThePortsWithTheirDescriptions) {
+  const QStringList names = AvailablePorts();
+  const QList<PortEntry> entries = AvailablePortEntries();
+  ASSERT_EQ(entries.size(), names.size());
+  for (qsizetype i = 0; i < entries.size(); ++i) {
+    EXPECT_EQ(entries[i].name, names[i]);
+    EXPECT_EQ(entries[i].description, entries[i].description.trimmed());
+  }
 }
 
 }  // namespace

@@ -48,15 +48,20 @@ ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
   m_.Zagruzka.OnOverflow = [this](TApdDataPacket&) { ZagruzkaOverflow(); };
   m_.ApdDataPacket3.OnOverflow = [this](TApdDataPacket&) { ApdDataPacket3Timeout(); };
   // A reply that floods past its bound ends its exchange as a transfer error.
-  const auto overflow = [this](std::optional<bool>& result) {
-    return [this, &result](TApdDataPacket&) {
+  const auto overflow = [this](std::optional<bool>& result, const char* wait) {
+    return [this, &result, wait](TApdDataPacket&) {
       result = false;
+      if (wait != nullptr) EndWait(wait);
       Message(T::kReplyTooLong);
     };
   };
-  m_.TimeIn.OnOverflow = overflow(timeResult);
-  m_.IDReciev.OnOverflow = overflow(idsResult);
-  m_.GetStatus.OnOverflow = overflow(statusResult);
+  m_.TimeIn.OnOverflow = overflow(timeResult, T::kWaitClock);
+  m_.IDReciev.OnOverflow = overflow(idsResult, T::kWaitIds);
+  m_.GetStatus.OnOverflow = overflow(statusResult, nullptr);
+  // A reply that does not come ends its wait in the status pane; nothing else
+  // changes and nothing is reported.
+  m_.TimeIn.OnTimeout = [this](TApdDataPacket&) { EndWait(T::kWaitClock, T::kNoClock); };
+  m_.IDReciev.OnTimeout = [this](TApdDataPacket&) { EndWait(T::kWaitIds, T::kNoIds); };
   m_.TimeIn.OnPacket = [this](TApdDataPacket&, std::string_view data) { TimeInPacket(data); };
   m_.IDReciev.OnPacket = [this](TApdDataPacket&, std::string_view data) { IDRecievPacket(data); };
   m_.GetStatus.OnPacket = [this](TApdDataPacket&, std::string_view data) { GetStatusPacket(data); };
@@ -68,6 +73,24 @@ ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
 // ---------------------------------------------------------------- helpers
 
 void ControllerLink::Arm(TApdDataPacket& m, bool on) { m.SetEnabled(on, port_.NowMs()); }
+
+void ControllerLink::ShowWait(const std::string& text) {
+  const bool known = std::any_of(waits_.begin(), waits_.end(), [&](const Wait& w) { return w.text == text; });
+  if (!known) waits_.push_back({text, model_.status});
+  model_.status = text;
+  // Shown at once: the wait itself keeps the windows painted.
+  Changed();
+}
+
+void ControllerLink::EndWait(const std::string& text, const char* instead) {
+  const auto it = std::find_if(waits_.begin(), waits_.end(), [&](const Wait& w) { return w.text == text; });
+  if (it == waits_.end()) return;
+  if (model_.status == text) model_.status = instead != nullptr ? std::string(instead) : it->before;
+  waits_.erase(it);
+  Changed();
+}
+
+std::string ControllerLink::SearchText() const { return T::kWaitSearch + portName_ + T::kWaitSearchTail; }
 
 bool ControllerLink::Send(std::string_view bytes) {
   try {
@@ -124,6 +147,7 @@ bool ControllerLink::Connected() const { return handshakeMade_ && port_.line().I
 // ---------------------------------------------------------------- connection
 
 void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
+  EndWait(SearchText());
   portName_ = portName;
   model_.N13.enabled = false;
   Arm(m_.STARTPACK, false);
@@ -152,6 +176,7 @@ void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
     Arm(m_.STARTPACK, true);
     Send(wire::kBye);
     comStatus = T::kComSearching + portName_;
+    ShowWait(SearchText());
   } else {
     comStatus = T::kComModem + portName_;
   }
@@ -187,6 +212,8 @@ void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
     pages = true;
   }
   if (*version > 5) {
+    // The search is over, with a profile or without one.
+    EndWait(SearchText());
     Arm(m_.ApdDataPacket3, false);
     m_.STARTPACK.settings.AutoEnable = false;
     Arm(m_.STARTPACK, false);
@@ -221,6 +248,7 @@ void ControllerLink::EndConnection() {
 
 void ControllerLink::PortLost(const std::string& reason) {
   (void)reason;
+  EndWait(SearchText());
   handshakeMade_ = false;
   comStatus = T::kComLost + portName_;
   if (loading_) {
@@ -257,7 +285,10 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   TransferCount = 0;
   Arm(m_.Zagruzka, true);
   Send(wire::kLoad);
-  if (!port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false)) {
+  ShowWait(T::kWaitLoad);
+  const bool answered = port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false);
+  EndWait(T::kWaitLoad);
+  if (!answered) {
     if (purpose != LoadPurpose::Apply) {
       LoadForWriteFailed(purpose, T::kNoAnswer93);
       return false;
@@ -511,12 +542,14 @@ void ControllerLink::RefuseWrite(const std::string& text) {
 }
 
 void ControllerLink::BeginSave() {
-  model_.status = T::kSaving;
   pagesEnabled = false;
   TransferCount = 0;
   gaugePosition = 0;
   Send(wire::kSave);
-  if (!port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false)) {
+  ShowWait(T::kWaitSave);
+  const bool answered = port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false);
+  EndWait(T::kWaitSave, T::kSaving);
+  if (!answered) {
     RefuseWrite(T::kNoAnswer93);
     return;
   }
@@ -671,7 +704,10 @@ void ControllerLink::N16Click() {
 void ControllerLink::TimeSet() {
   timeResult.reset();
   Send(wire::kTime);
-  if (!port_.WaitForText(wire::kTimeOk, P::kAckWaitTicks, false, false)) {
+  ShowWait(T::kWaitTime);
+  const bool answered = port_.WaitForText(wire::kTimeOk, P::kAckWaitTicks, false, false);
+  EndWait(T::kWaitTime);
+  if (!answered) {
     timeResult = false;
     Error(T::kTimeError98);
     return;
@@ -682,9 +718,11 @@ void ControllerLink::TimeSet() {
   Send(time + std::string(wire::kLineEnd));
   Send(date + std::string(wire::kLineEnd));
   Arm(m_.TimeIn, true);
+  ShowWait(T::kWaitClock);
 }
 
 void ControllerLink::TimeInPacket(std::string_view data) {
+  EndWait(T::kWaitClock);
   const std::optional<std::string> shown = ClockDisplayText(data);
   if (!shown) {
     timeResult = false;
@@ -705,7 +743,9 @@ void ControllerLink::TimeInPacket(std::string_view data) {
 
 // ---------------------------------------------------------------- identifiers
 
-void ControllerLink::ID17Click() { Request(m_.IDReciev, wire::kId, idsResult); }
+void ControllerLink::ID17Click() {
+  if (Request(m_.IDReciev, wire::kId, idsResult)) ShowWait(T::kWaitIds);
+}
 
 bool ControllerLink::Request(TApdDataPacket& reply, std::string_view command, std::optional<bool>& result) {
   result.reset();
@@ -731,6 +771,7 @@ bool ControllerLink::Request(TApdDataPacket& reply, std::string_view command, st
 }
 
 void ControllerLink::IDRecievPacket(std::string_view data) {
+  EndWait(T::kWaitIds);
   const auto groups = IdentifierGroups(data);
   for (std::size_t k = 0; k < groups.size(); ++k) {
     // A group the reply does not fully hold leaves its position as it was.

@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "link/com_port.h"
 #include "link/matchers.h"
@@ -78,6 +79,19 @@ inline constexpr const char* kFirstDifference = "Первое расхожден
 inline constexpr const char* kLengthDiffers = "Длина конфигурации в контроллере: ";
 inline constexpr const char* kVerifyNotRead = "Запись не проверена: конфигурация не прочитана из контроллера.";
 inline constexpr const char* kWriteAgain = "Передайте конфигурацию в контроллер ещё раз.";
+
+// What the link waits for, shown in the status pane while it waits, so that
+// a window that does not answer tells why.
+inline constexpr const char* kComNotChosen = "Порт не выбран";
+inline constexpr const char* kWaitSearch = "Ожидание ответа контроллера на порту ";
+inline constexpr const char* kWaitSearchTail = " ...";
+inline constexpr const char* kWaitLoad = "Ожидание ответа контроллера на запрос чтения (до 5,5 с) ...";
+inline constexpr const char* kWaitSave = "Ожидание ответа контроллера на запрос записи (до 5,5 с) ...";
+inline constexpr const char* kWaitTime = "Ожидание ответа контроллера на установку часов (до 5,5 с) ...";
+inline constexpr const char* kWaitClock = "Ожидание текущего времени контроллера ...";
+inline constexpr const char* kWaitIds = "Ожидание ID датчиков от контроллера (до 110 с) ...";
+inline constexpr const char* kNoClock = "Контроллер не прислал своё время";
+inline constexpr const char* kNoIds = "Контроллер не прислал ID датчиков";
 
 inline constexpr const char* kTimeError98 = "Ошибка установки времени\rКод ошибки: 98";
 inline constexpr const char* kTimeError97 = "Ошибка установки времени\rКод ошибки: 97";
@@ -174,7 +188,7 @@ class ControllerLink {
   ControllerLink& operator=(const ControllerLink&) = delete;
 
   // --- Window elements the exchanges set (shown by the shell). ---
-  std::string comStatus;          // ComStatus
+  std::string comStatus;          // ComStatus; see ComStatusText()
   bool portMenuAttached = true;   // PopupMenu1 attached to ComStatus
   bool progressVisible = false;   // TForm2
   int gaugePosition = 0;          // Gauge1
@@ -195,6 +209,9 @@ class ControllerLink {
   // Called after a port event or a handed-over step has changed what the
   // windows show; `pages` when the pages, trees or version menu changed too.
   std::function<void(bool pages)> OnChanged;
+
+  // What ComStatus shows: its text, "Порт не выбран" while it has none.
+  std::string ComStatusText() const { return comStatus.empty() ? link_texts::kComNotChosen : comStatus; }
 
   // --- Connection (port menu, handshake, end). ---
   // PopupMenuItemsClick: the port menu item of the named port.
@@ -278,6 +295,12 @@ class ControllerLink {
   enum class LoadPurpose { Apply, Backup, Verify };
 
   void Arm(TApdDataPacket& m, bool on);
+  // The status pane says what the link waits for; when the wait ends, it
+  // shows `instead`, or, without it, again what it showed before, unless a
+  // newer status has replaced the waiting text meanwhile.
+  void ShowWait(const std::string& text);
+  void EndWait(const std::string& text, const char* instead = nullptr);
+  std::string SearchText() const;
   // Every window element an exchange takes away is given back.
   void GiveWindowsBack();
   // A request whose reply a matcher takes (identifiers, status): the
@@ -336,6 +359,11 @@ class ControllerLink {
   WriteReport lastWrite_;
   SaveTransfer save_;
   std::string clockReply_;
+  struct Wait {
+    std::string text;
+    std::string before;  // the status it replaced
+  };
+  std::vector<Wait> waits_;
 };
 
 }  // namespace vemtaro
