@@ -11,6 +11,12 @@ endforeach()
 
 set(packaging_dir ${PROJECT_SOURCE_DIR}/packaging)
 if(TARGET vemtaro)
+  # The user guide with its pictures, which "Справка" → "Руководство
+  # пользователя" opens (the program looks for it there).
+  set(guide_dir ${CMAKE_INSTALL_DATADIR}/doc/vemtaro)
+  install(FILES ${PROJECT_SOURCE_DIR}/docs/guide.md ${PROJECT_SOURCE_DIR}/docs/provisioning.md
+          DESTINATION ${guide_dir})
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/screenshots DESTINATION ${guide_dir} FILES_MATCHING PATTERN "*.png")
   install(FILES ${packaging_dir}/vemtaro.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${packaging_dir}/vemtaro.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${packaging_dir}/vemtaro-mime.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages

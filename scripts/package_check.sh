@@ -23,7 +23,8 @@ for f in ./usr/bin/vemtaro ./usr/bin/vemtaro-cli ./usr/bin/vemtaro-sim \
          ./usr/share/applications/vemtaro.desktop \
          ./usr/share/icons/hicolor/scalable/apps/vemtaro.svg \
          ./usr/share/mime/packages/vemtaro.xml \
-         ./usr/share/man/man1/vemtaro-cli.1.gz; do
+         ./usr/share/man/man1/vemtaro-cli.1.gz \
+         ./usr/share/doc/vemtaro/guide.md ./usr/share/doc/vemtaro/screenshots/splash.png; do
   if ! grep -q " $f\$" "$root/contents"; then
     echo "the package lacks $f" >&2
     exit 1

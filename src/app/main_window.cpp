@@ -21,6 +21,7 @@
 #include <algorithm>
 
 #include "backups_window.h"
+#include "guide_window.h"
 #include "icons.h"
 #include "marquee_label.h"
 #include "other_windows.h"
@@ -64,6 +65,12 @@ const char* const kChoosePort = "Щёлкните, чтобы выбрать п�
 const char* const kPortDescription = "%1 — %2";  // a port's name and its device
 const char* const kHelpMenu = "Справка";
 const char* const kAbout = "О программе";
+const char* const kGuide = "Руководство пользователя";
+const char* const kNoGuide = "Руководство пользователя не найдено: программа установлена без него.";
+// What the trees do under the mouse.
+const char* const kTreeTip =
+    "Правая кнопка по узлу — его команды (реле, телефоны, название, время и вкл./выкл. будильника);\n"
+    "двойной щелчок по тексту SMS или по порогу — ввод значения.";
 const char* const kAboutText =
     "<b>Vemtaro</b><br>Версия 9.01.6<br><br>"
     "Конфигуратор GSM-контроллера охраны и телеметрии.<br>"
@@ -199,6 +206,9 @@ void TForm1::BuildMenu() {
   help->setObjectName("N9");
   N10 = help->addAction(kAbout, this, &TForm1::N10Click);
   N10->setObjectName("N10");
+  Guide = help->addAction(kGuide, this, &TForm1::GuideClick);
+  Guide->setObjectName("Guide");
+  Guide->setShortcut(QKeySequence::HelpContents);
 }
 
 void TForm1::BuildPages() {
@@ -220,6 +230,7 @@ void TForm1::BuildPages() {
   Tree1 = new ReactionTreeView(model_, TreeKind::Control);
   Tree2 = new ReactionTreeView(model_, TreeKind::Parametric);
   for (ReactionTreeView* tree : {Tree1, Tree2}) {
+    tree->setToolTip(QString::fromUtf8(kTreeTip));
     connect(tree, &ReactionTreeView::modelChanged, this, &TForm1::RefreshAll);
     connect(tree, &ReactionTreeView::commandChosen, this, &TForm1::OnTreeCommand);
   }
@@ -547,6 +558,17 @@ void TForm1::N10Click() {
   QMessageBox box(QMessageBox::Information, kAbout, kAboutText, QMessageBox::Ok, this);
   box.setIconPixmap(ProgramIcon().pixmap(64, 64));
   box.exec();
+}
+
+void TForm1::GuideClick() {
+  const QString file = GuideFile(QApplication::applicationDirPath());
+  if (file.isEmpty()) {
+    dialogs_.ShowError(kNoGuide);
+    return;
+  }
+  GuideWindow window(file, this);
+  CentreOn(&window, this);
+  window.exec();
 }
 
 void TForm1::OnTreeCommand(const QString& itemName) {

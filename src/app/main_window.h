@@ -106,6 +106,7 @@ class TForm1 : public QMainWindow {
   QAction* VerifyAfterWrite;   // "Проверять после записи"
   QAction* BackupBeforeWrite;  // "Резервная копия перед записью"
   QAction* N10;
+  QAction* Guide;  // "Руководство пользователя"
 
   QTabWidget* RzPageControl1;
   ReactionTreeView* Tree1;
@@ -147,6 +148,7 @@ class TForm1 : public QMainWindow {
 
   void N8Click();
   void N10Click();
+  void GuideClick();
   void N23Click();
   void N24Click();
   void OnTreeCommand(const QString& itemName);

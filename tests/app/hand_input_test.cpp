@@ -5,7 +5,17 @@
 // selection; a window destroyed while an edit is being changed goes quietly.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTabBar>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTreeWidget>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSpinBox>
@@ -20,6 +30,7 @@
 #include <vector>
 
 #include "desk.h"
+#include "guide_window.h"
 #include "marquee_label.h"
 #include "model/layout.h"
 #include "pages/byte_spin_box.h"
@@ -271,6 +282,85 @@ TEST_F(HandInputTest, WhileItWaitsThePaneSaysWhatFor) {
   EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Ожидание ID датчиков от контроллера (до 110 с) ...");
   ASSERT_TRUE(port::RunEventsUntil([&] { return d.window.link().idsResult.has_value(); }, kConnectMs));
   EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Загрузка неудачна !!!") << "what it said before";
+}
+
+// Every control of the pages tells in Russian what it sets and its range: an
+// edit the length its version allows, a spin box 0..255.
+TEST_F(HandInputTest, EveryControlOfThePagesHasItsTip) {
+  const QRegularExpression russian(QStringLiteral("[А-Яа-яЁё]"));
+  for (const int version : {10, 15}) {
+    SCOPED_TRACE(version);
+    d.model().ApplyProfile(version);
+    d.window.RefreshAll();
+    int controls = 0;
+    for (QWidget* w : d.window.RzPageControl1->findChildren<QWidget*>()) {
+      const bool inner = qobject_cast<QComboBox*>(w->parentWidget()) != nullptr ||
+                         qobject_cast<QAbstractSpinBox*>(w->parentWidget()) != nullptr;
+      const bool control = qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QAbstractSpinBox*>(w) != nullptr ||
+                           qobject_cast<QAbstractButton*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr ||
+                           qobject_cast<QTreeWidget*>(w) != nullptr;
+      // Not the parts of a control, nor the operators' table that drops down.
+      if (!control || inner || qobject_cast<QTabBar*>(w->parentWidget()) != nullptr || w->window() != &d.window) {
+        continue;
+      }
+      ++controls;
+      const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
+      SCOPED_TRACE(name.toStdString());
+      const QString tip = w->toolTip();
+      EXPECT_TRUE(tip.contains(russian)) << tip.toStdString();
+      if (auto* edit = qobject_cast<QLineEdit*>(w)) {
+        EXPECT_TRUE(tip.contains(QString::number(edit->maxLength()))) << tip.toStdString();
+      }
+      if (qobject_cast<QAbstractSpinBox*>(w) != nullptr) {
+        EXPECT_TRUE(tip.contains("0–255")) << tip.toStdString();
+      }
+    }
+    // 2 + 9 + 16 edits, the SMS centre, 50 spin boxes, 7 + 18 check boxes,
+    // 2 radio buttons, 2 trees.
+    EXPECT_EQ(controls, 27 + 1 + 50 + 25 + 2 + 2);
+  }
+}
+
+// "Справка" → "Руководство пользователя" shows the guide with its pictures.
+TEST_F(HandInputTest, TheGuideOpensFromTheHelpMenu) {
+  QString title;
+  QString text;
+  bool picture = false;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    auto* window = qobject_cast<GuideWindow*>(QApplication::activeModalWidget());
+    if (window == nullptr) return;
+    poll.stop();
+    title = window->windowTitle();
+    text = window->Browser->toPlainText();
+    picture = !window->Browser->document()
+                   ->resource(QTextDocument::ImageResource, QUrl("screenshots/splash.png"))
+                   .isNull() ||
+              !window->Browser->loadResource(QTextDocument::ImageResource, QUrl("screenshots/splash.png")).isNull();
+    QTest::keyClick(window, Qt::Key_Escape);
+  });
+  poll.start(0);
+  d.Choose(d.window.findChild<QMenu*>("N9"), d.window.Guide);
+  EXPECT_EQ(title, "Руководство пользователя");
+  EXPECT_TRUE(text.startsWith("Vemtaro: руководство пользователя")) << text.left(80).toStdString();
+  EXPECT_TRUE(picture);
+  EXPECT_TRUE(d.dialogs.shown.empty());
+}
+
+// The guide of an installed program is the package's; a program that is not
+// installed shows the repository's.
+TEST(Guide, IsFoundBesideTheProgram) {
+  QTemporaryDir root;
+  ASSERT_TRUE(root.isValid());
+  ASSERT_TRUE(QDir(root.path()).mkpath("usr/bin"));
+  const QString bin = root.filePath("usr/bin");
+  const QString repository = GuideFile(bin);
+  EXPECT_TRUE(repository.endsWith("/docs/guide.md")) << repository.toStdString();
+  ASSERT_TRUE(QDir(root.path()).mkpath("usr/share/doc/vemtaro"));
+  QFile installed(root.filePath("usr/share/doc/vemtaro/guide.md"));
+  ASSERT_TRUE(installed.open(QIODevice::WriteOnly));
+  installed.close();
+  EXPECT_EQ(GuideFile(bin), QFileInfo(installed).absoluteFilePath());
 }
 
 // A window released while it is shown and an edit of it holds a change that

@@ -1,5 +1,6 @@
 #include "pages/common_page.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
 #include <QFrame>
@@ -21,7 +22,6 @@ namespace vemtaro::app {
 namespace {
 namespace texts {
 constexpr const char* kObjectId = "Идентификатор объекта:";
-constexpr const char* kObjectIdHint = "Идентификационный номер объекта";
 constexpr const char* kPassword = "Пароль доступа:";
 constexpr const char* kDispatcherPhone = "Телефон диспетчерского центра:";
 constexpr const char* kCenterPhone = "Телефон SMS центра:";
@@ -31,6 +31,30 @@ constexpr const char* kAllowedNumbers = "Разрешенные номера";
 constexpr const char* kAbonent = "Абонент %1:";
 constexpr const char* kAttempts = "Количество попыток отправки сообщений:";
 }  // namespace texts
+
+// What each control sets and its range (%1: the length the version allows).
+namespace tips {
+constexpr const char* kObjectId =
+    "Идентификационный номер объекта\nДо %1 символов (4 в версиях 10–13, 10 в версиях 14 и 15), любые символы.";
+constexpr const char* kPassword =
+    "Пароль доступа к контроллеру: до 8 символов.\nПустое поле пароль не стирает: остаётся прежний.";
+constexpr const char* kDispatcher =
+    "Номер диспетчерского центра (абонент 1 в реакциях): цифры, «+» и пробелы, до %1 символов.\n"
+    "Пустое поле убирает этот номер из всех реакций.";
+constexpr const char* kAbonent =
+    "Разрешённый номер «Абонент %1» (абонент %2 в реакциях): цифры, «+» и пробелы, до %3 символов.\n"
+    "Пустое поле убирает этот номер из всех реакций.";
+constexpr const char* kCenterPhone =
+    "Номер SMS-центра оператора связи: цифры, «+» и пробелы, до %1 символов.\n"
+    "Стрелка открывает таблицу операторов.";
+constexpr const char* kAttempts = "Сколько раз контроллер пытается отправить сообщение: 0–255.";
+constexpr const char* kStatusHour = "Отправлять статусное сообщение в %1.";
+constexpr const char* kStatusKinds[] = {
+    "Включать в статусное сообщение состояние входов и выходов (версии 11–15).",
+    "Включать в статусное сообщение показания датчиков цифровой шины (версии 11–15).",
+    "Включать в статусное сообщение показания аналоговых входов (версии 12–15).",
+};
+}  // namespace tips
 
 
 // Width of an edit that shows `chars` digits whole.
@@ -52,7 +76,6 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
   top->setContentsMargins(0, 0, 0, 0);
   objectId_ = new QLineEdit(this);
   objectId_->setObjectName(ToQ(p.ObjectID.name));
-  objectId_->setToolTip(Text(texts::kObjectIdHint));
   objectId_->setFixedWidth(EditWidthFor(objectId_, 11));
   password_ = new QLineEdit(this);
   password_->setObjectName(ToQ(p.PasswordEdit.name));
@@ -134,6 +157,14 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
 
   statusSms_ = new CheckGroupBox(p.StatusSMS, 4, this);
   statusMessages_ = new CheckGroupBox(p.StatusMessages, 3, this);
+  password_->setToolTip(Text(tips::kPassword));
+  attempts_->setToolTip(Text(tips::kAttempts));
+  for (int i = 0; i < statusSms_->count(); ++i) {
+    statusSms_->item(i)->setToolTip(Text(tips::kStatusHour).arg(statusSms_->item(i)->text()));
+  }
+  for (int i = 0; i < statusMessages_->count(); ++i) {
+    statusMessages_->item(i)->setToolTip(Text(tips::kStatusKinds[static_cast<std::size_t>(i)]));
+  }
   page->addWidget(statusSms_);
   page->addWidget(statusMessages_);
   page->addStretch(1);
@@ -188,6 +219,12 @@ void CommonPage::Refresh() {
   ShowEdit(objectId_, p.ObjectID);
   ShowEdit(password_, p.PasswordEdit);
   for (int k = 1; k <= 9; ++k) ShowEdit(NumberEdit(k), p.AbonentNo[static_cast<std::size_t>(k - 1)]);
+  // The tips tell the lengths of the version.
+  const int phone = p.CenterPhone.maxLength;
+  ShowTip(objectId_, Text(tips::kObjectId).arg(p.ObjectID.maxLength));
+  ShowTip(NumberEdit(1), Text(tips::kDispatcher).arg(phone));
+  for (int k = 2; k <= 9; ++k) ShowTip(NumberEdit(k), Text(tips::kAbonent).arg(k - 1).arg(k).arg(phone));
+  ShowTip(centerPhone_, Text(tips::kCenterPhone).arg(phone));
   {
     const QSignalBlocker block(centerPhone_);
     ShowEdit(centerPhone_->lineEdit(), p.CenterPhone);

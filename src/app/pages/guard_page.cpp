@@ -22,6 +22,21 @@ constexpr const char* kMasterKey = "Мастер ключ:";
 constexpr const char* kArmingDelay = "Задержка постановки на охрану (1 ед. = 0,5 сек):";
 }  // namespace texts
 
+// What each control sets and its range.
+namespace tips {
+constexpr const char* kAllowed =
+    "Охрана разрешена: постановка и снятие мастер-ключом или по SMS; в дереве «Контрольные датчики» — "
+    "источник «ОХРАНА».";
+constexpr const char* kForbidden =
+    "Охрана запрещена: задержка постановки 0, зоны и SMS недоступны; в дереве — «КЛЮЧ Touch Memory».";
+constexpr const char* kOhrSms = "Разрешить постановку на охрану и снятие по SMS.";
+constexpr const char* kZone = "Контактный вход %1 — зона, которая снимается с охраны.";
+constexpr const char* kAZone = "Аналоговый вход %1 — зона, которая снимается с охраны (версии 13–15).";
+constexpr const char* kMasterKey =
+    "Код мастер-ключа Touch Memory: ровно 16 шестнадцатеричных цифр (0–9, заглавные A–F) или пусто.";
+constexpr const char* kVihod = "Задержка постановки на охрану: 0–255 (1 ед. = 0,5 с).";
+}  // namespace tips
+
 }  // namespace
 
 GuardPage::GuardPage(MainModel& model, QWidget* parent) : PageWidget(model, parent) {
@@ -70,6 +85,14 @@ GuardPage::GuardPage(MainModel& model, QWidget* parent) : PageWidget(model, pare
   fields->setColumnStretch(2, 1);
   page->addLayout(fields);
   page->addStretch(1);
+
+  allowed_->setToolTip(Text(tips::kAllowed));
+  forbidden_->setToolTip(Text(tips::kForbidden));
+  ohrSms_->setToolTip(Text(tips::kOhrSms));
+  for (int i = 0; i < zones_->count(); ++i) zones_->item(i)->setToolTip(Text(tips::kZone).arg(i + 1));
+  for (int i = 0; i < aZones_->count(); ++i) aZones_->item(i)->setToolTip(Text(tips::kAZone).arg(i + 1));
+  masterKey_->setToolTip(Text(tips::kMasterKey));
+  vihod_->setToolTip(Text(tips::kVihod) + QLatin1Char('\n') + StepTip());
 
   connect(ohrButtons_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
     // The newly chosen button reports; the one it replaces is left alone.

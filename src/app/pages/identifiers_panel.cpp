@@ -16,6 +16,12 @@ namespace texts {
 constexpr const char* kGroup = "Идентификаторы датчиков";
 constexpr const char* kId = "ID%1";
 }  // namespace texts
+
+namespace tips {
+constexpr const char* kId =
+    "Идентификатор параметрического датчика %1: ровно 16 шестнадцатеричных цифр (0–9, заглавные A–F) или "
+    "пусто, если датчика нет.";
+}  // namespace tips
 }  // namespace
 
 IdentifiersPanel::IdentifiersPanel(MainModel& model, QWidget* parent) : PageWidget(model, parent) {
@@ -40,6 +46,7 @@ IdentifiersPanel::IdentifiersPanel(MainModel& model, QWidget* parent) : PageWidg
     }
     auto* edit = new QLineEdit(group);
     edit->setObjectName(ToQ(p.ID[i].name));
+    edit->setToolTip(QString::fromUtf8(tips::kId).arg(k));
     edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(QString(17, QLatin1Char('D'))) + 12);
     grid->addWidget(label, k - 1, 0);
     grid->addWidget(edit, k - 1, 1);

@@ -42,6 +42,18 @@ void ShowCheckBox(QCheckBox* widget, const CheckBox& box) {
   widget->setEnabled(box.enabled);
 }
 
+void ShowTip(QWidget* widget, const QString& tip) {
+  if (widget->toolTip() != tip) widget->setToolTip(tip);
+}
+
+QString DelayUnit(int firmware) {
+  return QString::fromUtf8(firmware > 12 ? "1 ед. = 1 с" : "1 ед. = 0,5 с");
+}
+
+QString StepTip() {
+  return QString::fromUtf8("Ctrl или правая кнопка мыши на числе: кнопки «+» и «−» меняют значение на 10.");
+}
+
 void MoveFocusOn(QWidget* from) {
   QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
   QApplication::sendEvent(from, &tab);

@@ -34,6 +34,12 @@ void MakeCompact(QGridLayout* layout);
 void ShowEdit(QLineEdit* widget, const Edit& edit);
 void ShowLabel(QLabel* widget, const Label& label);
 void ShowCheckBox(QCheckBox* widget, const CheckBox& box);
+// Sets a control's tooltip (what it sets and its range) when it differs.
+void ShowTip(QWidget* widget, const QString& tip);
+// The unit of the delays and relay durations in a version, for their tips.
+QString DelayUnit(int firmware);
+// The tip's line about the step of 10 of the delays and relays.
+QString StepTip();
 
 // Moves the focus to the next control of the window, as the Tab key does.
 void MoveFocusOn(QWidget* from);

@@ -22,6 +22,15 @@ constexpr const char* kRelay = "Реле %1:";
 constexpr const char* kInfinity = "∞";
 }  // namespace texts
 
+// What each spin box sets and its range (%1: its number, %2: the unit).
+namespace tips {
+constexpr const char* kInput = "Задержка реакции на контактный вход %1: 0–255 (%2).";
+constexpr const char* kUInput = "Задержка контактного входа %1 после реакции: 0–255 (%2).";
+constexpr const char* kAInput = "Задержка реакции на аналоговый вход %1: 0–255 (%2).";
+constexpr const char* kUAInput = "Задержка аналогового входа %1 после реакции: 0–255 (%2).";
+constexpr const char* kRele = "Длительность включения реле %1: 0–255 (%2); 0 — без ограничения времени (∞).";
+}  // namespace tips
+
 
 // Spin boxes of one row in columns, each beside its numbered label.
 void AddSpinGrid(QGridLayout* grid, int firstRow, const char* labelText, int rows, ByteSpinBox* const* spins,
@@ -127,6 +136,18 @@ void SetupPage::Refresh() {
     reles_[i]->Show();
     panels_[i]->setVisible(p.PanelVisible[i]);
   }
+  const QString unit = DelayUnit(model_.ws.FirmwareVersion);
+  const auto tip = [&](ByteSpinBox* spin, const char* text, int n) {
+    ShowTip(spin, Text(text).arg(n).arg(unit) + QLatin1Char('\n') + StepTip());
+  };
+  for (int n = 1; n <= 8; ++n) {
+    const auto i = static_cast<std::size_t>(n - 1);
+    tip(inputs_[i], tips::kInput, n);
+    tip(uInputs_[i], tips::kUInput, n);
+    tip(aInputs_[i], tips::kAInput, n);
+    tip(uaInputs_[i], tips::kUAInput, n);
+  }
+  for (int n = 1; n <= 16; ++n) tip(reles_[static_cast<std::size_t>(n - 1)], tips::kRele, n);
   ShowLabel(label1_, p.Label1);
   ShowLabel(label5_, p.Label5);
   ShowLabel(label7_, p.Label7);
