@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QScreen>
 #include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
@@ -568,6 +569,13 @@ void TForm1::GuideClick() {
   }
   GuideWindow window(file, this);
   CentreOn(&window, this);
+  // The guide is larger than the main window: it stays on the screen.
+  if (const QScreen* screen = this->screen()) {
+    const QRect area = screen->availableGeometry();
+    const QRect frame = window.frameGeometry();
+    window.move(std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() - frame.width())),
+                std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+  }
   window.exec();
 }
 

@@ -8,6 +8,7 @@
 //    dialog, the main window connected, the progress window during a read, the
 //    identifiers received, the clock message, the status window, the dial
 //    window and the error box of a controller that does not answer (93);
+//  - the user guide opened from "Справка";
 //  - the question about unsaved changes and the window of kept backups.
 // Settings and backups go to the test locations of QStandardPaths, so that
 // taking the pictures leaves nothing in the user's own folders.
@@ -47,6 +48,7 @@
 #include "backups_window.h"
 #include "main_window.h"
 #include "port/link_host.h"
+#include "port/port_list.h"
 #include "marquee_label.h"
 #include "other_windows.h"
 #include "pages/setup_page.h"
@@ -354,10 +356,16 @@ int main(int argc, char** argv) {
   Mouse(main.Tree2, above->child(0), QEvent::MouseButtonDblClick, Qt::LeftButton);
   main.RzPageControl1->setCurrentIndex(0);
 
-  // The port menu of the connection pane.
-  main.PopupMenu1->popup(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->sizeHint().height()));
+  // The port menu of the connection pane, as a click opens it, with a USB
+  // adapter among the ports (its device's description after its name).
+  main.portSource = [] {
+    return QList<vemtaro::port::PortEntry>{{"/dev/ttyS0", {}}, {"/dev/ttyUSB0", "USB-Serial CH340"}};
+  };
+  main.ShowPortMenu(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->sizeHint().height() + 60));
+  main.PopupMenu1->move(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->height()));
   ShootWindows("port-menu", {&main});
   main.PopupMenu1->hide();
+  main.portSource = &vemtaro::port::AvailablePortEntries;
 
   // The connection-type dialog, answered "Прямое".
   WhenModal([&main](QWidget* w) {
@@ -461,6 +469,14 @@ int main(int argc, char** argv) {
     });
     main.Backups->trigger();
   }
+
+  // "Справка" → "Руководство пользователя".
+  WhenModal([](QWidget* w) {
+    w->move(20, 20 + kTitleHeight);
+    ShootWindows("guide-window", {w});
+    if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+  });
+  main.Guide->trigger();
 
   // A controller that does not answer "LOAD": the error box of code 93.
   controller.faults().noLoadOk = true;
