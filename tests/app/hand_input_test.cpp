@@ -19,8 +19,6 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QSpinBox>
-#include <QStyle>
-#include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -31,6 +29,7 @@
 
 #include "desk.h"
 #include "guide_window.h"
+#include "hand.h"
 #include "marquee_label.h"
 #include "model/layout.h"
 #include "pages/byte_spin_box.h"
@@ -182,19 +181,6 @@ TEST_F(HandInputTest, EnterLeavesOnlyWhereItMovesTheFocusOn) {
   }
 }
 
-// The centre of a spin box's plus button.
-QPoint PlusButton(QSpinBox* spin) {
-  QStyleOptionSpinBox option;
-  option.initFrom(spin);
-  option.rect = spin->rect();
-  option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame |
-                       QStyle::SC_SpinBoxEditField;
-  option.buttonSymbols = spin->buttonSymbols();
-  option.frame = spin->hasFrame();
-  option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
-  return spin->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, spin).center();
-}
-
 // Ctrl or the right button on the number of a spin box sets the step of 10 for
 // the delays and relays; the sending attempts keep the step of 1.
 TEST_F(HandInputTest, OnlyTheDelaysAndRelaysStepBy10) {
@@ -219,7 +205,7 @@ TEST_F(HandInputTest, OnlyTheDelaysAndRelaysStepBy10) {
     QLineEdit* number = spin->findChild<QLineEdit*>();
     const int before = spin->value();
     QTest::mouseClick(number, c.button, c.modifiers, number->rect().center());
-    QTest::mouseClick(spin, Qt::LeftButton, {}, PlusButton(spin));
+    QTest::mouseClick(spin, Qt::LeftButton, {}, PlusButtonCentre(spin));
     EXPECT_EQ(spin->value(), before + c.step);
   }
   EXPECT_EQ(d.model().ws.working.Byte(L::kNumOfAttempts), 7);  // 5, then two presses of 1

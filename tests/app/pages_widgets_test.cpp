@@ -12,8 +12,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <QStyle>
-#include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <memory>
@@ -27,6 +25,7 @@
 #include "pages/guard_page.h"
 #include "pages/identifiers_panel.h"
 #include "pages/setup_page.h"
+#include "hand.h"
 #include "scripted_dialogs.h"
 #include "trees/reaction_trees.h"
 
@@ -34,6 +33,7 @@ namespace {
 
 using vemtaro::MainModel;
 using vemtaro::app::ByteSpinBox;
+using vemtaro::app::PlusButtonCentre;
 using vemtaro::app::CommonPage;
 using vemtaro::app::GuardPage;
 using vemtaro::app::IdentifiersPanel;
@@ -259,19 +259,6 @@ TEST_F(PagesWidgetsTest, StatusChecksStoreTheirFields) {
 
 // The number part of a spin box.
 QLineEdit* NumberOf(QSpinBox* spin) { return spin->findChild<QLineEdit*>(); }
-
-// The centre of a spin box's plus button.
-QPoint PlusButtonCentre(QSpinBox* spin) {
-  QStyleOptionSpinBox option;
-  option.initFrom(spin);
-  option.rect = spin->rect();
-  option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame |
-                       QStyle::SC_SpinBoxEditField;
-  option.buttonSymbols = spin->buttonSymbols();
-  option.frame = spin->hasFrame();
-  option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;
-  return spin->style()->subControlRect(QStyle::CC_SpinBox, &option, QStyle::SC_SpinBoxUp, spin).center();
-}
 
 TEST_F(PagesWidgetsTest, APressOnTheNumberSetsTheStepOfThePlusButton) {
   window.show();

@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "desk.h"
+#include "hand.h"
 #include "files/settings_file.h"
 #include "main_window.h"
 #include "marquee_label.h"
@@ -113,16 +114,6 @@ void CheckAsked(Desk& d, const Case& c, const Bytes& changedImage) {
   }
   EXPECT_TRUE(d.dialogs.saveChanges.empty());
   EXPECT_TRUE(d.window.isVisible());
-}
-
-// A version 12 settings file with a name of input 1 of its own.
-std::string OtherFile() {
-  testing::ScriptedDialogs dialogs;
-  MainModel m(dialogs);
-  m.Startup();
-  m.v112Click();
-  m.Tree1.top(0)->text = "Калитка";
-  return *m.SettingsFileBytes();
 }
 
 class SaveChangesWindowTest : public ::testing::Test {

@@ -38,6 +38,7 @@
 #include <vector>
 
 #include "desk.h"
+#include "hand.h"
 #include "main_window.h"
 #include "marquee_label.h"
 #include "shell/qt_file_store.h"
@@ -468,16 +469,6 @@ TEST(SingleInstanceChannel, AnotherUserCannotTakeIt) {
 }
 
 // ---- The main window takes a handed file when it is idle -----------------------
-
-// A version 12 settings file with a name of input 1 of its own.
-std::string OtherFile() {
-  testing::ScriptedDialogs dialogs;
-  MainModel m(dialogs);
-  m.Startup();
-  m.v112Click();
-  m.Tree1.top(0)->text = "Калитка";
-  return *m.SettingsFileBytes();
-}
 
 bool Opened(TForm1& window) { return window.Tree1->topLevelItemCount() > 0 && window.Tree1->topLevelItem(0)->text(0) == "Калитка"; }
 
