@@ -478,6 +478,7 @@ bool TForm1::Idle() const {
 void TForm1::WatchForIdle(bool on) {
   if (!on) {
     disconnect(idleWatch_);
+    idleWatch_ = {};
     return;
   }
   if (idleWatch_) return;
