@@ -198,8 +198,10 @@ TEST_F(Cli, ShowListsEveryItem) {
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1].rfind("checksum: ", 0), 0u);
-  // 2 + 85 settings + 6 alarm values + (28 + 48) reactions of 3 values + 16 * 2 thresholds.
-  EXPECT_EQ(lines.size(), 2u + 85u + 6u + 3u * 76u + 32u);
+  EXPECT_EQ(lines[2], "tree1: whole");
+  EXPECT_EQ(lines[3], "tree2: whole");
+  // 4 + 85 settings + 6 alarm values + (28 + 48) reactions of 3 values + 16 * 2 thresholds.
+  EXPECT_EQ(lines.size(), 4u + 85u + 6u + 3u * 76u + 32u);
 }
 
 TEST_F(Cli, ShowMarksADamagedFieldWithItsOffset) {
