@@ -58,7 +58,7 @@ for target in build/asan/fuzz/fuzz_*; do
   log="$work.log"
   if "$target" -max_total_time="$fuzz_seconds" -print_final_stats=1 "$work" "$corpus" >"$log" 2>&1; then
     grep -E '^stat::(number_of_executed_units|average_exec_per_sec|new_units_added)' "$log" || true
-    grep -E '^#[0-9]+ *DONE ' "$log" | sed 's/^/final: /' || true
+    grep -E '^#[0-9]+ *(INITED|DONE) ' "$log" | sed -E 's/ *(lim|rss|exec\/s):.*//' || true
     rm -rf "$work" "$log"
   else
     tail -n 60 "$log" >&2

@@ -17,6 +17,7 @@
 
 #include <climits>
 #include <cstdlib>
+#include <random>
 #endif
 
 namespace vemtaro::shell {
@@ -212,18 +213,6 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
     return false;
   }
   const auto [folder, name] = SplitPath(target);
-  std::string temporary = folder + "/." + name + ".XXXXXX";
-  const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) {
-    error = SystemError(errno);
-    return false;
-  }
-  auto fail = [&](const std::string& why) {
-    error = why;
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  };
   // The permissions of the file replaced, or those of a new file.
   mode_t mode = 0;
   if (exists) {
@@ -233,9 +222,46 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
     ::umask(mask);
     mode = 0666 & ~mask;
   }
+  // Where the system has them, the bytes go to a file without a name, which
+  // gets one only when it is whole: a save killed while writing leaves nothing.
+  std::string temporary;
+  int fd = -1;
+  bool unnamed = false;
+#ifdef O_TMPFILE
+  fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  unnamed = fd >= 0;
+#endif
+  if (fd < 0) {
+    temporary = folder + "/." + name + ".XXXXXX";
+    fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0) {
+      error = SystemError(errno);
+      return false;
+    }
+  }
+  auto fail = [&](const std::string& why) {
+    error = why;
+    ::close(fd);
+    if (!temporary.empty()) ::unlink(temporary.c_str());
+    return false;
+  };
   if (::fchmod(fd, mode) != 0) return fail(SystemError(errno));
   if (!WriteFully(fd, bytes, error)) return fail(error);
   if (::fsync(fd) != 0) return fail(SystemError(errno));
+  if (unnamed) {
+    // A name of its own beside the target, then the target's name.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && temporary.empty(); ++attempt) {
+      const std::string candidate = folder + "/." + name + "." + std::to_string(random() % 1000000000);
+      if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, candidate.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        temporary = candidate;
+      } else if (errno != EEXIST) {
+        return fail(SystemError(errno));
+      }
+    }
+    if (temporary.empty()) return fail(SystemError(EEXIST));
+  }
   if (::close(fd) != 0) {
     error = SystemError(errno);
     ::unlink(temporary.c_str());

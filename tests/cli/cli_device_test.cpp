@@ -257,16 +257,37 @@ sim::ControllerOptions ControllerOptions(int version) {
   return options;
 }
 
+// What a run of vemtaro-cli gets besides its arguments.
+struct RunOptions {
+  TestController* controller = nullptr;  // served while it runs
+  int deadlineMs = kRunDeadlineMs;
+  // When set, its standard error is a terminal of its own, as a user's at a
+  // terminal is; once what it shows there passes this test, it gets SIGINT
+  // (the terminal's Ctrl-C).
+  std::function<bool(const std::string&)> interruptWhen;
+};
+
 // Runs vemtaro-cli, serving the test's controller meanwhile; killed (and the
 // test failed) when it has not ended by the deadline.
-Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr,
-              int deadlineMs = kRunDeadlineMs) {
+Result RunCli(const std::vector<std::string>& args, const RunOptions& options) {
   Result r;
   int out[2];
   int err[2];
   if (!Pipe(out) || !Pipe(err)) {
     ADD_FAILURE() << "pipe";
     return r;
+  }
+  if (options.interruptWhen) {
+    // The terminal in place of the error pipe: its master is read, its slave given.
+    ::close(err[0]);
+    ::close(err[1]);
+    err[0] = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (err[0] < 0 || ::grantpt(err[0]) != 0 || ::unlockpt(err[0]) != 0 || ::ptsname(err[0]) == nullptr) {
+      ADD_FAILURE() << "no pseudo-terminal";
+      return r;
+    }
+    ::fcntl(err[0], F_SETFD, FD_CLOEXEC);
+    err[1] = ::open(::ptsname(err[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -289,10 +310,12 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
     return r;
   }
 
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
+  TestController* controller = options.controller;
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options.deadlineMs);
   int streams[2] = {out[0], err[0]};
   std::string* texts[2] = {&r.out, &r.err};
   bool killed = false;
+  bool interrupted = false;
   while (streams[0] >= 0 || streams[1] >= 0) {
     std::vector<pollfd> fds;
     for (int fd : streams) fds.push_back(pollfd{fd, POLLIN, 0});  // a negative fd is ignored
@@ -309,13 +332,17 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
       if (n > 0) {
         texts[i]->append(buffer, static_cast<std::size_t>(n));
       } else if (n == 0 || errno != EINTR) {
-        ::close(streams[i]);
+        ::close(streams[i]);  // a terminal whose last user has gone reads as an error
         streams[i] = -1;
       }
     }
     if (controller != nullptr) controller->Service();
+    if (options.interruptWhen && !interrupted && options.interruptWhen(r.err)) {
+      ::kill(pid, SIGINT);
+      interrupted = true;
+    }
     if (MsLeft(deadline) == 0 && (streams[0] >= 0 || streams[1] >= 0)) {
-      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << deadlineMs << " ms";
+      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << options.deadlineMs << " ms";
       ::kill(pid, SIGKILL);
       killed = true;
       break;
@@ -327,7 +354,14 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
   int status = 0;
   ::waitpid(pid, &status, 0);
   r.code = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // A terminal ends its lines with CR LF.
+  if (options.interruptWhen) r.err = std::regex_replace(r.err, std::regex("\r\n"), "\n");
   return r;
+}
+
+Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr,
+              int deadlineMs = kRunDeadlineMs) {
+  return RunCli(args, RunOptions{controller, deadlineMs, {}});
 }
 
 // vemtaro-sim with the options, probing every kProbeMs, strict: it flags every
@@ -609,83 +643,6 @@ INSTANTIATE_TEST_SUITE_P(Versions, CliDeviceVersion, ::testing::Values(10, 11, 1
 
 // ---- on a terminal: progress and Ctrl-C -------------------------------------
 
-// Runs vemtaro-cli with its standard error on a terminal of its own, as a user
-// at a terminal does; once what it shows there passes `when`, it gets SIGINT
-// (the terminal's Ctrl-C). Its standard output goes to r.out.
-Result RunCliOnTerminal(const std::vector<std::string>& args, const std::function<bool(const std::string&)>& when,
-                        int deadlineMs = kRunDeadlineMs) {
-  Result r;
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0 || ::ptsname(master) == nullptr) {
-    ADD_FAILURE() << "no pseudo-terminal";
-    return r;
-  }
-  ::fcntl(master, F_SETFD, FD_CLOEXEC);
-  const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-  int out[2];
-  if (slave < 0 || !Pipe(out)) {
-    ADD_FAILURE() << "no terminal or pipe";
-    return r;
-  }
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_adddup2(&actions, slave, STDERR_FILENO);
-  std::vector<std::string> argvText{VEMTARO_CLI_PATH};
-  argvText.insert(argvText.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (std::string& a : argvText) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  const int spawned = ::posix_spawn(&pid, VEMTARO_CLI_PATH, &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(out[1]);
-  ::close(slave);
-  if (spawned != 0) {
-    ::close(out[0]);
-    ::close(master);
-    ADD_FAILURE() << "cannot start " << VEMTARO_CLI_PATH;
-    return r;
-  }
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
-  bool interrupted = false;
-  int streams[2] = {out[0], master};
-  std::string* texts[2] = {&r.out, &r.err};
-  while (streams[0] >= 0 || streams[1] >= 0) {
-    pollfd fds[2] = {{streams[0], POLLIN, 0}, {streams[1], POLLIN, 0}};
-    if (::poll(fds, 2, MsLeft(deadline)) < 0 && errno != EINTR) break;
-    for (int i = 0; i < 2; ++i) {
-      if (streams[i] < 0 || (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
-      char buffer[4096];
-      const ssize_t n = ::read(streams[i], buffer, sizeof buffer);
-      if (n > 0) {
-        texts[i]->append(buffer, static_cast<std::size_t>(n));
-      } else if (n == 0 || errno != EINTR) {
-        ::close(streams[i]);  // a terminal whose last user has gone reads as an error
-        streams[i] = -1;
-      }
-    }
-    if (!interrupted && when(r.err)) {
-      ::kill(pid, SIGINT);
-      interrupted = true;
-    }
-    if (MsLeft(deadline) == 0) {
-      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << deadlineMs << " ms";
-      ::kill(pid, SIGKILL);
-      break;
-    }
-  }
-  for (int fd : streams) {
-    if (fd >= 0) ::close(fd);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  // The terminal's line ends.
-  r.err = std::regex_replace(r.err, std::regex("\r\n"), "\n");
-  return r;
-}
-
 // The number of bytes the progress line shows last, or nothing.
 std::optional<std::size_t> ProgressBytes(const std::string& shown, const std::string& phase) {
   static const std::regex line(
@@ -709,9 +666,9 @@ TEST_F(CliDevice, ProgressAndCtrlCOnATerminal) {
     WriteFile(Path("in.dat"), file);
     SimProcess sim({"--paced", "--firmware", std::to_string(version), "--save", Path("kept.dat")});
     ASSERT_FALSE(sim.path().empty());
-    const Result w = RunCliOnTerminal({"write", Path("in.dat"), "--port", sim.path()}, [](const std::string& err) {
-      return ProgressBytes(err, "writing").value_or(0) >= 300;
-    });
+    RunOptions onTerminal;
+    onTerminal.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "writing").value_or(0) >= 300; };
+    const Result w = RunCli({"write", Path("in.dat"), "--port", sim.path()}, onTerminal);
     EXPECT_EQ(w.code, kInterruptedCode) << w.err;
     EXPECT_EQ(w.out, "");
     EXPECT_TRUE(std::regex_search(w.err, std::regex("writing " + sim.path() + ": [0-9]+%, [0-9]+ of " +
@@ -740,8 +697,9 @@ TEST_F(CliDevice, ProgressAndCtrlCOnATerminal) {
   }
   SimProcess sim({"--paced", "--firmware", "15"});
   ASSERT_FALSE(sim.path().empty());
-  const Result r = RunCliOnTerminal({"read", "--port", sim.path(), "-o", Path("out.dat")},
-                                    [](const std::string& err) { return ProgressBytes(err, "reading").value_or(0) > 0; });
+  RunOptions onTerminal;
+  onTerminal.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "reading").value_or(0) > 0; };
+  const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")}, onTerminal);
   EXPECT_EQ(r.code, kInterruptedCode) << r.err;
   EXPECT_TRUE(Contains(r.err, "vemtaro-cli: " + sim.path() + ": interrupted; no file was written\n")) << r.err;
   EXPECT_FALSE(fs::exists(Path("out.dat")));

@@ -18,6 +18,7 @@
 #include <sys/wait.h>
 #endif
 
+#include "files/settings_file.h"
 #include "main/main_model.h"
 #include "scripted_dialogs.h"
 
@@ -83,6 +84,13 @@ inline std::string DesktopFile(int version) {
   m.Startup();
   m.ApplyProfile(version);
   return m.SettingsFileBytes().value_or(std::string());
+}
+
+// Where the image of a settings file starts.
+inline std::size_t ImageOffset(const std::string& file) {
+  const SettingsFileParse parsed = ParseSettingsFile(file);
+  EXPECT_TRUE(parsed.data);
+  return parsed.data ? parsed.data->imageOffset : 0;
 }
 
 // A temporary folder of the test's own, removed with what it holds.

@@ -108,12 +108,6 @@ std::string DesktopEditedFile(int version) {
   return m.SettingsFileBytes().value_or(std::string());
 }
 
-std::size_t ImageOffset(const std::string& file) {
-  const SettingsFileParse parsed = ParseSettingsFile(file);
-  EXPECT_TRUE(parsed.data);
-  return parsed.data ? parsed.data->imageOffset : 0;
-}
-
 class CliSet : public CliFolder {};
 
 // ---- Changing files --------------------------------------------------------

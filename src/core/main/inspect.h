@@ -76,7 +76,6 @@ struct TreeInspection {
 
   // Whether saving the file after opening it keeps every node it holds.
   bool readWhole() const { return !error && !cutAt; }
-  bool operator==(const TreeInspection&) const = default;
 };
 
 // The state as the listing shows it: "whole", "empty", "short: 12 reactions
