@@ -1082,6 +1082,11 @@ TEST_F(CliDevice, HelpOfTheCommands) {
 // and scripts/package_check.sh), and changes to the system (sudo).
 constexpr const char* kNotRunHere[] = {"./scripts/", "cmake ", "cpack", "sudo "};
 
+// Ends what a block left running in the background (the simulator of an
+// example) when the block's shell ends, keeping its exit code.
+constexpr const char* kStopChildren =
+    "trap 'status=$?; for child in $(ps -o pid= --ppid $$); do kill $child 2>/dev/null || true; done; exit $status' EXIT";
+
 // The fenced "sh" blocks of a Markdown text.
 std::vector<std::string> ShellBlocks(const std::string& markdown) {
   std::vector<std::string> blocks;
@@ -1157,7 +1162,7 @@ TEST_F(CliDevice, EveryCommandBlockOfTheReadmeAndTheGuideRuns) {
       block = std::regex_replace(block, std::regex("/dev/ttyUSB0"), sim.path());
       block = std::regex_replace(block, std::regex("/tmp/sim\\.txt"), "sim.txt");
       const std::string script = "cd " + ShellWord(folder.string()) + " && PATH=" + ShellWord(Path("bin")) +
-                                 ":\"$PATH\" && trap 'for job in $(jobs -p); do kill $job; done' EXIT && set -e\n" + block;
+                                 ":\"$PATH\" && " + kStopChildren + " && set -e\n" + block;
       const std::string command = "sh -c " + ShellWord(script) + " >" + ShellWord(Path("out.txt")) + " 2>" +
                                   ShellWord(Path("err.txt")) + " </dev/null";
       const int status = std::system(command.c_str());
