@@ -7,6 +7,10 @@
 // Script records: an operation byte, a length byte, then for "send" that many
 // bytes. Checked after every record: the working image keeps the length of the
 // selected version, and a load that did not succeed left it unchanged.
+//
+// The main window is started once for all inputs; each input begins from its
+// started configuration (with trees of a node each) and a port and link of
+// its own.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -20,6 +24,7 @@
 #include "main/controller_link.h"
 #include "main/main_model.h"
 #include "model/profiles.h"
+#include "started_model.h"
 
 namespace {
 
@@ -54,9 +59,7 @@ class Host : public LinkHost {
   VirtualClock& clock_;
 };
 
-void Check(bool ok) {
-  if (!ok) __builtin_trap();
-}
+using fuzzing::Check;
 
 // The pure readers on the raw bytes: none may read past them.
 void Readers(std::string_view bytes) {
@@ -76,9 +79,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   VirtualClock clock;
   MemoryLine line;
   ComPort port(line.host(), clock);
-  Dialogs dialogs;
-  MainModel model(dialogs);
-  model.Startup();
+  // The main window is started once; each input begins from its started
+  // configuration (fuzz/started_model.h) with a port and link of its own.
+  static Dialogs dialogs;
+  static fuzzing::StartedModel started(dialogs, true);
+  MainModel& model = started.Fresh();
+  const fuzzing::FreshAfterwards afterwards{started};  // after the link below has gone
   Host host(line, port, clock);
   ControllerLink link(model, port, host);
   // The script, read by the main loop and by the waits of the program: a
@@ -114,11 +120,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   while (pos + 2 <= size) {
     const std::uint8_t op = data[pos];
     const std::size_t length = data[pos + 1];
-    const Bytes before = model.ws.working.bytes();
     const auto loadBefore = link.loadResult;
     const auto idsBefore = link.idsResult;
     const auto versionBefore = link.ReportedVersion();
     const bool transferBefore = link.Transferring();
+    // A load can fail within the record, with nothing else under way, only
+    // when the record starts one or the load matcher is still armed from a
+    // read that got no "LOAD_OK": only then is the image kept (a copy for
+    // every record would cost more than the record).
+    const bool loadMayEnd = !transferBefore && op % 8 != 3 && (op % 8 == 2 || link.matchers().Zagruzka.Enabled());
+    const Bytes before = loadMayEnd ? model.ws.working.bytes() : Bytes();
     if (op % 8 == 0) {
       takeSend();
     } else {
@@ -157,8 +168,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // A load that failed changed nothing, when nothing else that writes the
     // image (an identifier reply, a version reply, a write) ran meanwhile.
     const bool loadFailedNow = link.loadResult == std::optional<bool>(false) && loadBefore != link.loadResult;
-    if (loadFailedNow && link.idsResult == idsBefore && link.ReportedVersion() == versionBefore &&
-        !transferBefore && op % 8 != 3) {
+    if (loadMayEnd && loadFailedNow && link.idsResult == idsBefore && link.ReportedVersion() == versionBefore) {
       Check(model.ws.working.bytes() == before);
     }
   }

@@ -17,6 +17,24 @@ namespace {
 
 using NoDialogs = vemtaro::SilentDialogs;
 
+// A tree with one leaf in each group ("Реле", "Телефоны", "SMS", a threshold):
+// the shape of every source, event, channel and state is kept, and the file
+// is a few times smaller, so that a fuzzer runs many more of them.
+void Prune(vemtaro::TreeNode& node, int level) {
+  if (level == 2) {
+    while (node.childCount() > 1) node.RemoveLastChild();
+  }
+  for (const auto& child : node.children()) Prune(*child, level + 1);
+}
+
+// The model's settings file with pruned trees.
+std::string PrunedFile(vemtaro::MainModel& m) {
+  for (vemtaro::Tree* tree : {&m.Tree1, &m.Tree2}) {
+    for (const auto& top : tree->root().children()) Prune(*top, 0);
+  }
+  return *m.SettingsFileBytes();
+}
+
 bool Write(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -35,13 +53,13 @@ int main(int argc, char** argv) {
   bool ok = true;
   NoDialogs dialogs;
 
-  // Settings files: the defaults of versions 10 and 12, and an edited version 15
-  // with the Touch Memory shape of the guard entry.
+  // Settings files, their trees pruned: the defaults of versions 10 and 12, and
+  // an edited version 15 with the Touch Memory shape of the guard entry.
   for (int v : {10, 12}) {
     vemtaro::MainModel m(dialogs);
     m.Startup();
     m.ApplyProfile(v);
-    ok &= Write(dir + "/settings_file/default_v" + std::to_string(v) + ".dat", *m.SettingsFileBytes());
+    ok &= Write(dir + "/settings_file/default_v" + std::to_string(v) + ".dat", PrunedFile(m));
   }
   {
     vemtaro::MainModel m(dialogs);
@@ -54,7 +72,7 @@ int main(int argc, char** argv) {
     m.ws.working.SetRaw(0, "ZRN");
     m.ws.working.SetRaw(vemtaro::layout::kAlarm1Time, "06:45");
     m.ws.working.SetByte(vemtaro::layout::kAlarmFlags, '2');
-    ok &= Write(dir + "/settings_file/edited_v15.dat", *m.SettingsFileBytes());
+    ok &= Write(dir + "/settings_file/edited_v15.dat", PrunedFile(m));
   }
   // A small file: short trees and a 5121-byte image of a version without a profile.
   {

@@ -23,7 +23,7 @@ namespace vemtaro::cli {
 constexpr const char* kExitCodes =
     "\nExit codes: 0 success, 1 the files differ (diff) or the controller did not\n"
     "answer, refused or failed a check, 2 wrong usage, 3 a file cannot be read,\n"
-    "written or parsed.\n";
+    "written or parsed, or the output cannot be written, 130 stopped by Ctrl-C.\n";
 
 void Error(const std::string& text) { PrintErr(std::string(kProgram) + ": " + text + "\n"); }
 
@@ -54,11 +54,13 @@ QStringList CommandArguments(const QStringList& positional) {
   return args;
 }
 
+std::string ShownPath(const std::string& path) { return path.empty() ? std::string("''") : path; }
+
 std::optional<int> ReadSettings(const std::string& path, std::string& bytes, SettingsFileParse& parsed) {
   shell::QtFileStore store;
   std::string error;
   if (!store.ReadAll(path, bytes, error)) {
-    Error(path + ": cannot read the file: " + error);
+    Error(ShownPath(path) + ": cannot read the file: " + error);
     return kFileError;
   }
   parsed = ParseSettingsFile(bytes);
@@ -91,6 +93,48 @@ std::optional<int> CheckReadable(const std::string& path, std::string* bytesOut,
   return std::nullopt;
 }
 
+std::optional<int> RefuseUnlessWhole(const std::string& path, const SettingsFileData& file, int openErrors) {
+  if (openErrors != 0) {
+    // The desktop program would go on with default values in place of what it
+    // could not read; saving them would lose that part of the file.
+    Error(path + ": the file opened with errors; nothing was written");
+    return kFileError;
+  }
+  const std::pair<const std::string*, std::size_t> trees[] = {{&file.tree1, file.tree1Offset},
+                                                              {&file.tree2, file.tree2Offset}};
+  for (std::size_t n = 0; n < 2; ++n) {
+    const std::string& text = *trees[n].first;
+    const std::size_t zero = text.find('\0');
+    if (zero == std::string::npos) continue;
+    Error(path + ": the text of tree " + std::to_string(n + 1) + " ends at a zero byte at offset " +
+          std::to_string(trees[n].second + zero) + " with " + std::to_string(text.size() - zero - 1) +
+          " bytes after it, which a saved file would lose; it is not rewritten, nothing was written");
+    return kFileError;
+  }
+  return std::nullopt;
+}
+
+bool CliFileStore::WriteAll(const std::string& path, const std::string& bytes, std::string& error) {
+  if (path != "-") return QtFileStore::WriteAll(path, bytes, error);
+  if (!PrintOut(bytes)) {
+    error = "the standard output cannot be written";
+    return false;
+  }
+  return true;
+}
+
+std::optional<int> CheckOutput(const std::string& path) {
+  std::string error;
+  if (path == "-") {
+    if (!OutputIsTerminal()) return std::nullopt;
+    Error("-: a settings file is not written to a terminal; redirect the standard output");
+    return kFileError;
+  }
+  if (shell::QtFileStore::CanCreate(path, true, error)) return std::nullopt;
+  Error(ShownPath(path) + ": cannot write the file: " + error);
+  return kFileError;
+}
+
 namespace {
 
 constexpr const char* kCommandList = "new, show, diff, set, read, write, clock, ids, status, relays or ports";
@@ -106,9 +150,9 @@ int Load(const std::string& path, Inspection& out) {
   // file is opened; its default names are shown.
   auto warnTree = [&](int n, const std::optional<TreeTextError>& e, std::size_t section) {
     if (!e) return;
-    PrintErr(std::string(kProgram) + ": warning: " + path + ": the text of tree " + std::to_string(n) +
-             " cannot be read at its line " + std::to_string(e->line) + " (offset " +
-             std::to_string(section + e->offset) + "); default names are shown\n");
+    Error(path + ": warning: the text of tree " + std::to_string(n) + " cannot be read at its line " +
+          std::to_string(e->line) + " (offset " + std::to_string(section + e->offset) +
+          "); default names are shown");
   };
   warnTree(1, out.tree1Error, parsed.data->tree1Offset);
   warnTree(2, out.tree2Error, parsed.data->tree2Offset);
@@ -145,6 +189,7 @@ int RunNew(const QStringList& positional) {
                       "new");
   }
   const std::string path = Std(parser.value(output));
+  if (const auto code = CheckOutput(path)) return *code;
 
   CliDialogs dialogs;
   MainModel model(dialogs);
@@ -152,13 +197,9 @@ int RunNew(const QStringList& positional) {
   model.ApplyProfile(version);
   std::string error;
   const auto bytes = model.SettingsFileBytes(&error);
-  if (!bytes) {
-    Error(path + ": cannot write the file: " + error);
-    return kFileError;
-  }
-  shell::QtFileStore store;
-  if (!store.WriteAll(path, *bytes, error)) {
-    Error(path + ": cannot write the file: " + error);
+  CliFileStore store;
+  if (!bytes || !store.WriteAll(path, *bytes, error)) {
+    Error(ShownPath(path) + ": cannot write the file: " + error);
     return kFileError;
   }
   return kSuccess;
@@ -192,10 +233,12 @@ int RunShow(const QStringList& positional) {
     PrintOut(std::string(doc.constData(), static_cast<std::size_t>(doc.size())));
     return kSuccess;
   }
+  // Node names and texts of the file are shown, never obeyed: a control
+  // character in them does not reach the terminal.
   std::string text;
   for (const FlatItem& item : FlattenInspection(inspection)) {
     const std::string value = ValueText(item.value);
-    text += item.name + ":" + (value.empty() ? "" : " " + value) + "\n";
+    text += TerminalSafe(item.name + ":" + (value.empty() ? "" : " " + value), false) + "\n";
   }
   PrintOut(text);
   return kSuccess;
@@ -227,7 +270,7 @@ int RunDiff(const QStringList& positional) {
   if (const int code = Load(Std(files[1]), b); code != kSuccess) return code;
   const std::vector<InspectDifference> differences = DiffInspections(a, b);
   std::string text;
-  for (const auto& d : differences) text += d.name + ": " + d.a + " -> " + d.b + "\n";
+  for (const auto& d : differences) text += TerminalSafe(d.name + ": " + d.a + " -> " + d.b, false) + "\n";
   PrintOut(text);
   return differences.empty() ? kSuccess : kDifferent;
 }

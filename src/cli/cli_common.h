@@ -10,12 +10,12 @@
 #include <string>
 
 #include "files/settings_file.h"
+#include "output.h"
+#include "shell/qt_file_store.h"
 
 namespace vemtaro::cli {
 
 inline constexpr const char* kProgram = "vemtaro-cli";
-
-inline std::string Std(const QString& s) { return s.toStdString(); }
 
 // "vemtaro-cli: text" on the standard error stream.
 void Error(const std::string& text);
@@ -36,5 +36,22 @@ std::optional<int> ReadSettings(const std::string& path, std::string& bytes, Set
 // is wrong and returns the exit code; otherwise fills bytes and parsed.
 std::optional<int> CheckReadable(const std::string& path, std::string* bytes = nullptr,
                                  SettingsFileParse* parsed = nullptr);
+// A file that a command rewrites must have opened without any error box
+// (`openErrors`) and with both tree texts read whole: a tree text cut short by
+// a zero byte would lose what follows it. Reports why not and returns 3.
+std::optional<int> RefuseUnlessWhole(const std::string& path, const SettingsFileData& file, int openErrors);
+
+// A file name as messages show it ('' for an empty one).
+std::string ShownPath(const std::string& path);
+
+// The file store of the commands: "-" as a file to write is the standard
+// output, which must not be a terminal.
+class CliFileStore : public shell::QtFileStore {
+ public:
+  bool WriteAll(const std::string& path, const std::string& bytes, std::string& error) override;
+};
+// Whether a settings file can be written as `path` ("-": the standard output):
+// checked before the work that would make it. Reports why not and returns 3.
+std::optional<int> CheckOutput(const std::string& path);
 
 }  // namespace vemtaro::cli

@@ -1,5 +1,6 @@
 #include "cli_dialogs.h"
 
+#include "cli_common.h"
 #include "output.h"
 
 namespace vemtaro::cli {
@@ -11,12 +12,14 @@ std::string LineBreaks(std::string text) {
   return text;
 }
 
-void CliDialogs::ShowMessage(const std::string& text) { PrintErr(LineBreaks(text) + "\n"); }
+void CliDialogs::ShowMessage(const std::string& text) {
+  PrintErr(std::string(kProgram) + ": " + (subject_.empty() ? "" : subject_ + ": ") + LineBreaks(text) + "\n");
+}
 
 void CliDialogs::ShowError(const std::string& text) {
   ++errors_;
   lastError_ = text;
-  PrintErr("error: " + LineBreaks(text) + "\n");
+  ShowMessage(text);
 }
 
 std::optional<std::string> CliDialogs::InputText(const std::string&, const std::string&, int) { return std::nullopt; }

@@ -5,7 +5,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QFileInfo>
 #include <QString>
 #include <algorithm>
 #include <cstdint>
@@ -138,8 +137,10 @@ class KeptDialogs : public SilentDialogs {
 };
 
 // Reads the file and opens it in a model of its own; the exit code when it
-// cannot be used.
-std::optional<int> CheckSettingsFile(const std::string& path, CheckedFile& out) {
+// cannot be used. A file that the command rewrites must open without any
+// error and with both trees read whole, or what could not be read would be
+// replaced by defaults in it.
+std::optional<int> CheckSettingsFile(const std::string& path, CheckedFile& out, bool rewrites) {
   std::string bytes;
   std::string error;
   SettingsFileParse parsed;
@@ -148,9 +149,13 @@ std::optional<int> CheckSettingsFile(const std::string& path, CheckedFile& out) 
   MainModel trial(dialogs);
   trial.Startup();
   if (!trial.OpenSettingsBytes(bytes, &error)) {
-    for (const std::string& text : dialogs.texts) PrintErr("error: " + LineBreaks(text) + "\n");
+    for (const std::string& text : dialogs.texts) Error(path + ": " + LineBreaks(text));
     Error(path + ": the file cannot be opened" + (error.empty() ? std::string() : ": " + error));
     return kFileError;
+  }
+  if (rewrites) {
+    for (const std::string& text : dialogs.texts) Error(path + ": " + LineBreaks(text));
+    if (const auto code = RefuseUnlessWhole(path, *parsed.data, static_cast<int>(dialogs.texts.size()))) return code;
   }
   out.path = path;
   out.version = parsed.data->version;
@@ -173,12 +178,20 @@ std::optional<int> OpenForController(DeviceSession& session, const CheckedFile& 
   return std::nullopt;
 }
 
+// What a connection that was not made leaves: the exit code.
+int NotConnected(DeviceSession& session) {
+  return session.Interrupted() ? session.StopAfterInterrupt("nothing was sent") : kFailed;
+}
+
 // Runs an exchange and waits for its outcome. kSuccess, kFailed when it
-// failed (its message has been shown), or when no outcome came in time.
+// failed (its message has been shown), or when no outcome came in time; after
+// Ctrl-C the exchange is stopped and `whenStopped` is said (130).
 int RunExchange(DeviceSession& session, const std::function<void()>& start,
-                const std::function<std::optional<bool>()>& outcome, qint64 timeoutMs, const std::string& what) {
+                const std::function<std::optional<bool>()>& outcome, qint64 timeoutMs, const std::string& what,
+                const std::string& whenStopped) {
   start();
   session.WaitFor([&] { return outcome().has_value(); }, timeoutMs);
+  if (session.Interrupted() && !outcome()) return session.StopAfterInterrupt(whenStopped);
   if (const auto result = outcome()) return *result ? kSuccess : kFailed;
   if (!session.Lost()) session.ReportNoAnswer(what, static_cast<int>(timeoutMs / 1000));
   return kFailed;
@@ -186,7 +199,8 @@ int RunExchange(DeviceSession& session, const std::function<void()>& start,
 
 // Saves the model's configuration as the desktop program's "Сохранить" does.
 int SaveModel(DeviceSession& session, const std::string& path) {
-  shell::QtFileStore store;
+  CliFileStore store;
+  session.dialogs().SetSubject(ShownPath(path));
   return session.model().SaveSettings(path, store) ? kSuccess : kFileError;
 }
 
@@ -198,7 +212,8 @@ std::string Hex(std::uint8_t byte) {
 
 // Lists how the image read back differs from the one written: byte by byte,
 // then as the settings and reactions they decode to. Whether any differ.
-bool ListDifferences(const std::string& writtenFile, const Bytes& written, const Bytes& read) {
+bool ListDifferences(const std::string& port, const std::string& writtenFile, const Bytes& written,
+                     const Bytes& read) {
   std::string text;
   std::size_t differing = 0;
   const std::size_t length = std::max(written.size(), read.size());
@@ -222,8 +237,8 @@ bool ListDifferences(const std::string& writtenFile, const Bytes& written, const
       text += d.name + ": " + d.a + " -> " + d.b + "\n";
     }
   }
-  PrintOut(text);
-  Error("verify: " + std::to_string(differing) + (differing == 1 ? " byte" : " bytes") +
+  PrintOut(TerminalSafe(text));
+  Error(port + ": verify: " + std::to_string(differing) + (differing == 1 ? " byte" : " bytes") +
         " of the configuration read back " + (differing == 1 ? "differs" : "differ") + " from what was written");
   return true;
 }
@@ -244,15 +259,23 @@ int ReadCommand(const QStringList& positional) {
     return UsageError("read: -o OUT.dat is missing", "read");
   }
   const std::string path = Std(command.parser.value(output));
+  // The file must be possible before the port is opened: nothing is read for
+  // an output that cannot be made.
+  if (const auto code = CheckOutput(path)) return *code;
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   ControllerLink& link = session.link();
-  const int code = RunExchange(
-      session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs, "configuration");
+  const int code =
+      RunExchange(session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs,
+                  "configuration", "no file was written");
   session.End();
   if (code != kSuccess) return code;
-  return SaveModel(session, path);
+  if (const int saved = SaveModel(session, path); saved != kSuccess) return saved;
+  PrintErr("read " + std::to_string(session.model().ws.working.size()) + " bytes from " + session.portName() +
+           " into " + (path == "-" ? std::string("the standard output") : path) + ", v" +
+           std::to_string(session.model().ws.FirmwareVersion) + "\n");
+  return kSuccess;
 }
 
 // ---- write ----------------------------------------------------------------
@@ -276,17 +299,11 @@ class FileBackup : public BackupStore {
 // A backup file must be new, in a folder that exists: checked before the port
 // is opened, so that nothing is read or written for a copy that cannot be kept.
 std::optional<int> CheckBackupPath(const std::string& path) {
-  const QFileInfo info(QString::fromStdString(path));
-  if (info.exists() || info.isSymLink()) {
-    Error(path + ": the file exists; a backup never replaces a file, name a new one");
-    return kFileError;
-  }
-  const QFileInfo folder(info.absolutePath());
-  if (!folder.isDir() || !folder.isWritable()) {
-    Error(path + ": cannot create the file in " + Std(info.absolutePath()));
-    return kFileError;
-  }
-  return std::nullopt;
+  std::string error;
+  if (shell::QtFileStore::CanCreate(path, false, error)) return std::nullopt;
+  if (error == "the file exists") error += "; a backup never replaces a file, name a new one";
+  Error(ShownPath(path) + ": cannot create the backup file: " + error);
+  return kFileError;
 }
 
 int WriteCommand(const QStringList& positional) {
@@ -316,7 +333,9 @@ int WriteCommand(const QStringList& positional) {
     return UsageError("write: --verify and --no-verify cannot be used together", "write");
   }
   CheckedFile file;
-  if (const auto code = CheckSettingsFile(Std(command.parser.positionalArguments().first()), file)) return *code;
+  if (const auto code = CheckSettingsFile(Std(command.parser.positionalArguments().first()), file, false)) {
+    return *code;
+  }
   std::optional<FileBackup> copy;
   if (command.parser.isSet(backup)) {
     const std::string path = Std(command.parser.value(backup));
@@ -326,19 +345,27 @@ int WriteCommand(const QStringList& positional) {
   }
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   if (const auto code = OpenForController(session, file)) return *code;
   ControllerLink& link = session.link();
   link.verifyAfterWrite = !command.parser.isSet(noVerify);
   link.backups = copy ? &*copy : nullptr;
   const int code = RunExchange(
-      session, [&] { link.N15Click(); }, [&] { return link.saveResult; }, kTransferBoundMs, "write");
+      session, [&] { link.N15Click(); }, [&] { return link.saveResult; }, kTransferBoundMs, "write",
+      "nothing was written to the controller");
   session.End();
   const ControllerLink::WriteReport& report = link.LastWrite();
-  if (!report.backupPath.empty()) PrintErr("The controller's configuration was kept in " + report.backupPath + "\n");
+  if (!report.backupPath.empty()) {
+    PrintErr("the controller's configuration was kept in " + report.backupPath + "\n");
+  }
   if (report.firstDifference && report.sent && report.readBack) {
     const std::string writtenFile = session.model().SettingsFileBytes().value_or(std::string());
-    ListDifferences(writtenFile, *report.sent, *report.readBack);
+    ListDifferences(session.portName(), writtenFile, *report.sent, *report.readBack);
+  }
+  if (code == kSuccess) {
+    PrintErr("wrote " + std::to_string(report.sent ? report.sent->size() : 0) + " bytes from " + file.path + " to " +
+             session.portName() + ", v" + std::to_string(file.version) +
+             (link.verifyAfterWrite ? ", read back and compared" : ", not read back") + "\n");
   }
   return code;
 }
@@ -354,13 +381,13 @@ int ClockCommand(const QStringList& positional) {
   if (const auto code = command.ExpectArguments(0, "")) return *code;
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.N16Click(); }, [&] { return link.timeResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "clock reply");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "clock reply", "the clock may have been set");
   session.End();
-  if (code == kSuccess) PrintOut(link.ClockReply() + "\n");
+  if (code == kSuccess) PrintOut(TerminalSafe(link.ClockReply() + "\n"));
   return code;
 }
 
@@ -381,18 +408,18 @@ int IdsCommand(const QStringList& positional) {
   std::optional<CheckedFile> file;
   if (command.parser.isSet(into)) {
     file.emplace();
-    if (const auto code = CheckSettingsFile(Std(command.parser.value(into)), *file)) return *code;
+    if (const auto code = CheckSettingsFile(Std(command.parser.value(into)), *file, true)) return *code;
   }
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   if (file) {
     if (const auto code = OpenForController(session, *file)) return *code;
   }
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.ID17Click(); }, [&] { return link.idsResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "identifiers");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "identifiers", "no file was written");
   session.End();
   if (code != kSuccess) return code;
   std::string text;
@@ -400,7 +427,7 @@ int IdsCommand(const QStringList& positional) {
   for (std::size_t k = 0; k < ids.size(); ++k) {
     text += "ID" + std::to_string(k + 1) + ":" + (ids[k].text.empty() ? "" : " " + ids[k].text) + "\n";
   }
-  PrintOut(text);
+  PrintOut(TerminalSafe(text));
   return file ? SaveModel(session, file->path) : kSuccess;
 }
 
@@ -420,11 +447,11 @@ int StatusCommand(const QStringList& positional) {
   if (const auto code = command.ExpectArguments(0, "")) return *code;
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.Button1Click(); }, [&] { return link.statusResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "status");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "status", "nothing was changed");
   session.End();
   if (code != kSuccess) return code;
   const StatusWindowModel& form5 = link.form5;
@@ -453,7 +480,7 @@ int StatusCommand(const QStringList& positional) {
   for (std::size_t k = 0; k < 8; ++k) line("АЦП " + std::to_string(k + 1), form5.ACP[k]);
   for (std::size_t k = 0; k < 8; ++k) line("Датчик " + std::to_string(k + 1), form5.Dat[k]);
   line("Ключ TouchMemory", form5.TM);
-  PrintOut(text);
+  PrintOut(TerminalSafe(text));
   return kSuccess;
 }
 
@@ -474,7 +501,7 @@ int RelaysCommand(const QStringList& positional) {
   }
 
   DeviceSession session;
-  if (!session.Connect(command.port, command.connectTimeoutS)) return kFailed;
+  if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   ControllerLink& link = session.link();
   // Relays 1..7 take their states in the window; the change of relay 8 sends
   // the whole pattern once.
@@ -504,7 +531,7 @@ int PortsCommand(const QStringList& positional) {
   }
   std::string text;
   for (const QString& name : port::AvailablePorts()) text += Std(name) + "\n";
-  PrintOut(text);
+  PrintOut(TerminalSafe(text));
   return kSuccess;
 }
 

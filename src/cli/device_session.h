@@ -27,6 +27,12 @@ inline constexpr int kDefaultReplyTimeoutS = 10;
 // Upper bound of a read or write: both end by the link's own time-outs long
 // before this.
 inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
+// After a write is stopped half-way, the line stays quiet this long before
+// "BYE", so that the controller has dropped the write and takes "BYE" as a
+// command, not as bytes of the configuration.
+inline constexpr qint64 kAbandonedWriteMs = 2500;
+// The exit code of a command stopped by Ctrl-C (128 + SIGINT).
+inline constexpr int kInterrupted = 130;
 
 class DeviceSession {
  public:
@@ -43,9 +49,20 @@ class DeviceSession {
   // version cannot be read or has no profile, or the line went away.
   bool Connect(const std::string& portName, int timeoutS);
 
-  // Runs the event loop until done() holds, the port is lost or timeoutMs have
-  // passed; whether done() holds.
+  // Runs the event loop until done() holds, the port is lost, the user pressed
+  // Ctrl-C or timeoutMs have passed; whether done() holds. While a read or
+  // write is under way and standard error is a terminal, one line there shows
+  // its progress.
   bool WaitFor(const std::function<bool()>& done, qint64 timeoutMs);
+
+  // Whether the user pressed Ctrl-C since the session began. The session
+  // takes SIGINT for its lifetime, so that the connection is ended properly.
+  bool Interrupted() const;
+  // Stops the transfer under way after Ctrl-C and ends the connection: a
+  // write sends nothing more and, after the controller has dropped it,
+  // "BYE"; a read takes nothing more. Says what this leaves and returns the
+  // exit code 130.
+  int StopAfterInterrupt(const std::string& whatIsLeft);
 
   // Ending the connection ("BYE", 300 ms, flushes) and closing the port. Also
   // done by the destructor when a command has not done it.
@@ -59,9 +76,14 @@ class DeviceSession {
   MainModel& model() { return model_; }
   ControllerLink& link() { return link_; }
   CliDialogs& dialogs() { return dialogs_; }
+  // The port as the messages name it: the system's path where the name given
+  // was short for one ("ttyUSB0" is /dev/ttyUSB0).
   const std::string& portName() const { return portName_; }
 
  private:
+  void ShowProgress();
+  void ClearProgress();
+
   CliDialogs dialogs_;
   MainModel model_;
   port::SerialAdapter adapter_;
@@ -70,6 +92,14 @@ class DeviceSession {
   std::string portName_;
   bool lost_ = false;
   bool ended_ = false;
+  // The progress line: shown on a terminal only; the phase it shows, when
+  // that phase began, and when the line was last written.
+  bool showProgress_ = false;
+  bool progressShown_ = false;
+  int progressPhase_ = 0;
+  qint64 phaseStartMs_ = 0;
+  qint64 lastProgressMs_ = -1;
+  void (*previousSigint_)(int) = nullptr;
 };
 
 }  // namespace vemtaro::cli

@@ -67,12 +67,20 @@ std::vector<std::string> TextLines(const std::string& text) {
 std::optional<int> ReadLines(const std::string& source, std::vector<SettingAssignment>& out) {
   std::string text;
   if (source == "-") {
-    text.assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    // As much as a file may hold, and one byte more to tell a longer input.
+    text.resize(shell::QtFileStore::kMaxReadBytes + 1);
+    std::cin.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::cin.gcount()));
+    if (text.size() > shell::QtFileStore::kMaxReadBytes) {
+      Error("the standard input (--lines -): more than " + std::to_string(shell::QtFileStore::kMaxReadBytes) +
+            " bytes; no list of settings is that long");
+      return kFileError;
+    }
   } else {
     shell::QtFileStore store;
     std::string error;
     if (!store.ReadAll(source, text, error)) {
-      Error(source + ": cannot read the file: " + error);
+      Error(ShownPath(source) + ": cannot read the file: " + error);
       return kFileError;
     }
   }
@@ -134,32 +142,32 @@ int RunSet(const QStringList& positional) {
     assignments.push_back(*assignment);
   }
 
-  if (const auto code = CheckReadable(path)) return *code;
+  const std::string target = parser.isSet(output) ? Std(parser.value(output)) : path;
+  std::string bytes;
+  SettingsFileParse parsed;
+  if (const auto code = CheckReadable(path, &bytes, &parsed)) return *code;
+  if (const auto code = CheckOutput(target)) return *code;
   CliDialogs shown;
+  shown.SetSubject(path);
   EditDialogs dialogs(shown);
   MainModel model(dialogs);
   model.Startup();
-  shell::QtFileStore store;
-  if (!model.OpenSettings(path, store)) return kFileError;
-  if (shown.ErrorCount() != 0) {
-    // The desktop program would go on with default values in place of what it
-    // could not read; saving them would lose that part of the file.
-    Error(path + ": the file opened with errors; nothing was written");
-    return kFileError;
-  }
+  if (!model.OpenSettingsBytes(bytes)) return kFileError;
+  if (const auto code = RefuseUnlessWhole(path, *parsed.data, shown.ErrorCount())) return *code;
 
   const BatchResult result = SetSettings(model, assignments);
-  for (const std::string& note : result.notes) PrintErr(std::string(kProgram) + ": warning: " + LineBreaks(note) + "\n");
+  for (const std::string& note : result.notes) Error(path + ": warning: " + LineBreaks(note));
   if (!result.ok) {
     const SettingAssignment& failed = assignments[result.failed];
     if (result.failure.status == SettingResult::Status::UnknownName) {
       return UsageError("set: " + LineBreaks(result.failure.message), "set");
     }
-    Error("set: " + failed.name + ": " + LineBreaks(result.failure.message));
-    Error("set: nothing was written");
+    Error(path + ": " + failed.name + ": " + LineBreaks(result.failure.message));
+    Error(path + ": nothing was written");
     return kFileError;
   }
-  const std::string target = parser.isSet(output) ? Std(parser.value(output)) : path;
+  CliFileStore store;
+  shown.SetSubject(ShownPath(target));
   return model.SaveSettings(target, store) ? kSuccess : kFileError;
 }
 

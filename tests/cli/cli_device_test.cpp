@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <optional>
 #include <ostream>
@@ -53,6 +54,9 @@ constexpr int kRunDeadlineMs = 60000;
 constexpr int kSimDeadlineMs = 10000;
 // The controllers probe often so that connecting is quick.
 constexpr std::int64_t kProbeMs = 200;
+
+// The exit code after Ctrl-C: 128 + SIGINT.
+constexpr int kInterruptedCode = 130;
 
 // vemtaro-sim is built next to vemtaro-cli: <build>/src/simulator/vemtaro-sim.
 std::string SimPath() {
@@ -253,16 +257,37 @@ sim::ControllerOptions ControllerOptions(int version) {
   return options;
 }
 
+// What a run of vemtaro-cli gets besides its arguments.
+struct RunOptions {
+  TestController* controller = nullptr;  // served while it runs
+  int deadlineMs = kRunDeadlineMs;
+  // When set, its standard error is a terminal of its own, as a user's at a
+  // terminal is; once what it shows there passes this test, it gets SIGINT
+  // (the terminal's Ctrl-C).
+  std::function<bool(const std::string&)> interruptWhen;
+};
+
 // Runs vemtaro-cli, serving the test's controller meanwhile; killed (and the
 // test failed) when it has not ended by the deadline.
-Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr,
-              int deadlineMs = kRunDeadlineMs) {
+Result RunCli(const std::vector<std::string>& args, const RunOptions& options) {
   Result r;
   int out[2];
   int err[2];
   if (!Pipe(out) || !Pipe(err)) {
     ADD_FAILURE() << "pipe";
     return r;
+  }
+  if (options.interruptWhen) {
+    // The terminal in place of the error pipe: its master is read, its slave given.
+    ::close(err[0]);
+    ::close(err[1]);
+    err[0] = ::posix_openpt(O_RDWR | O_NOCTTY);
+    if (err[0] < 0 || ::grantpt(err[0]) != 0 || ::unlockpt(err[0]) != 0 || ::ptsname(err[0]) == nullptr) {
+      ADD_FAILURE() << "no pseudo-terminal";
+      return r;
+    }
+    ::fcntl(err[0], F_SETFD, FD_CLOEXEC);
+    err[1] = ::open(::ptsname(err[0]), O_RDWR | O_NOCTTY | O_CLOEXEC);
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -285,10 +310,12 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
     return r;
   }
 
-  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
+  TestController* controller = options.controller;
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options.deadlineMs);
   int streams[2] = {out[0], err[0]};
   std::string* texts[2] = {&r.out, &r.err};
   bool killed = false;
+  bool interrupted = false;
   while (streams[0] >= 0 || streams[1] >= 0) {
     std::vector<pollfd> fds;
     for (int fd : streams) fds.push_back(pollfd{fd, POLLIN, 0});  // a negative fd is ignored
@@ -305,13 +332,17 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
       if (n > 0) {
         texts[i]->append(buffer, static_cast<std::size_t>(n));
       } else if (n == 0 || errno != EINTR) {
-        ::close(streams[i]);
+        ::close(streams[i]);  // a terminal whose last user has gone reads as an error
         streams[i] = -1;
       }
     }
     if (controller != nullptr) controller->Service();
+    if (options.interruptWhen && !interrupted && options.interruptWhen(r.err)) {
+      ::kill(pid, SIGINT);
+      interrupted = true;
+    }
     if (MsLeft(deadline) == 0 && (streams[0] >= 0 || streams[1] >= 0)) {
-      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << deadlineMs << " ms";
+      ADD_FAILURE() << "vemtaro-cli " << Joined(args) << " did not end within " << options.deadlineMs << " ms";
       ::kill(pid, SIGKILL);
       killed = true;
       break;
@@ -323,7 +354,14 @@ Result RunCli(const std::vector<std::string>& args, TestController* controller =
   int status = 0;
   ::waitpid(pid, &status, 0);
   r.code = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  // A terminal ends its lines with CR LF.
+  if (options.interruptWhen) r.err = std::regex_replace(r.err, std::regex("\r\n"), "\n");
   return r;
+}
+
+Result RunCli(const std::vector<std::string>& args, TestController* controller = nullptr,
+              int deadlineMs = kRunDeadlineMs) {
+  return RunCli(args, RunOptions{controller, deadlineMs, {}});
 }
 
 // vemtaro-sim with the options, probing every kProbeMs, strict: it flags every
@@ -441,6 +479,18 @@ class CliDevice : public ::testing::Test {
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
+std::size_t ImageLength(int version) { return FindProfile(version)->imageLength; }
+
+// The last line of a read or write that went well.
+std::string ReadSummary(const std::string& port, const std::string& file, int version) {
+  return "read " + std::to_string(ImageLength(version)) + " bytes from " + port + " into " + file + ", v" +
+         std::to_string(version) + "\n";
+}
+std::string WriteSummary(const std::string& file, const std::string& port, int version, bool verified) {
+  return "wrote " + std::to_string(ImageLength(version)) + " bytes from " + file + " to " + port + ", v" +
+         std::to_string(version) + (verified ? ", read back and compared" : ", not read back") + "\n";
+}
+
 // ---- read and write ----------------------------------------------------------
 
 TEST_F(CliDevice, ReadSavesWhatTheDesktopSavesAfterLoading) {
@@ -456,7 +506,7 @@ TEST_F(CliDevice, ReadSavesWhatTheDesktopSavesAfterLoading) {
     const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, ReadSummary(sim.path(), Path("out.dat"), version));
     // The version's profile, its default trees and the controller's image.
     EXPECT_EQ(ReadFile(Path("out.dat")), held);
     const Result show = RunCli({"show", Path("out.dat")});
@@ -479,7 +529,7 @@ TEST_F(CliDevice, WriteThenReadGivesTheWrittenImage) {
     Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), version, true));
     EXPECT_EQ(ReadFile(Path("in.dat")), file);
 
     r = RunCli({"read", "--port", sim.path(), "-o", Path("back.dat")});
@@ -535,7 +585,7 @@ TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
     std::snprintf(expected, sizeof expected, "image[5483]: 0x%02X -> 0x%02X\n", checksum,
                   static_cast<unsigned>(static_cast<std::uint8_t>(checksum + 1)));
     EXPECT_EQ(r.out, std::string(expected) + "checksum: matches -> differs\n");
-    EXPECT_TRUE(Contains(r.err, "error: Конфигурация в контроллере не совпадает с переданной!\n"
+    EXPECT_TRUE(Contains(r.err, ": Конфигурация в контроллере не совпадает с переданной!\n"
                                 "Первое расхождение: байт 5483 (checksum).\n"
                                 "Передайте конфигурацию в контроллер ещё раз.\n"))
         << r.err;
@@ -546,7 +596,7 @@ TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
   const Result r = RunCli({"write", Path("in.dat"), "--no-verify", "--port", sim.path()});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), 15, false));
 }
 
 // ---- every firmware version end to end, at the pace of the line ----------
@@ -566,7 +616,7 @@ TEST_P(CliDeviceVersion, ReadsTheControllersConfiguration) {
   ASSERT_FALSE(sim.path().empty());
   const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")}, nullptr, kPacedDeadlineMs);
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, ReadSummary(sim.path(), Path("out.dat"), version));
   EXPECT_EQ(ReadFile(Path("out.dat")), held);
   EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
 }
@@ -582,14 +632,79 @@ TEST_P(CliDeviceVersion, WritesAndReadsBackTheConfiguration) {
   const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()}, nullptr, kPacedDeadlineMs);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), version, true));
   ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
   const Bytes image = ImageOf(file);
   EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), UsesChecksum(version) ? Checksummed(image) : image);
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, CliDeviceVersion, ::testing::Values(10, 11, 12, 15),
-                         [](const ::testing::TestParamInfo<int>& info) { return "v" + std::to_string(info.param); });
+                         [](const ::testing::TestParamInfo<int>& info) { return std::string("v").append(std::to_string(info.param)); });
+
+// ---- on a terminal: progress and Ctrl-C -------------------------------------
+
+// The number of bytes the progress line shows last, or nothing.
+std::optional<std::size_t> ProgressBytes(const std::string& shown, const std::string& phase) {
+  static const std::regex line(
+      "(reading back|reading the backup copy|reading|writing) [^:\\r]+: [0-9]+%, ([0-9]+) of [0-9]+ bytes");
+  std::optional<std::size_t> last;
+  for (auto it = std::sregex_iterator(shown.begin(), shown.end(), line); it != std::sregex_iterator(); ++it) {
+    if ((*it)[1] == phase) last = std::stoul((*it)[2]);
+  }
+  return last;
+}
+
+// A read or write that runs for seconds shows its progress on one line of the
+// terminal; Ctrl-C stops a write after a whole byte, leaves the line quiet
+// until the controller has dropped the write, sends "BYE" (the strict
+// controller flags anything else) and says what it leaves; a read stopped so
+// writes no file.
+TEST_F(CliDevice, ProgressAndCtrlCOnATerminal) {
+  for (const int version : {10, 12}) {
+    SCOPED_TRACE("version " + std::to_string(version));
+    const std::string file = EditedFile(version);
+    WriteFile(Path("in.dat"), file);
+    SimProcess sim({"--paced", "--firmware", std::to_string(version), "--save", Path("kept.dat")});
+    ASSERT_FALSE(sim.path().empty());
+    RunOptions onTerminal;
+    onTerminal.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "writing").value_or(0) >= 300; };
+    const Result w = RunCli({"write", Path("in.dat"), "--port", sim.path()}, onTerminal);
+    EXPECT_EQ(w.code, kInterruptedCode) << w.err;
+    EXPECT_EQ(w.out, "");
+    EXPECT_TRUE(std::regex_search(w.err, std::regex("writing " + sim.path() + ": [0-9]+%, [0-9]+ of " +
+                                                    std::to_string(ImageLength(version)) + " bytes, [0-9]+ s left")))
+        << w.err;
+    std::smatch stopped;
+    ASSERT_TRUE(std::regex_search(w.err, stopped,
+                                  std::regex("vemtaro-cli: " + sim.path() + ": interrupted after ([0-9]+) of " +
+                                             std::to_string(ImageLength(version)) +
+                                             " bytes; the controller may hold an incomplete configuration: write "
+                                             "it again\n$")))
+        << w.err;
+    const std::size_t sent = std::stoul(stopped[1]);
+    EXPECT_GE(sent, 300u);
+    EXPECT_LT(sent, ImageLength(version));
+    ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+    // The controller took the first bytes and kept the rest of its own.
+    const Bytes kept = ImageOf(ReadFile(Path("kept.dat")));
+    const Bytes before = ImageOf(DesktopFile(version));
+    const Bytes wanted = ImageOf(file);
+    ASSERT_EQ(kept.size(), wanted.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(sent), wanted.begin()));
+    EXPECT_TRUE(std::equal(kept.begin() + static_cast<std::ptrdiff_t>(sent), kept.end() - 1,
+                           before.begin() + static_cast<std::ptrdiff_t>(sent)));
+    fs::remove(Path("kept.dat"));
+  }
+  SimProcess sim({"--paced", "--firmware", "15"});
+  ASSERT_FALSE(sim.path().empty());
+  RunOptions onTerminal;
+  onTerminal.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "reading").value_or(0) > 0; };
+  const Result r = RunCli({"read", "--port", sim.path(), "-o", Path("out.dat")}, onTerminal);
+  EXPECT_EQ(r.code, kInterruptedCode) << r.err;
+  EXPECT_TRUE(Contains(r.err, "vemtaro-cli: " + sim.path() + ": interrupted; no file was written\n")) << r.err;
+  EXPECT_FALSE(fs::exists(Path("out.dat")));
+  EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
+}
 
 // ---- backups and the handshake ---------------------------------------------
 
@@ -612,7 +727,8 @@ TEST_F(CliDevice, BackupKeepsTheControllersConfigurationBeforeTheWrite) {
 
   const Result r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--port", sim.path()});
   EXPECT_EQ(r.code, 0) << r.err;
-  EXPECT_EQ(r.err, "The controller's configuration was kept in " + Path("copy.dat") + "\n");
+  EXPECT_EQ(r.err, "the controller's configuration was kept in " + Path("copy.dat") + "\n" +
+                       WriteSummary(Path("in.dat"), sim.path(), 15, true));
   // The copy is what a read would have saved: the controller's old image.
   EXPECT_EQ(ImageOf(ReadFile(Path("copy.dat"))), ImageOf(held));
   ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
@@ -625,7 +741,7 @@ TEST_F(CliDevice, BackupThatCannotBeReadStopsTheWrite) {
   ASSERT_FALSE(sim.path().empty());
   const Result r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--port", sim.path()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(Contains(r.err, "error: Ошибка соединения с устройством !\nКод ошибки: 93\n"
+  EXPECT_TRUE(Contains(r.err, ": Ошибка соединения с устройством !\nКод ошибки: 93\n"
                               "Резервная копия не сделана, запись отменена: конфигурация в контроллер не "
                               "передавалась.\n"))
       << r.err;
@@ -658,7 +774,7 @@ TEST_F(CliDevice, ServicesOfVemtaroSim) {
   // The controller's clock as shown: "HH:MM:SS DD-MM-YY".
   EXPECT_TRUE(std::regex_match(r.out, std::regex("[0-2][0-9]:[0-5][0-9]:[0-5][0-9] [0-3][0-9]-[01][0-9]-[0-9]{2}\n")))
       << r.out;
-  EXPECT_EQ(r.err, "Время установлено.\nТекущее время: " + r.out);
+  EXPECT_EQ(r.err, "vemtaro-cli: " + sim.path() + ": Время установлено.\nТекущее время: " + r.out);
 
   r = RunCli({"ids", "--port", sim.path()});
   ASSERT_EQ(r.code, 0) << r.err;
@@ -696,7 +812,7 @@ TEST_F(CliDevice, IdsPrintsAndStoresTheControllersIdentifiers) {
     expected += "ID" + std::to_string(k) + ":" + (shown ? " " + id : std::string()) + "\n";
   }
   EXPECT_EQ(r.out, expected);
-  EXPECT_EQ(r.err, "Значение неверно\n");
+  EXPECT_EQ(r.err, "vemtaro-cli: " + controller.path() + ": Значение неверно\n");
 
   // --into: the file's other settings stay, every position takes the reply.
   Bytes image = ImageOf(DesktopFile(15));
@@ -804,31 +920,31 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultCase{"NoLoadOk",
                                 {"--no-load-ok"},
                                 {"read", "-o", "@/out.dat"},
-                                "error: Ошибка соединения с устройством !\nКод ошибки: 93\n"},
+                                ": Ошибка соединения с устройством !\nКод ошибки: 93\n"},
                       FaultCase{"WrongChecksum",
                                 {"--bad-checksum"},
                                 {"read", "-o", "@/out.dat"},
-                                "error: Значения не установлены!\nНеверная контольная сумма\n"},
+                                ": Значения не установлены!\nНеверная контольная сумма\n"},
                       FaultCase{"ShortImage",
                                 {"--short-image", "5000"},
                                 {"read", "-o", "@/out.dat"},
-                                "error: Значения не установлены!\nНесоответствие длинн массивов\n"},
+                                ": Значения не установлены!\nНесоответствие длинн массивов\n"},
                       FaultCase{"Silence",
                                 {"--silent"},
                                 {"read", "-o", "@/out.dat", "--connect-timeout", "2"},
-                                "Контроллер не ответил (no connection within 2 s)"},
+                                "the controller did not answer (no connection within 2 s)"},
                       FaultCase{"Garbage",
                                 {"--garbage", "7"},
                                 {"read", "-o", "@/out.dat", "--connect-timeout", "2"},
-                                "Контроллер не ответил (no connection within 2 s)"},
+                                "the controller did not answer (no connection within 2 s)"},
                       FaultCase{"FirmwareTooOld",
                                 {"--version-text", "GSM-ALARM 05"},
                                 {"clock"},
-                                "error: Устаревшая версия прошивки контроллера\nКод ошибки: 91\n"},
+                                ": Устаревшая версия прошивки контроллера\nКод ошибки: 91\n"},
                       FaultCase{"UnreadableVersion",
                                 {"--version-text", "GSM-ALARMx5y"},
                                 {"clock"},
-                                "error: 'x5y' is not a valid integer value\n"},
+                                ": 'x5y' is not a valid integer value\n"},
                       FaultCase{"VersionWithoutProfile",
                                 {"--version-text", "GSM-ALARM 09"},
                                 {"status"},
@@ -872,7 +988,7 @@ TEST_F(CliDevice, AWriteOvercomesOneLostAndOneLateAcknowledgement) {
     ASSERT_FALSE(sim.path().empty());
     const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), 13, true));
     ASSERT_EQ(sim.Stop(), 0);
     EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(file)));
   }
@@ -895,7 +1011,7 @@ TEST_F(CliDevice, APortThatIsNotThereIsReported) {
   const Result r = RunCli({"clock", "--port", missing});
   EXPECT_EQ(r.code, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_TRUE(Contains(r.err, "error: Порт не найден\n")) << r.err;
+  EXPECT_TRUE(Contains(r.err, "vemtaro-cli: " + missing + ": Порт не найден\n")) << r.err;
 }
 
 // ---- usage and files ---------------------------------------------------------
@@ -957,6 +1073,104 @@ TEST_F(CliDevice, HelpOfTheCommands) {
   }
   // Listing the ports works whatever the computer has.
   EXPECT_EQ(RunCli({"ports"}).code, 0);
+}
+
+// ---- the command blocks of the README and the user guide ---------------------
+
+// Blocks that cannot run here, by a word they hold: the scripts (the test
+// command itself), the build by hand and the package (run by the test command
+// and scripts/package_check.sh), and changes to the system (sudo).
+constexpr const char* kNotRunHere[] = {"./scripts/", "cmake ", "cpack", "sudo "};
+
+// Ends what a block left running in the background (the simulator of an
+// example) when the block's shell ends, keeping its exit code.
+constexpr const char* kStopChildren =
+    "trap 'status=$?; for child in $(ps -o pid= --ppid $$); do kill $child 2>/dev/null || true; done; exit $status' EXIT";
+
+// The fenced "sh" blocks of a Markdown text.
+std::vector<std::string> ShellBlocks(const std::string& markdown) {
+  std::vector<std::string> blocks;
+  std::optional<std::string> open;
+  std::istringstream in(markdown);
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("```", 0) == 0) {
+      if (open) {
+        blocks.push_back(*open);
+        open.reset();
+      } else if (line == "```sh") {
+        open = std::string();
+      }
+    } else if (open) {
+      *open += line + "\n";
+    }
+  }
+  return blocks;
+}
+
+// One argument for the POSIX shell.
+std::string ShellWord(const std::string& arg) {
+  std::string out = "'";
+  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return out + "'";
+}
+
+// Every command block of the README and of the user guide that can run here
+// runs as written, in order, in a folder of its own: the controller commands
+// against the strict simulator (in place of /dev/ttyUSB0), the simulator's
+// own lines each as a simulator that starts and stops cleanly.
+TEST_F(CliDevice, EveryCommandBlockOfTheReadmeAndTheGuideRuns) {
+  const fs::path root = fs::path(__FILE__).parent_path().parent_path().parent_path();
+  const std::string cli = VEMTARO_CLI_PATH;
+  fs::create_directories(Path("bin"));
+  fs::create_symlink(cli, Path("bin") + "/vemtaro-cli");
+  fs::create_symlink(SimPath(), Path("bin") + "/vemtaro-sim");
+  struct Doc {
+    const char* path;
+    std::size_t blocks;  // blocks that run here
+  };
+  for (const Doc& doc : {Doc{"README.md", 5}, Doc{"docs/guide.md", 5}}) {
+    SCOPED_TRACE(doc.path);
+    const fs::path folder = dir_ / fs::path(doc.path).stem();
+    fs::create_directories(folder);
+    for (const char* name : {"a.dat", "b.dat", "site.dat"}) WriteFile(folder / name, DesktopFile(15));
+    SimProcess sim({"--firmware", "15"});
+    ASSERT_FALSE(sim.path().empty());
+    std::size_t ran = 0;
+    for (std::string block : ShellBlocks(ReadFile(root / doc.path))) {
+      if (std::any_of(std::begin(kNotRunHere), std::end(kNotRunHere),
+                      [&](const char* word) { return Contains(block, word); })) {
+        continue;
+      }
+      ++ran;
+      SCOPED_TRACE(block);
+      // The simulator's lines run until stopped: each is started and stopped.
+      if (block.rfind("vemtaro-sim ", 0) == 0 && !Contains(block, "&")) {
+        std::istringstream lines(block);
+        for (std::string line; std::getline(lines, line);) {
+          std::istringstream words(line.substr(0, line.find('#')));
+          std::vector<std::string> args;
+          for (std::string word; words >> word;) {
+            if (word == "vemtaro-sim") continue;
+            args.push_back(word.ends_with(".dat") ? (folder / word).string() : word);
+          }
+          SimProcess simulator(args);
+          EXPECT_EQ(simulator.path().rfind("/dev/pts/", 0), 0u) << line;
+          EXPECT_EQ(simulator.Stop(), 0) << line << ": " << simulator.Errors();
+        }
+        continue;
+      }
+      block = std::regex_replace(block, std::regex("/dev/ttyUSB0"), sim.path());
+      block = std::regex_replace(block, std::regex("/tmp/sim\\.txt"), "sim.txt");
+      const std::string script = "cd " + ShellWord(folder.string()) + " && PATH=" + ShellWord(Path("bin")) +
+                                 ":\"$PATH\" && " + kStopChildren + " && set -e\n" + block;
+      const std::string command = "sh -c " + ShellWord(script) + " >" + ShellWord(Path("out.txt")) + " 2>" +
+                                  ShellWord(Path("err.txt")) + " </dev/null";
+      const int status = std::system(command.c_str());
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(Path("err.txt"));
+    }
+    EXPECT_EQ(ran, doc.blocks);
+    EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
+  }
 }
 
 }  // namespace

@@ -21,63 +21,14 @@
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "trees/tree_commands.h"
+#include "cli/cli_folder.h"
 
 namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
 namespace L = layout;
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool HasLine(const std::string& text, const std::string& line) {
-  for (const auto& l : Lines(text)) {
-    if (l == line) return true;
-  }
-  return false;
-}
-
-// One argument for the POSIX shell.
-std::string Sh(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      out += "'\\''";
-    } else {
-      out += c;
-    }
-  }
-  return out + "'";
-}
-
-int ExitCode(int status) {
-#ifdef _WIN32
-  return status;
-#else
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-}
+using namespace cli_testing;
 
 // A configuration edited in the desktop program's pages and trees, through
 // their handlers and commands, as a user would edit it; the bytes of its file.
@@ -157,62 +108,7 @@ std::string DesktopEditedFile(int version) {
   return m.SettingsFileBytes().value_or(std::string());
 }
 
-std::size_t ImageOffset(const std::string& file) {
-  const SettingsFileParse parsed = ParseSettingsFile(file);
-  EXPECT_TRUE(parsed.data);
-  return parsed.data ? parsed.data->imageOffset : 0;
-}
-
-class CliSet : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() /
-           ("vemtaro-cli-set-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(random()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  fs::path Path(const std::string& name) const { return dir_ / name; }
-
-  // Runs a shell command line in the folder.
-  Result Shell(const std::string& line) const {
-    const fs::path out = dir_ / "stdout.txt";
-    const fs::path err = dir_ / "stderr.txt";
-    const std::string command =
-        "cd " + Sh(dir_.string()) + " && { " + line + " ; } >" + Sh(out.string()) + " 2>" + Sh(err.string());
-    Result r;
-    r.code = ExitCode(std::system(command.c_str()));
-    r.out = ReadFile(out);
-    r.err = ReadFile(err);
-    return r;
-  }
-
-  // Runs the program with each argument quoted.
-  Result Run(const std::vector<std::string>& args) const {
-    std::string line = Sh(VEMTARO_CLI_PATH);
-    for (const auto& a : args) line += " " + Sh(a);
-    return Shell(line);
-  }
-
-  std::string New(int version, const std::string& name) const {
-    const Result r = Run({"new", "--firmware", std::to_string(version), "-o", Path(name).string()});
-    EXPECT_EQ(r.code, 0) << r.err;
-    return ReadFile(Path(name));
-  }
-
-  std::string Show(const std::string& name) const {
-    const Result r = Run({"show", Path(name).string()});
-    EXPECT_EQ(r.code, 0) << r.err;
-    return r.out;
-  }
-
-  fs::path dir_;
-};
+class CliSet : public CliFolder {};
 
 // ---- Changing files --------------------------------------------------------
 
@@ -296,22 +192,22 @@ TEST_F(CliSet, ARefusedValueExits3WithTheMessageAndWritesNothing) {
     std::string message;
   };
   const std::vector<Case> cases = {
-      {"v15.dat", {"Input1=5", "AbonentNo3=12a"}, "vemtaro-cli: set: AbonentNo3: Неправильно набран номер\n"},
-      {"v15.dat", {"ID3=0123456789abcdef"}, "set: ID3: Значение неверно\n"},
-      {"v15.dat", {"ID3=0123"}, "set: ID3: Количество символов должно быть равно 16\n"},
+      {"v15.dat", {"Input1=5", "AbonentNo3=12a"}, "v15.dat: AbonentNo3: Неправильно набран номер\n"},
+      {"v15.dat", {"ID3=0123456789abcdef"}, ": ID3: Значение неверно\n"},
+      {"v15.dat", {"ID3=0123"}, ": ID3: Количество символов должно быть равно 16\n"},
       {"v15.dat",
        {"Датчик 1/Выше MAX порога/max=1x"},
-       "set: Датчик 1/Выше MAX порога/max: Можно использовать только цифры и символы \".\", \"-\"\n"},
-      {"v15.dat", {"NumOfAttempts=many"}, "set: NumOfAttempts: 'many' is not a whole number\n"},
+       ": Датчик 1/Выше MAX порога/max: Можно использовать только цифры и символы \".\", \"-\"\n"},
+      {"v15.dat", {"NumOfAttempts=many"}, ": NumOfAttempts: 'many' is not a whole number\n"},
       {"v15.dat", {"Вход 1/Замыкание/phones=1NNNNNNNN"}, "AbonentNo1) is empty"},
       {"v15.dat", {"ID9=0123456789ABCDEF"}, "shown only under firmware version 10"},
-      {"v15.dat", {"firmware=12"}, "set: firmware: the configuration is for firmware version 15"},
-      {"v15.dat", {"Ohr=no", "Vihod=4"}, "set: Vihod: cannot be changed while guard mode is forbidden (Ohr: no)\n"},
-      {"v12.dat", {"UInput1=5"}, "set: UInput1: cannot be changed: the delays after a reaction exist from"},
+      {"v15.dat", {"firmware=12"}, ": firmware: the configuration is for firmware version 15"},
+      {"v15.dat", {"Ohr=no", "Vihod=4"}, ": Vihod: cannot be changed while guard mode is forbidden (Ohr: no)\n"},
+      {"v12.dat", {"UInput1=5"}, ": UInput1: cannot be changed: the delays after a reaction exist from"},
       {"v12.dat", {"AZones=[1 0 0 0 0 0 0 0]"}, "analogue zones exist from firmware version 13"},
       {"damaged.dat",
        {"Будильник 1/on=no"},
-       "set: Будильник 1/on: Ошибка данных\nНедопустимое значение признака включения будильников\n"},
+       ": Будильник 1/on: Ошибка данных\nНедопустимое значение признака включения будильников\n"},
   };
   for (const auto& c : cases) {
     const std::string before = ReadFile(Path(c.file));
@@ -479,6 +375,22 @@ TEST_F(CliSet, TheProvisioningExampleWorksAsWritten) {
   EXPECT_FALSE(fs::exists(Path("out/S2.dat")));
   EXPECT_FALSE(fs::exists(Path("out/S3.dat")));
   EXPECT_EQ(ReadFile(Path("writes.log")), "write out/S1.dat --port /dev/ttyUSB0\n");
+
+  // An identifier that would name a file outside out/ stops the loop too.
+  const std::string evil = "vemtaro-provisioning-" + dir_.filename().string();
+  for (const std::string& object : {"../../" + evil, "../" + evil, "." + evil, std::string("")}) {
+    fs::remove(Path("writes.log"));
+    WriteFile(Path("evil.csv"), "object,port,dispatcher,owner\n" + object + ",/dev/ttyUSB0,+7916,+7917\n");
+    r = Shell(path + " sh provision.sh evil.csv");
+    EXPECT_NE(r.code, 0) << object;
+    EXPECT_TRUE(Contains(r.err, "not usable as a file name")) << r.err;
+    EXPECT_FALSE(fs::exists(Path("writes.log"))) << object;
+  }
+  for (const fs::path& folder : {dir_, dir_.parent_path(), dir_ / "out"}) {
+    for (const auto& entry : fs::directory_iterator(folder)) {
+      EXPECT_EQ(entry.path().filename().string().find(evil), std::string::npos) << entry.path();
+    }
+  }
 }
 #endif
 

@@ -17,91 +17,19 @@
 #include "files/settings_file.h"
 #include "main/main_model.h"
 #include "model/cp1251.h"
+#include "cli/cli_folder.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace cli_testing;
 
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-bool HasLine(const std::string& text, const std::string& line) {
-  for (const auto& l : Lines(text)) {
-    if (l == line) return true;
-  }
-  return false;
-}
-
-// The file the desktop program saves after start-up and choosing a version.
-std::string DesktopFile(int version) {
-  testing::ScriptedDialogs dialogs;
-  MainModel m(dialogs);
-  m.Startup();
-  m.ApplyProfile(version);
-  return m.SettingsFileBytes().value_or(std::string());
-}
-
-std::size_t ImageOffset(const std::string& file) {
-  const SettingsFileParse parsed = ParseSettingsFile(file);
-  EXPECT_TRUE(parsed.data);
-  return parsed.data ? parsed.data->imageOffset : 0;
-}
-
-class Cli : public ::testing::Test {
+class Cli : public CliFolder {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    dir_ = fs::temp_directory_path() /
-           ("vemtaro-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
-            "-" + std::to_string(random()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
-
-  fs::path Path(const std::string& name) const { return dir_ / name; }
-
   // Runs the program with the arguments (already quoted where needed).
-  Result Run(const std::string& args) const {
-    const fs::path out = dir_ / "stdout.txt";
-    const fs::path err = dir_ / "stderr.txt";
-    const std::string command = "\"" + std::string(VEMTARO_CLI_PATH) + "\" " + args + " >\"" + out.string() +
-                                "\" 2>\"" + err.string() + "\"";
-    const int status = std::system(command.c_str());
-    Result r;
-#ifdef _WIN32
-    r.code = status;
-#else
-    r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-    r.out = ReadFile(out);
-    r.err = ReadFile(err);
-    return r;
-  }
+  Result Run(const std::string& args) const { return Shell(Sh(VEMTARO_CLI_PATH) + " " + args); }
 
   // "new" into a file of the folder; returns its bytes.
   std::string New(int version, const std::string& name) const {
@@ -112,8 +40,6 @@ class Cli : public ::testing::Test {
   }
 
   std::string Quoted(const std::string& name) const { return "\"" + Path(name).string() + "\""; }
-
-  fs::path dir_;
 };
 
 // ---- new ----------------------------------------------------------------
@@ -198,8 +124,10 @@ TEST_F(Cli, ShowListsEveryItem) {
   const auto lines = Lines(r.out);
   ASSERT_GE(lines.size(), 2u);
   EXPECT_EQ(lines[1].rfind("checksum: ", 0), 0u);
-  // 2 + 85 settings + 6 alarm values + (28 + 48) reactions of 3 values + 16 * 2 thresholds.
-  EXPECT_EQ(lines.size(), 2u + 85u + 6u + 3u * 76u + 32u);
+  EXPECT_EQ(lines[2], "tree1: whole");
+  EXPECT_EQ(lines[3], "tree2: whole");
+  // 4 + 85 settings + 6 alarm values + (28 + 48) reactions of 3 values + 16 * 2 thresholds.
+  EXPECT_EQ(lines.size(), 4u + 85u + 6u + 3u * 76u + 32u);
 }
 
 TEST_F(Cli, ShowMarksADamagedFieldWithItsOffset) {

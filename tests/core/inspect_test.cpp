@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(Versions, InspectDefaultFile,
                                            DefaultCase{12, 8, true, false, "Датчик 8"},
                                            DefaultCase{13, 16, true, true, "АЦП 8"},
                                            DefaultCase{15, 16, true, true, "АЦП 8"}),
-                         [](const auto& info) { return "v" + std::to_string(info.param.version); });
+                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param.version)); });
 
 // ---- The values the pages show ----------------------------------------------
 
@@ -230,7 +230,7 @@ TEST_P(InspectEditedFile, SettingsMatchThePagesAfterOpening) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, InspectEditedFile, ::testing::Values(10, 11, 12, 13, 14, 15),
-                         [](const auto& info) { return "v" + std::to_string(info.param); });
+                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param)); });
 
 // The fields of numbers and of the object identifier follow the version.
 TEST_F(InspectFile, NumbersAndObjectIdAreReadFromTheVersionsFields) {
@@ -431,26 +431,61 @@ TEST_F(InspectFile, NamesComeFromTheFilesTrees) {
   EXPECT_EQ(it->name, "Котёл/Холодно/min");
 }
 
-TEST_F(InspectFile, MissingOrUnreadableTreesFallBackToDefaultNames) {
+// A tree read from the file is what the desktop program shows: the reactions
+// whose nodes it lacks are named by their place and counted; an unreadable
+// tree gives way to the default tree, as opening the file does.
+TEST_F(InspectFile, ShortTreesNameReactionsByPlaceUnreadableOnesTakeTheDefault) {
   SettingsFileData file = FileOf(Started(13));
   // Tree 1 holds two sources, the second without events; tree 2 cannot be read.
   file.tree1 = Utf8ToCp1251("Дверь\r\n\tОткрыта\r\nОкно\r\n");
   file.tree2 = Utf8ToCp1251("Котёл\r\n\t\t\tслишком глубоко\r\n");
+  file.tree2Offset = 1000;
   const Inspection ins = InspectSettingsFile(file);
   EXPECT_FALSE(ins.tree1Error);
   ASSERT_TRUE(ins.tree2Error);
   EXPECT_EQ(ins.tree2Error->line, 2u);
   ASSERT_EQ(ins.tree1.size(), 28u);
   EXPECT_EQ(ins.tree1[0].name, "Дверь/Открыта");
-  EXPECT_EQ(ins.tree1[1].name, "Дверь/Размыкание");
-  EXPECT_EQ(ins.tree1[2].name, "Окно/Замыкание");
-  EXPECT_EQ(ins.tree1[4].name, "Вход 3/Замыкание");
-  EXPECT_EQ(ins.tree1[27].name, "ОХРАНА /Снятие");
-  EXPECT_EQ(ins.alarms[0].name, "Будильник 1");
+  EXPECT_EQ(ins.tree1[1].name, "Дверь/[2]");
+  EXPECT_EQ(ins.tree1[2].name, "Окно/[1]");
+  EXPECT_EQ(ins.tree1[4].name, "[3]/[1]");
+  EXPECT_EQ(ins.tree1[27].name, "[14]/[2]");
+  EXPECT_EQ(ins.alarms[0].name, "[15]");
+  // One event of the first source, two of the second, two of each of the 12
+  // other sources, and the two alarm clocks.
+  EXPECT_EQ(ins.tree1State.missing, 1u + 2u + 24u + 2u);
+  EXPECT_EQ(ins.tree1State.nodes, 3u);
+  EXPECT_EQ(TreeStateText(ins.tree1State), "short: 29 reactions have no node");
   // The unreadable tree gives way to the default tree of version 13.
   ASSERT_EQ(ins.tree2.size(), 48u);
   EXPECT_EQ(ins.tree2[0].name, "Датчик 1/Выше MAX порога");
   EXPECT_EQ(ins.tree2[47].name, "АЦП 8/Ниже MIN уровня");
+  EXPECT_EQ(TreeStateText(ins.tree2State), "unreadable at line 2 (offset 1007): the default tree is used");
+  EXPECT_FALSE(ins.tree2State.readWhole());
+}
+
+// The states of a tree text as the listing says them.
+TEST(InspectText, TreeStates) {
+  struct Case {
+    std::string text;  // a tree text
+    std::string state;
+  };
+  const std::vector<Case> cases = {
+      {"", "empty"},
+      {std::string("\0", 1), "empty; cut at a zero byte at offset 10, 0 bytes after it not read"},
+      {std::string("A\r\n\0B\r\n\tC\r\n", 10), "short: 30 reactions have no node; cut at a zero byte at offset 13, "
+                                               "6 bytes after it not read"},
+  };
+  for (const Case& c : cases) {
+    SettingsFileData file;
+    file.version = 15;
+    file.tree1 = c.text;
+    file.tree1Offset = 10;
+    file.image = Bytes(5484, '0');
+    const Inspection ins = InspectSettingsFile(file);
+    EXPECT_EQ(TreeStateText(ins.tree1State), c.state) << c.text;
+    EXPECT_EQ(ins.tree1State.readWhole(), c.text.find('\0') == std::string::npos);
+  }
 }
 
 TEST_F(InspectFile, Tree2ShowsTheChannelsOfItsTree) {
@@ -481,9 +516,12 @@ TEST_F(InspectFile, FlatListStartsWithVersionAndChecksum) {
   EXPECT_EQ(flat[0].name, "firmware");
   EXPECT_EQ(flat[0].value, V(12));
   EXPECT_EQ(flat[1].name, "checksum");
-  EXPECT_EQ(flat[2].name, "ObjectID");
+  EXPECT_EQ(flat[2].name, "tree1");
+  EXPECT_EQ(flat[2].value, V(std::string("whole")));
+  EXPECT_EQ(flat[3].name, "tree2");
+  EXPECT_EQ(flat[4].name, "ObjectID");
   // 60 settings, 6 alarm values, 28 + 24 reactions of 3 values, 8 thresholds * 2.
-  EXPECT_EQ(flat.size(), 2u + 60u + 6u + 3u * 52u + 16u);
+  EXPECT_EQ(flat.size(), 4u + 60u + 6u + 3u * 52u + 16u);
 }
 
 TEST_F(InspectFile, DiffListsEachDifferingItem) {

@@ -115,15 +115,16 @@ TEST(LinkReplies, StatusBlockInputs) {
 TEST(LinkReplies, StatusBlockLines) {
   std::string crlf = "00000000\r\n", cr = "00000000\r", lf = "00000000\r";
   for (int line = 2; line <= 18; ++line) {
-    crlf += "v" + std::to_string(line) + "\r\n";
-    cr += "v" + std::to_string(line) + "\r";
-    lf += "\nv\n" + std::to_string(line) + "\n\r";
+    const std::string n = std::to_string(line);
+    crlf.append("v").append(n).append("\r\n");
+    cr.append("v").append(n).append("\r");
+    lf.append("\nv\n").append(n).append("\n\r");
   }
   for (const std::string& block : {crlf, cr, lf, crlf + "19\r\n20\r\n"}) {
     const StatusReading r = ReadStatusBlock(block);
     for (std::size_t k = 0; k < 8; ++k) {
-      EXPECT_EQ(r.analog[k], "v" + std::to_string(k + 2));
-      EXPECT_EQ(r.sensors[k], "v" + std::to_string(k + 10));
+      EXPECT_EQ(r.analog[k], std::string("v").append(std::to_string(k + 2)));
+      EXPECT_EQ(r.sensors[k], std::string("v").append(std::to_string(k + 10)));
     }
     EXPECT_EQ(r.key, "v18");
   }

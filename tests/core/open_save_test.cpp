@@ -172,7 +172,7 @@ TEST_P(RoundTrip, SaveThenOpenRestoresEverything) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, RoundTrip, ::testing::Range(10, 16),
-                         [](const auto& info) { return "v" + std::to_string(info.param); });
+                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param)); });
 
 TEST_F(OpenSave, Version12FileUnderVersion15) {
   const std::string file = FileOf(12);

@@ -309,9 +309,11 @@ TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
     p.ObjectID.text = "KLMNOPQRST";
     p.ObjectIDExit();
     EXPECT_EQ(At(offset, width), std::string("KLMNOPQRST").substr(0, width));
-    p.ObjectID.text = "K";
+    // Assigned, not copied from a literal: g++ 12 at -O3 takes that copy here
+    // for an overlapping one (a false -Wrestrict).
+    p.ObjectID.text.assign(1, 'K');
     p.ObjectIDExit();
-    EXPECT_EQ(At(offset, width), "K" + Fill(width - 1));
+    EXPECT_EQ(At(offset, width), std::string(1, 'K').append(Fill(width - 1)));
   }
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "files/settings_file.h"
+#include "main/inspect.h"
 #include "main/main_model.h"
 #include "model/profiles.h"
 #include "scripted_dialogs.h"
@@ -248,6 +250,48 @@ TEST_F(ProfilesTest, ChoosingTheCurrentVersionStillResetsEverything) {
   EXPECT_EQ(m.Tree2.top(0)->child(0)->child(0)->text, "21");
   EXPECT_EQ(m.ws.working.bytes(), fresh.ws.working.bytes());
   ExpectOnlyChecked(m, "v151");
+}
+
+// What the user guide says of a version chosen in the menu: the values the
+// page fields show stay (object identifier, subscriber numbers, input delays,
+// relay durations, arming delay, zones); everything else and both trees go
+// back to their defaults.
+TEST_F(ProfilesTest, AVersionItemKeepsWhatThePageFieldsShow) {
+  Pages& p = m.pages;
+  p.ObjectID.text = "OBJ-17";
+  p.ObjectIDExit();
+  p.AbonentNo[0].text = "+79161234567";
+  p.AbonentNoExit(1);
+  p.SetSpinValue({SpinRow::Input, 1}, 40);
+  p.SetSpinValue({SpinRow::Rele, 3}, 20);
+  p.SetSpinValue({SpinRow::Vihod, 1}, 7);
+  p.SetItemChecked(p.Zones, 2, true);
+  p.PasswordEdit.text = "secret";
+  p.PasswordEditExit();
+  p.ChooseOperator(6);
+  p.ID[0].text = "0123456789ABCDEF";
+  p.IDExit(1);
+  p.SetItemChecked(p.StatusSMS, 1, true);
+  m.ws.working.SetRaw(0, "ZR");
+  const std::string kept = WriteSettingsFile(15, "", "", m.ws.working.bytes()).value_or("");
+  Switch(15, false);
+  const Inspection before = InspectSettingsFile(*ParseSettingsFile(kept).data);
+  const Inspection after = InspectSettingsFile(*ParseSettingsFile(
+      WriteSettingsFile(15, "", "", m.ws.working.bytes()).value_or("")).data);
+  std::vector<std::string> stayed;
+  std::vector<std::string> reset;
+  testing::ScriptedDialogs freshDialogs;
+  MainModel fresh(freshDialogs);
+  fresh.Startup();
+  const Inspection defaults = InspectSettingsFile(*ParseSettingsFile(
+      WriteSettingsFile(15, "", "", fresh.ws.working.bytes()).value_or("")).data);
+  for (std::size_t i = 0; i < before.settings.size(); ++i) {
+    if (before.settings[i].value == defaults.settings[i].value) continue;  // never changed
+    (after.settings[i].value == before.settings[i].value ? stayed : reset).push_back(before.settings[i].name);
+  }
+  EXPECT_EQ(stayed, (std::vector<std::string>{"ObjectID", "AbonentNo1", "Input1", "Rele3", "Vihod", "Zones"}));
+  EXPECT_EQ(reset, (std::vector<std::string>{"PasswordEdit", "CenterPhone", "StatusSMS", "ID1"}));
+  EXPECT_EQ(At(0, 2), "NN");  // the reactions of both trees
 }
 
 TEST_F(ProfilesTest, Version15StoresTheObjectIdentifierEvenWhenKeepingTheImage) {

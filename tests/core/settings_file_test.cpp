@@ -65,7 +65,7 @@ TEST(SettingsFileWriter, DefaultTreesOfEveryVersion) {
     const std::string text2 = WriteTreeText(t2);
     const auto file = WriteSettingsFile(v, text1, text2, image.bytes());
     ASSERT_TRUE(file);
-    const std::string expected = "V" + std::to_string(v) + "*" + std::to_string(text1.size()) + text1 +
+    const std::string expected = std::string("V").append(std::to_string(v)) + "*" + std::to_string(text1.size()) + text1 +
                                  std::to_string(text2.size()) + text2 + std::to_string(length) + " " +
                                  AsString(image.bytes());
     EXPECT_EQ(*file, expected);

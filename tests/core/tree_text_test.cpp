@@ -135,7 +135,7 @@ TEST(TreeTextReader, FailureKeepsTheNodesReadSoFar) {
 TEST(TreeTextRoundTrip, DefaultTreesOfEveryVersion) {
   for (int v = 10; v <= 15; ++v) {
     for (bool guard : {true, false}) {
-      SCOPED_TRACE("v" + std::to_string(v) + (guard ? " guard" : " key"));
+      SCOPED_TRACE(std::string("v").append(std::to_string(v)).append(guard ? " guard" : " key"));
       ConfigImage image(layout::kLongImageLength);
       Tree t1, t2;
       BuildTree1(t1, image);

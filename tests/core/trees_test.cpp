@@ -639,7 +639,7 @@ TEST_P(Tree2Build, ChannelsOfTheVersion) {
 INSTANTIATE_TEST_SUITE_P(Versions, Tree2Build,
                          ::testing::Values(Tree2Shape{10, 16, 0}, Tree2Shape{11, 16, 0}, Tree2Shape{12, 8, 0},
                                            Tree2Shape{13, 8, 8}, Tree2Shape{14, 8, 8}, Tree2Shape{15, 8, 8}),
-                         [](const auto& info) { return "v" + std::to_string(info.param.firmware); });
+                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param.firmware)); });
 
 TEST(Tree2, LongestDefaultTextFitsTheField) {
   ConfigImage image(L::kLongImageLength);

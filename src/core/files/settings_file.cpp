@@ -47,6 +47,10 @@ SettingsFileParse Fail(std::string field, std::size_t offset, const std::string&
 
 SettingsFileParse ParseSettingsFile(std::string_view bytes) {
   if (bytes.empty()) return Fail("V", 0, "файл пуст");
+  if (bytes.size() > kMaxSettingsFileBytes) {
+    return Fail("size", kMaxSettingsFileBytes,
+                "файл длиннее " + std::to_string(kMaxSettingsFileBytes) + " байт не является файлом настроек");
+  }
   if (bytes[0] != 'V') return Fail("V", 0, "файл не начинается с признака версии «V»");
   const std::size_t star = bytes.find('*', 1);
   if (star == std::string_view::npos) {

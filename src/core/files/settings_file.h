@@ -13,6 +13,10 @@
 
 namespace vemtaro {
 
+// No settings file is larger: three fields of at most 99999 bytes and a few
+// bytes of marks. Readers refuse anything larger before they read it.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
+
 struct SettingsFileData {
   int version = 0;
   std::string tree1;           // bytes of the tree texts
@@ -37,8 +41,9 @@ struct SettingsFileParse {
 };
 
 // Reads the fields of a settings file. Never reads past the end of the file or
-// past a declared length: an empty, truncated or garbled file is refused with
-// the field and offset where reading stopped.
+// past a declared length: an empty, truncated, garbled or oversized (more than
+// kMaxSettingsFileBytes) file is refused with the field and offset where
+// reading stopped.
 SettingsFileParse ParseSettingsFile(std::string_view bytes);
 
 // The bytes of a settings file. The tree lengths are written with five digits

@@ -7,15 +7,19 @@ namespace {
 
 void WriteNode(const TreeNode& node, int level, std::string& out) {
   out.append(static_cast<std::size_t>(level), '\t');
-  std::string coded = Utf8ToCp1251(node.text);
+  // Converted in place at the end of the text, which is written once per node
+  // of trees of thousands of nodes.
+  const std::size_t from = out.size();
+  AppendCp1251(out, node.text);
   // Line breaks and zero bytes become blanks first, so that blanks they leave at
   // the start are dropped with the others.
-  for (char& c : coded) {
+  std::size_t start = out.size();
+  for (std::size_t i = from; i < out.size(); ++i) {
+    char& c = out[i];
     if (c == '\r' || c == '\n' || c == '\0') c = ' ';
+    if (start == out.size() && c != '\t' && c != ' ') start = i;
   }
-  std::size_t start = 0;
-  while (start < coded.size() && (coded[start] == '\t' || coded[start] == ' ')) ++start;
-  out.append(coded, start, std::string::npos);
+  out.erase(from, start - from);
   out.append("\r\n");
   for (const auto& ch : node.children()) WriteNode(*ch, level + 1, out);
 }

@@ -7,7 +7,7 @@ namespace vemtaro {
 void MemoryLine::End::Send(std::string_view bytes) {
   if (!open_) throw LinkError("The port is not open");
   if (bytes.size() > capacity_ - std::min(capacity_, out_.size())) throw LinkError("The send buffer is full");
-  out_.append(bytes);
+  out_.bytes.append(bytes);
 }
 
 std::size_t MemoryLine::End::Available() const { return open_ ? in_.size() : 0; }
@@ -15,8 +15,14 @@ std::size_t MemoryLine::End::Available() const { return open_ ? in_.size() : 0; 
 std::string MemoryLine::End::Read(std::size_t max) {
   if (!open_) return {};
   const std::size_t n = std::min(max, in_.size());
-  std::string bytes = in_.substr(0, n);
-  in_.erase(0, n);
+  std::string bytes = in_.bytes.substr(in_.head, n);
+  in_.head += n;
+  if (in_.head == in_.bytes.size()) {
+    in_.clear();
+  } else if (in_.head >= 4096 && in_.head >= in_.bytes.size() / 2) {
+    in_.bytes.erase(0, in_.head);
+    in_.head = 0;
+  }
   return bytes;
 }
 

@@ -40,6 +40,18 @@ class SerialLine {
 // (FlushInput drops them). The host end opens and closes; the device end (the
 // controller) is always open.
 class MemoryLine {
+  // The bytes on their way in one direction. What was read is dropped only
+  // from time to time, so that reading byte by byte does not move the rest.
+  struct Queue {
+    std::string bytes;
+    std::size_t head = 0;
+    std::size_t size() const { return bytes.size() - head; }
+    void clear() {
+      bytes.clear();
+      head = 0;
+    }
+  };
+
  public:
   class End : public SerialLine {
    public:
@@ -56,10 +68,10 @@ class MemoryLine {
 
    private:
     friend class MemoryLine;
-    End(std::string& out, std::string& in, std::size_t capacity, bool open)
+    End(Queue& out, Queue& in, std::size_t capacity, bool open)
         : out_(out), in_(in), capacity_(capacity), open_(open) {}
-    std::string& out_;
-    std::string& in_;
+    Queue& out_;
+    Queue& in_;
     std::size_t capacity_;
     bool open_;
   };
@@ -73,8 +85,8 @@ class MemoryLine {
   End& device() { return device_; }
 
  private:
-  std::string toDevice_;
-  std::string toHost_;
+  Queue toDevice_;
+  Queue toHost_;
   End host_;
   End device_;
 };

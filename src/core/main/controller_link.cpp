@@ -270,6 +270,7 @@ void ControllerLink::PortLost(const std::string& reason) {
 
 void ControllerLink::N14Click() {
   loadResult.reset();
+  stopped_ = false;
   if (NotConnected()) {
     Error(T::kNotConnected92);
     model_.status = T::kLoadFailedBang;
@@ -508,6 +509,7 @@ void ControllerLink::Timer3Timer() {
 
 void ControllerLink::N15Click() {
   saveResult.reset();
+  stopped_ = false;
   lastWrite_ = WriteReport{};
   portMenuAttached = false;
   fileMenuEnabled = false;
@@ -542,6 +544,7 @@ void ControllerLink::RefuseWrite(const std::string& text) {
 }
 
 void ControllerLink::BeginSave() {
+  if (stopped_) return;
   pagesEnabled = false;
   TransferCount = 0;
   gaugePosition = 0;
@@ -580,6 +583,7 @@ void ControllerLink::StartWorker() {
 }
 
 void ControllerLink::WorkerStep() {
+  if (stopped_ || !save_.active) return;
   const std::size_t length = model_.ws.working.size();
   if (save_.index < length) {
     // One hand-over sends bytes for up to kWriteStepMs; the windows are
@@ -589,6 +593,8 @@ void ControllerLink::WorkerStep() {
     for (;;) {
       TransferCount = save_.index;
       SendByte();
+      // Stopped while the byte's acknowledgement was awaited.
+      if (stopped_) return;
       if (!save_.cont) break;
       ++save_.index;
       if (save_.index >= length) break;
@@ -606,12 +612,52 @@ void ControllerLink::WorkerStep() {
   }
   if (save_.cont) {
     host_.Post([this] {
+      if (stopped_) return;
       WaitSaveOk();
-      host_.Post([this] { save_.success ? WriteSent() : SaveError(); });
+      host_.Post([this] {
+        if (!stopped_) save_.success ? WriteSent() : SaveError();
+      });
     });
   } else {
-    host_.Post([this] { SaveError(); });
+    host_.Post([this] {
+      if (!stopped_) SaveError();
+    });
   }
+}
+
+ControllerLink::TransferPhase ControllerLink::Phase() const {
+  if (save_.active) return TransferPhase::Write;
+  if (!loading_) return TransferPhase::None;
+  switch (loadPurpose_) {
+    case LoadPurpose::Apply: return TransferPhase::Read;
+    case LoadPurpose::Backup: return TransferPhase::Backup;
+    case LoadPurpose::Verify: return TransferPhase::Verify;
+  }
+  return TransferPhase::None;
+}
+
+void ControllerLink::StopTransfer() {
+  stopped_ = true;
+  if (loading_) {
+    const LoadPurpose purpose = loadPurpose_;
+    EndLoadQuietly();
+    GiveWindowsBack();
+    if (purpose == LoadPurpose::Apply) {
+      model_.status = T::kLoadFailed;
+      loadResult = false;
+    } else {
+      model_.status = T::kSaveFailed;
+      saveResult = false;
+    }
+  } else if (save_.active) {
+    GiveWindowsBack();
+    model_.status = T::kSaveFailed;
+    EndTransferHold();
+    saveResult = false;
+  } else if (!saveResult) {
+    saveResult = false;  // between the copy and the write: the write never starts
+  }
+  Changed();
 }
 
 void ControllerLink::SendByte() {

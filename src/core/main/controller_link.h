@@ -253,6 +253,15 @@ class ControllerLink {
   std::optional<bool> statusResult;
   // Whether a transfer (read or write) holds the windows.
   bool Transferring() const { return loading_ || save_.active; }
+  // What a transfer under way does: a read, the copy read before a write, the
+  // write itself, or the read-back after it.
+  enum class TransferPhase { None, Read, Backup, Write, Verify };
+  TransferPhase Phase() const;
+  // Stops the transfer under way at once, as the user who gives up on it (the
+  // command line's Ctrl-C): a write sends no byte after the one it has sent,
+  // a read takes nothing more; its outcome is a failure, the windows are given
+  // back and nothing is shown or sent. The caller ends the connection.
+  void StopTransfer();
 
   // What the last write did beyond its outcome in saveResult.
   struct WriteReport {
@@ -354,6 +363,8 @@ class ControllerLink {
   std::optional<int> reportedVersion_;
   bool handshakeMade_ = false;
   bool loading_ = false;
+  // The user stopped the transfer; the steps still handed over do nothing.
+  bool stopped_ = false;
   LoadPurpose loadPurpose_ = LoadPurpose::Apply;
   Millis loadStartMs_ = 0;
   WriteReport lastWrite_;

@@ -179,19 +179,26 @@ std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   return out;
 }
 
-// A node's text, or the default when the tree lacks the node.
-std::string NodeName(const TreeNode* node, const std::string& fallback) {
-  return node != nullptr ? node->text : fallback;
+// A node's text; the default name when no tree was read (the default tree
+// replaces one that cannot be read); the node's place, "[3]", when the tree
+// read from the file lacks it.
+std::string NodeName(const Tree* tree, const TreeNode* node, const std::string& fallback, std::size_t index,
+                     std::size_t* missing) {
+  if (node != nullptr) return node->text;
+  if (tree == nullptr) return fallback;
+  if (missing != nullptr) ++*missing;
+  return "[" + std::to_string(index + 1) + "]";
 }
 
-std::vector<AlarmInspection> DecodeAlarms(const ConfigImage& in, const Tree* tree1) {
+std::vector<AlarmInspection> DecodeAlarms(const ConfigImage& in, const Tree* tree1, std::size_t& missing) {
   std::vector<AlarmInspection> out;
   const auto flags = in.Byte(L::kAlarmFlags);
   const bool flagsValid = flags && *flags >= '0' && *flags <= '3';
   for (std::size_t a = 0; a < 2; ++a) {
     const std::size_t source = a == 0 ? kAlarmSource1 : kAlarmSource2;
     AlarmInspection alarm;
-    alarm.name = NodeName(tree1 != nullptr ? tree1->top(source) : nullptr, DefaultSourceName(source));
+    alarm.name = NodeName(tree1, tree1 != nullptr ? tree1->top(source) : nullptr, DefaultSourceName(source), source,
+                          &missing);
     alarm.time = RawText(in, a == 0 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength);
     alarm.on = flagsValid ? Valid(((*flags - '0') & (1 << a)) != 0)
                           : Invalid(L::kAlarmFlags);
@@ -211,17 +218,20 @@ ReactionInspection DecodeReaction(const ConfigImage& in, std::string name, std::
   return r;
 }
 
-std::vector<ReactionInspection> DecodeTree1(const ConfigImage& in, const Tree* tree) {
+std::vector<ReactionInspection> DecodeTree1(const ConfigImage& in, const Tree* tree, std::size_t& missing) {
   std::vector<ReactionInspection> out;
   for (std::size_t s = 0; s < L::kSourceCount; ++s) {
     const TreeNode* source = tree != nullptr ? tree->top(s) : nullptr;
     // The guard source has one event in its Touch Memory shape.
     const std::size_t events = s == L::kGuardSource && source != nullptr && source->childCount() == 1 ? 1 : 2;
-    const std::string sourceName = NodeName(source, DefaultSourceName(s));
+    // A reaction lacking its source node counts once.
+    std::size_t lacking = 0;
+    const std::string sourceName = NodeName(tree, source, DefaultSourceName(s), s, &lacking);
     for (std::size_t e = 0; e < events; ++e) {
       const TreeNode* event = source != nullptr ? source->child(e) : nullptr;
-      out.push_back(DecodeReaction(in, sourceName + "/" + NodeName(event, DefaultEventName(s, e)),
-                                   L::SourceBlock(s, e)));
+      const std::string eventName = NodeName(tree, event, DefaultEventName(s, e), e, lacking ? nullptr : &missing);
+      if (lacking) ++missing;
+      out.push_back(DecodeReaction(in, sourceName + "/" + eventName, L::SourceBlock(s, e)));
     }
   }
   return out;
@@ -231,18 +241,22 @@ std::size_t DefaultChannelCount(int firmware) {
   return (versions::SixteenSensors(firmware) ? 16 : 8) + (versions::HasAnalogInputs(firmware) ? 8 : 0);
 }
 
-std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* tree, int firmware) {
+std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* tree, int firmware,
+                                            std::size_t& missing) {
   std::vector<ReactionInspection> out;
-  // Channel nodes beyond the sixteenth map to no bytes.
+  // The channels of the version; channel nodes beyond the sixteenth map to no
+  // bytes, and the channels a tree read from the file lacks are listed by place.
   const std::size_t channels =
-      std::min(tree != nullptr ? tree->topCount() : DefaultChannelCount(firmware), L::kChannelCount);
+      std::min(std::max(tree != nullptr ? tree->topCount() : 0, DefaultChannelCount(firmware)), L::kChannelCount);
   for (std::size_t c = 0; c < channels; ++c) {
     const TreeNode* channel = tree != nullptr ? tree->top(c) : nullptr;
-    const std::string channelName = NodeName(channel, DefaultChannelName(c, firmware));
+    std::size_t lacking = 0;
+    const std::string channelName = NodeName(tree, channel, DefaultChannelName(c, firmware), c, &lacking);
     for (std::size_t e = 0; e < L::kStateCount; ++e) {
       const TreeNode* state = channel != nullptr ? channel->child(e) : nullptr;
-      ReactionInspection r =
-          DecodeReaction(in, channelName + "/" + NodeName(state, DefaultStateName(e)), L::ChannelBlock(c, e));
+      const std::string stateName = NodeName(tree, state, DefaultStateName(e), e, lacking ? nullptr : &missing);
+      if (lacking) ++missing;
+      ReactionInspection r = DecodeReaction(in, channelName + "/" + stateName, L::ChannelBlock(c, e));
       if (e == 0) r.max = RawText(in, L::MaxThreshold(c), L::kThresholdLength, ' ');
       if (e == 2) r.min = RawText(in, L::MinThreshold(c), L::kThresholdLength, ' ');
       out.push_back(std::move(r));
@@ -268,6 +282,27 @@ const char* ChecksumStateText(ChecksumState state) {
   return "not used";
 }
 
+std::string TreeStateText(const TreeInspection& tree) {
+  std::string text;
+  if (tree.error) {
+    text = "unreadable at line " + std::to_string(tree.error->line) + " (offset " +
+           std::to_string(tree.error->offset) + "): the default tree is used";
+  } else if (tree.nodes == 0) {
+    text = "empty";
+  } else if (tree.missing > 0) {
+    text = "short: " + std::to_string(tree.missing) + (tree.missing == 1 ? " reaction has" : " reactions have") +
+           " no node";
+  } else {
+    text = "whole";
+  }
+  if (tree.cutAt) {
+    text += "; cut at a zero byte at offset " + std::to_string(*tree.cutAt) + ", " +
+            std::to_string(tree.bytesAfterCut) + (tree.bytesAfterCut == 1 ? " byte" : " bytes") +
+            " after it not read";
+  }
+  return text;
+}
+
 Inspection InspectSettingsFile(const SettingsFileData& file) {
   Inspection r;
   r.firmware = file.version;
@@ -280,6 +315,18 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
   // opened, so its default names apply.
   const Tree* names1 = r.tree1Error ? nullptr : &tree1;
   const Tree* names2 = r.tree2Error ? nullptr : &tree2;
+  auto state = [](const std::string& text, std::size_t section, const std::optional<TreeTextError>& error,
+                  const Tree& tree, TreeInspection& out) {
+    out.error = error;
+    if (out.error) out.error->offset += section;
+    out.nodes = error ? 0 : tree.size();
+    if (const auto zero = text.find('\0'); zero != std::string::npos) {
+      out.cutAt = section + zero;
+      out.bytesAfterCut = text.size() - zero - 1;
+    }
+  };
+  state(file.tree1, file.tree1Offset, r.tree1Error, tree1, r.tree1State);
+  state(file.tree2, file.tree2Offset, r.tree2Error, tree2, r.tree2State);
 
   if (!file.image) return r;
   r.hasImage = true;
@@ -288,9 +335,9 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
 
   r.checksum = ChecksumOf(image, file.version);
   r.settings = DecodeSettings(image, file.version);
-  r.alarms = DecodeAlarms(image, names1);
-  r.tree1 = DecodeTree1(image, names1);
-  r.tree2 = DecodeTree2(image, names2, file.version);
+  r.alarms = DecodeAlarms(image, names1, r.tree1State.missing);
+  r.tree1 = DecodeTree1(image, names1, r.tree1State.missing);
+  r.tree2 = DecodeTree2(image, names2, file.version, r.tree2State.missing);
   return r;
 }
 
@@ -298,6 +345,8 @@ std::vector<FlatItem> FlattenInspection(const Inspection& ins) {
   std::vector<FlatItem> out;
   out.push_back({"firmware", "firmware", Valid(ins.firmware)});
   out.push_back({"checksum", "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
+  out.push_back({"tree1", "tree1", Valid(TreeStateText(ins.tree1State))});
+  out.push_back({"tree2", "tree2", Valid(TreeStateText(ins.tree2State))});
   for (const auto& item : ins.settings) out.push_back({item.name, item.name, item.value});
   for (std::size_t a = 0; a < ins.alarms.size(); ++a) {
     const AlarmInspection& alarm = ins.alarms[a];

@@ -60,6 +60,30 @@ struct ReactionInspection {
   std::optional<InspectValue> min;  // Tree2, "below MIN" state: the lower threshold
 };
 
+// What a tree text of the file holds, as opening the file takes it.
+struct TreeInspection {
+  // Nodes read from the text (those of the default tree when it is unreadable).
+  std::size_t nodes = 0;
+  // Reactions of the listing whose source, event, channel or state node the
+  // tree lacks; they are named by their place, "[3]/[2]".
+  std::size_t missing = 0;
+  // Where the text could not be read; the default tree replaces it then.
+  std::optional<TreeTextError> error;
+  // File offset of a zero byte that ends the text early: the bytes after it
+  // are not read, and a file saved after opening this one lacks them.
+  std::optional<std::size_t> cutAt;
+  std::size_t bytesAfterCut = 0;
+
+  // Whether saving the file after opening it keeps every node it holds.
+  bool readWhole() const { return !error && !cutAt; }
+};
+
+// The state as the listing shows it: "whole", "empty", "short: 12 reactions
+// have no node", "unreadable at line 3 (offset 120): the default tree is
+// used", with "; cut at a zero byte at offset 90, 15000 bytes after it are not
+// read" where the text stops early.
+std::string TreeStateText(const TreeInspection& tree);
+
 struct Inspection {
   int firmware = 0;
   ChecksumState checksum = ChecksumState::NotUsed;
@@ -69,6 +93,9 @@ struct Inspection {
   // Where a tree text failed to read; its default names are used instead.
   std::optional<TreeTextError> tree1Error;
   std::optional<TreeTextError> tree2Error;
+  // What each tree text holds.
+  TreeInspection tree1State;
+  TreeInspection tree2State;
   std::vector<InspectItem> settings;
   std::vector<AlarmInspection> alarms;
   std::vector<ReactionInspection> tree1;
@@ -81,7 +108,7 @@ struct Inspection {
 Inspection InspectSettingsFile(const SettingsFileData& file);
 
 // Every value of an inspection in one ordered list: firmware, checksum, the
-// settings, the alarm clocks, then the reactions field by field. The key is
+// states of the two trees ("tree1", "tree2"), the settings, the alarm clocks, then the reactions field by field. The key is
 // stable across files (it names the position, not the node text); the name is
 // what is shown.
 struct FlatItem {

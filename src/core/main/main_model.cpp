@@ -137,8 +137,7 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
   ConfigImage incoming = ws.incoming;
   if (profile != nullptr) incoming.Resize(profile->imageLength);
   if (file.image) {
-    const std::size_t n = std::min(file.image->size(), incoming.size());
-    for (std::size_t i = 0; i < n; ++i) incoming.SetByte(i, (*file.image)[i]);
+    incoming.CopyFrom(*file.image);
     if (Pages::CheckImage(incoming, file.version)) {
       // The image could not be shown: the open is refused whole.
       dialogs_.ShowError(page_texts::kDataError);
@@ -198,8 +197,11 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
 
 MainModel::TreeNames MainModel::NamesOf(const Tree& tree) {
   TreeNames names;
-  names.reserve(tree.size());
-  tree.ForEach([&names](const TreeNode& node) { names.emplace_back(node.level(), node.text); });
+  tree.ForEach([&names](const TreeNode& node) {
+    // Level and length first, so that no text can pass for another's end.
+    names.append(std::to_string(node.level())).append(1, ':');
+    names.append(std::to_string(node.text.size())).append(1, ':').append(node.text);
+  });
   return names;
 }
 

@@ -116,7 +116,9 @@ class MainModel {
  private:
   // What Modified compares: the node texts of a tree in pre-order, each with
   // its level.
-  using TreeNames = std::vector<std::pair<int, std::string>>;
+  // The level and text of every node in order, in one string (a snapshot is
+  // taken at every open and save, of trees of thousands of nodes).
+  using TreeNames = std::string;
   struct Snapshot {
     int version = 0;
     Bytes image;

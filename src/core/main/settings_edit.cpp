@@ -196,7 +196,7 @@ constexpr const char* kGuardForbidden = "cannot be changed while guard mode is f
 // ---- Page controls -----------------------------------------------------------
 
 enum class Page {
-  Firmware, Checksum, ObjectID, Password, Abonent, CenterPhone, Spin, StatusSMS, StatusMessages,
+  Firmware, Checksum, TreeState, ObjectID, Password, Abonent, CenterPhone, Spin, StatusSMS, StatusMessages,
   Identifier, MasterKey, Zones, AZones, Ohr, OhrSMS,
 };
 
@@ -214,7 +214,8 @@ std::optional<int> Numbered(std::string_view name, std::string_view prefix, int 
 
 std::optional<PageControl> ParsePage(std::string_view name) {
   static constexpr std::pair<const char*, Page> kFixed[] = {
-      {"firmware", Page::Firmware},   {"checksum", Page::Checksum},     {"ObjectID", Page::ObjectID},
+      {"firmware", Page::Firmware},   {"checksum", Page::Checksum},     {"tree1", Page::TreeState},
+      {"tree2", Page::TreeState},     {"ObjectID", Page::ObjectID},
       {"PasswordEdit", Page::Password}, {"CenterPhone", Page::CenterPhone}, {"StatusSMS", Page::StatusSMS},
       {"StatusMessages", Page::StatusMessages}, {"MasterKey", Page::MasterKey}, {"Zones", Page::Zones},
       {"AZones", Page::AZones},       {"Ohr", Page::Ohr},               {"OhrSMS", Page::OhrSMS},
@@ -396,6 +397,15 @@ class Editor {
           if (state == ChecksumStateText(s)) return Ok();
         }
         return Refused("expected matches, differs or not used");
+      }
+      case Page::TreeState: {
+        // What a listing says of a tree text describes the file it came from;
+        // the trees themselves are changed by their nodes' names.
+        const std::string_view state = Trimmed(value);
+        for (const char* word : {"whole", "empty", "short", "unreadable"}) {
+          if (state.substr(0, std::string_view(word).size()) == word) return Ok();
+        }
+        return Refused("expected the state of a tree as a listing shows it: whole, empty, short or unreadable");
       }
       case Page::ObjectID: {
         const bool longField = versions::LongObjectId(v_);
@@ -693,7 +703,9 @@ class Editor {
     return Run([&] {
       if (clear) MenuCommand(t.tree1, *group->child(0), PopupMenuId::LMDPopupMenu1, "N1");
       for (std::size_t i : assign) {
-        const std::string item = "N" + std::string(1, after[i]) + "1";
+        std::string item = "N";  // built by appending: see VersionNumberOf
+        item += after[i];
+        item += '1';
         MenuCommand(t.tree1, *group->child(i), PopupMenuId::LMDPopupMenu1, item);
       }
     });

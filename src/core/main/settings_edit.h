@@ -10,8 +10,9 @@
 // written into the image by any other way.
 //
 // Names and value forms (those of the settings listing):
-//   firmware, checksum                 read-only: the file's version must be
-//                                      given as it is; a checksum state is ignored
+//   firmware, checksum, tree1, tree2   read-only: the file's version must be
+//                                      given as it is; a checksum or tree state
+//                                      is ignored
 //   ObjectID, PasswordEdit, AbonentNo1..9, CenterPhone, ID1..16, MasterKey
 //                                      text ("" empties; CenterPhone also takes
 //                                      an operator of its drop-down table)

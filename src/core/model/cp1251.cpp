@@ -30,24 +30,6 @@ int CodePointToByte(char32_t cp) {
   return -1;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  }
-}
-
 // Decodes one UTF-8 character at i; returns the code point, or -1 for an invalid
 // sequence (then one byte is consumed). Advances i.
 long NextCodePoint(std::string_view s, std::size_t& i) {
@@ -88,22 +70,52 @@ long NextCodePoint(std::string_view s, std::size_t& i) {
 
 }  // namespace
 
+// Both conversions write into a buffer of the longest length the result can
+// have and cut it to size: tree texts of thousands of nodes go through them
+// whenever a settings file is opened or saved.
 std::string Utf8ToCp1251(std::string_view utf8) {
   std::string out;
-  out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const long cp = NextCodePoint(utf8, i);
-    const int b = cp < 0 ? -1 : CodePointToByte(static_cast<char32_t>(cp));
-    out.push_back(b < 0 ? '?' : static_cast<char>(b));
-  }
+  AppendCp1251(out, utf8);
   return out;
 }
 
+void AppendCp1251(std::string& out, std::string_view utf8) {
+  std::size_t n = out.size();
+  out.resize(n + utf8.size());
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    if (b0 < 0x80) {
+      out[n++] = static_cast<char>(b0);
+      ++i;
+      continue;
+    }
+    const long cp = NextCodePoint(utf8, i);
+    const int b = cp < 0 ? -1 : CodePointToByte(static_cast<char32_t>(cp));
+    out[n++] = b < 0 ? '?' : static_cast<char>(b);
+  }
+  out.resize(n);
+}
+
 std::string Cp1251ToUtf8(std::string_view bytes) {
-  std::string out;
-  out.reserve(bytes.size() * 2);
-  for (char c : bytes) AppendUtf8(out, ByteToCodePoint(static_cast<unsigned char>(c)));
+  std::string out(bytes.size() * 3, '\0');
+  std::size_t n = 0;
+  for (const char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b < 0x80) {
+      out[n++] = c;
+      continue;
+    }
+    const char32_t cp = ByteToCodePoint(b);  // U+0098 .. U+2122: two or three bytes
+    if (cp < 0x800) {
+      out[n++] = static_cast<char>(0xC0 | (cp >> 6));
+    } else {
+      out[n++] = static_cast<char>(0xE0 | (cp >> 12));
+      out[n++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  out.resize(n);
   return out;
 }
 

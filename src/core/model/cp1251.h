@@ -11,6 +11,8 @@ namespace vemtaro {
 // UTF-8 to Windows-1251. A character without a code in the code page, and a
 // byte that is not valid UTF-8, becomes '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
+// The same, appended to out.
+void AppendCp1251(std::string& out, std::string_view utf8);
 
 // Windows-1251 to UTF-8. Every byte has a character (0x98, which has none in the
 // code page, maps to U+0098), so the conversion back is lossless.

@@ -37,6 +37,10 @@ void ConfigImage::SetByte(std::size_t offset, std::uint8_t value) {
   if (offset < bytes_.size()) bytes_[offset] = value;
 }
 
+void ConfigImage::CopyFrom(const Bytes& from) {
+  std::copy_n(from.begin(), std::min(from.size(), bytes_.size()), bytes_.begin());
+}
+
 std::string ConfigImage::Raw(std::size_t offset, std::size_t length) const {
   if (offset >= bytes_.size()) return {};
   const std::size_t n = std::min(length, bytes_.size() - offset);

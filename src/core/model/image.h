@@ -36,6 +36,9 @@ class ConfigImage {
 
   std::optional<std::uint8_t> Byte(std::size_t offset) const;
   void SetByte(std::size_t offset, std::uint8_t value);
+  // The first bytes of `from`, as many as both hold, in place of this image's
+  // first bytes.
+  void CopyFrom(const Bytes& from);
   // Raw bytes as they stand (no conversion).
   std::string Raw(std::size_t offset, std::size_t length) const;
   void SetRaw(std::size_t offset, std::string_view bytes);

@@ -556,8 +556,7 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
   // 15. Attempts.
   SetSpinValue({SpinRow::NumOfAttempts, 1}, in.Byte(L::kNumOfAttempts).value_or(0));
   // 16. The incoming image becomes the working image.
-  const std::size_t n = std::min(in.size(), ws_.working.size());
-  for (std::size_t i = 0; i < n; ++i) ws_.working.SetByte(i, in.bytes()[i]);
+  ws_.working.CopyFrom(in.bytes());
   // 17. Both trees show the new image when next expanded.
   tree1_.CollapseAll();
   tree2_.CollapseAll();

@@ -467,7 +467,10 @@ void ControllerSim::CheckSchedule(std::size_t pause, std::int64_t nowMs, const s
     currentReading_ = receiveCount_;
     currentReadingStartMs_.reset();
   }
-  if (!readingStartsMs_.empty()) {
+  // A reckoning needs a reading besides one that may itself have come late:
+  // the first reading of a write alone would take a stall of the host before
+  // it for a pause too short after it.
+  if (readingStartsMs_.size() >= 2) {
     const std::int64_t earliest = *std::min_element(readingStartsMs_.begin(), readingStartsMs_.end());
     if (start < earliest - options_.gapToleranceMs) {
       Violation("write: " + what + " came " + std::to_string(earliest - start) + " ms ahead of the " +
