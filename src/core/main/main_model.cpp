@@ -195,21 +195,31 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
   return true;
 }
 
+void MainModel::NamesInto(const Tree& tree, TreeNames& names) {
+  names.clear();  // keeps the room of the snapshot before
+  tree.ForEach([&names](const TreeNode& node) {
+    // Level and length first, as fixed-width numbers, so that no text can
+    // pass for another's end.
+    const std::size_t size = node.text.size();
+    const char head[] = {static_cast<char>(node.level()), static_cast<char>(size & 0xFF),
+                         static_cast<char>((size >> 8) & 0xFF), static_cast<char>((size >> 16) & 0xFF),
+                         static_cast<char>((size >> 24) & 0xFF)};
+    names.append(head, sizeof head).append(node.text);
+  });
+}
+
 MainModel::TreeNames MainModel::NamesOf(const Tree& tree) {
   TreeNames names;
-  tree.ForEach([&names](const TreeNode& node) {
-    // Level and length first, so that no text can pass for another's end.
-    names.append(std::to_string(node.level())).append(1, ':');
-    names.append(std::to_string(node.text.size())).append(1, ':').append(node.text);
-  });
+  NamesInto(tree, names);
   return names;
 }
 
-MainModel::Snapshot MainModel::Take() const {
-  return {ws.FirmwareVersion, ws.working.bytes(), NamesOf(Tree1), NamesOf(Tree2)};
+void MainModel::MarkUnmodified() {
+  unmodified_.version = ws.FirmwareVersion;
+  unmodified_.image = ws.working.bytes();
+  NamesInto(Tree1, unmodified_.tree1);
+  NamesInto(Tree2, unmodified_.tree2);
 }
-
-void MainModel::MarkUnmodified() { unmodified_ = Take(); }
 
 bool MainModel::Modified() const {
   return ws.FirmwareVersion != unmodified_.version || ws.working.bytes() != unmodified_.image ||

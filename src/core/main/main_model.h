@@ -126,7 +126,8 @@ class MainModel {
     TreeNames tree2;
   };
   static TreeNames NamesOf(const Tree& tree);
-  Snapshot Take() const;
+  // The same into a string of an earlier snapshot, whose room it reuses.
+  static void NamesInto(const Tree& tree, TreeNames& names);
 
   UserDialogs& dialogs_;
   Snapshot unmodified_;
