@@ -28,7 +28,7 @@ class PageWidget;
 class ReactionTreeView;
 class MarqueeLabel;
 class TForm2;
-class TForm4;
+class TForm4Window;
 class TForm5;
 class TForm6;
 
@@ -118,7 +118,7 @@ class TForm1 : public QMainWindow {
   QTimer* Timer3;  // progress timer, 60 ms
 
   TForm2* Form2;
-  TForm4* Form4;
+  TForm4Window* Form4;
   TForm5* Form5;
   TForm6* Form6;
 

@@ -1,6 +1,7 @@
 // The windows beside the main window, created once at start and kept for the
 // life of the program: the splash TForm3, the progress window TForm2, the alarm
-// time window TForm4, the status window TForm5 and the dial window TForm6.
+// time window TForm4Window (the desktop's face of the core's TForm4), the status
+// window TForm5 and the dial window TForm6.
 #pragma once
 
 #include <QDialog>
@@ -58,11 +59,12 @@ class TForm2 : public QDialog {
 };
 
 // The alarm time window "Установите время...": the time edit RzDateTimeEdit1,
-// "Ok" (Button1) and "Отмена" (Button2), over the core's TForm4.
-class TForm4 : public QDialog {
+// "Ok" (Button1) and "Отмена" (Button2), over the core's TForm4. The widget's
+// object name stays "TForm4", the form's own name.
+class TForm4Window : public QDialog {
   Q_OBJECT
  public:
-  TForm4(vemtaro::TForm4& core, QWidget* parent = nullptr);
+  TForm4Window(vemtaro::TForm4& core, QWidget* parent = nullptr);
   // FormShow: the edit takes the clicked node's time, then the window runs modally.
   int ShowModal();
   QTimeEdit* RzDateTimeEdit1;
