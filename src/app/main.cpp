@@ -1,6 +1,6 @@
 // Program entry: the single-instance guard, then the windows in their order of
 // creation (the splash TForm3 first, then the main window TForm1 with TForm2,
-// TForm4, TForm5 and TForm6), and the message loop.
+// TForm4Window, TForm5 and TForm6), and the message loop.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QMessageBox>

@@ -110,7 +110,7 @@ TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
   BuildPages();
   BuildStatusBar();
   Form2 = new TForm2(this);
-  Form4 = new TForm4(model_.commands.Form4, this);
+  Form4 = new TForm4Window(model_.commands.Form4, this);
   Form5 = new TForm5(this);
   Form6 = new TForm6(this);
   ConnectLink();

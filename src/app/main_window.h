@@ -28,7 +28,7 @@ class PageWidget;
 class ReactionTreeView;
 class MarqueeLabel;
 class TForm2;
-class TForm4;
+class TForm4Window;
 class TForm5;
 class TForm6;
 
@@ -88,39 +88,39 @@ class TForm1 : public QMainWindow {
 
   // Menu items, by their names.
   QMenu* N5;   // "Файл"
-  QAction* N6;
-  QAction* N7;
+  QAction* N6;   // "Сохранить": save the settings file
+  QAction* N7;   // "Открыть": open a settings file
   QAction* Backups;  // "Резервные копии…"
-  QAction* N8;
+  QAction* N8;   // "Выход": close the program
   QMenu* N13;  // "&Обмен с контроллером"
-  QAction* N14;
-  QAction* N15;
-  QAction* ID17;
-  QAction* N16;
-  QAction* N23;
-  QAction* N24;
+  QAction* N14;  // read the configuration from the controller
+  QAction* N15;  // write the configuration into the controller
+  QAction* ID17; // ask for the sensor identifiers
+  QAction* N16;  // set the controller's clock
+  QAction* N23;  // "Запрос состояния": the status window TForm5
+  QAction* N24;  // "Открытие канала связи": the dial window TForm6
   QMenu* N19;  // "Дополнительные настройки"
   QMenu* N20;  // "Версия прошивки"
   std::array<QAction*, 6> versionItems{};  // v110 .. v151
-  QAction* N22;
+  QAction* N22;  // "Проверка контрольной суммы"
   QAction* VerifyAfterWrite;   // "Проверять после записи"
   QAction* BackupBeforeWrite;  // "Резервная копия перед записью"
-  QAction* N10;
+  QAction* N10;  // "О программе": the about box
   QAction* Guide;  // "Руководство пользователя"
 
-  QTabWidget* RzPageControl1;
-  ReactionTreeView* Tree1;
-  ReactionTreeView* Tree2;
-  QLabel* RzClockStatus1;
-  MarqueeLabel* RzMarqueeStatus1;
-  QLabel* ComStatus;
-  QMenu* PopupMenu1;
+  QTabWidget* RzPageControl1;       // the five tab pages
+  ReactionTreeView* Tree1;          // control-sensor reaction tree
+  ReactionTreeView* Tree2;          // parametric-sensor reaction tree
+  QLabel* RzClockStatus1;           // status pane: the PC's time
+  MarqueeLabel* RzMarqueeStatus1;   // status pane: what the program did last
+  QLabel* ComStatus;                // connection pane; a click opens PopupMenu1
+  QMenu* PopupMenu1;                // port menu
   QTimer* Timer3;  // progress timer, 60 ms
 
-  TForm2* Form2;
-  TForm4* Form4;
-  TForm5* Form5;
-  TForm6* Form6;
+  TForm2* Form2;        // progress window
+  TForm4Window* Form4;  // alarm time window
+  TForm5* Form5;        // status and relay window
+  TForm6* Form6;        // dial window
 
  signals:
   // FormClose has run: the closing sequence is done and the program may end.
@@ -136,8 +136,8 @@ class TForm1 : public QMainWindow {
   void BuildStatusBar();
   void ConnectLink();
   void ListPorts();
-  void N6Click();
-  void N7Click();
+  void N6Click();  // "Сохранить"
+  void N7Click();  // "Открыть"
   void BackupsClick();
   // The two write options: remembered between runs, handed to the link.
   void LoadWriteOptions();
@@ -146,11 +146,11 @@ class TForm1 : public QMainWindow {
   // The field being edited is stored: its exit handler runs.
   void CommitEditing();
 
-  void N8Click();
-  void N10Click();
+  void N8Click();   // "Выход"
+  void N10Click();  // "О программе"
   void GuideClick();
-  void N23Click();
-  void N24Click();
+  void N23Click();  // opens TForm5
+  void N24Click();  // opens TForm6
   void OnTreeCommand(const QString& itemName);
   // Runs a link command the user gave, then shows the link's state.
   void RunLink(const std::function<void()>& command);
@@ -173,14 +173,14 @@ class TForm1 : public QMainWindow {
   port::SerialAdapter adapter_;
   port::AdapterLinkHost linkHost_;
   ControllerLink link_;
-  bool connectionEnded_ = false;
+  bool connectionEnded_ = false;  // EndConnection has run
   bool started_ = false;          // FormShow has run
   QStringList handedFiles_;
-  bool openingHanded_ = false;
-  bool openScheduled_ = false;
+  bool openingHanded_ = false;    // a handed file is being opened
+  bool openScheduled_ = false;    // opening the handed files is queued
   QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
-  QTimer* clock_;
+  QTimer* clock_;                 // 1 s timer of RzClockStatus1
 };
 
 }  // namespace vemtaro::app

@@ -121,7 +121,7 @@ void TForm2::closeEvent(QCloseEvent* event) {
   event->ignore();
 }
 
-TForm4::TForm4(vemtaro::TForm4& core, QWidget* parent) : QDialog(parent), core_(core) {
+TForm4Window::TForm4Window(vemtaro::TForm4& core, QWidget* parent) : QDialog(parent), core_(core) {
   setObjectName("TForm4");
   setWindowTitle(QString::fromStdString(core.Caption));
   RzDateTimeEdit1 = new QTimeEdit(this);
@@ -150,7 +150,7 @@ TForm4::TForm4(vemtaro::TForm4& core, QWidget* parent) : QDialog(parent), core_(
   setFixedSize(sizeHint().expandedTo(QSize(220, 90)));
 }
 
-int TForm4::ShowModal() {
+int TForm4Window::ShowModal() {
   core_.FormShow();
   const QTime t = QTime::fromString(QString::fromStdString(core_.RzDateTimeEdit1), "H:mm");
   RzDateTimeEdit1->setTime(t.isValid() ? t : QTime(0, 0));

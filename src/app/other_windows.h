@@ -1,6 +1,7 @@
 // The windows beside the main window, created once at start and kept for the
 // life of the program: the splash TForm3, the progress window TForm2, the alarm
-// time window TForm4, the status window TForm5 and the dial window TForm6.
+// time window TForm4Window (the desktop's face of the core's TForm4), the status
+// window TForm5 and the dial window TForm6.
 #pragma once
 
 #include <QDialog>
@@ -32,7 +33,7 @@ class TForm3 : public QWidget {
   Q_OBJECT
  public:
   explicit TForm3(QWidget* parent = nullptr);
-  QTimer* Timer1;
+  QTimer* Timer1;  // one shot, 3 s: the splash ends
  signals:
   void finished();
  protected:
@@ -48,7 +49,7 @@ class TForm2 : public QDialog {
   explicit TForm2(QWidget* parent = nullptr);
   // Shows the window centred on its owner, or hides it.
   void SetShown(bool shown);
-  QProgressBar* Gauge1;
+  QProgressBar* Gauge1;  // bytes of the transfer so far
 
  public slots:
   void reject() override {}  // Esc does not close it
@@ -58,16 +59,17 @@ class TForm2 : public QDialog {
 };
 
 // The alarm time window "Установите время...": the time edit RzDateTimeEdit1,
-// "Ok" (Button1) and "Отмена" (Button2), over the core's TForm4.
-class TForm4 : public QDialog {
+// "Ok" (Button1) and "Отмена" (Button2), over the core's TForm4. The widget's
+// object name stays "TForm4", the form's own name.
+class TForm4Window : public QDialog {
   Q_OBJECT
  public:
-  TForm4(vemtaro::TForm4& core, QWidget* parent = nullptr);
+  TForm4Window(vemtaro::TForm4& core, QWidget* parent = nullptr);
   // FormShow: the edit takes the clicked node's time, then the window runs modally.
   int ShowModal();
-  QTimeEdit* RzDateTimeEdit1;
-  QPushButton* Button1;
-  QPushButton* Button2;
+  QTimeEdit* RzDateTimeEdit1;  // the alarm time, H:mm
+  QPushButton* Button1;        // "Ok"
+  QPushButton* Button2;        // "Отмена"
 
  private:
   vemtaro::TForm4& core_;
@@ -88,15 +90,15 @@ class TForm5 : public QDialog {
   int ShowModal();
 
   QGroupBox* Inputs;                  // "Входы", read-only
-  std::array<QCheckBox*, 8> InputItems{};
-  std::array<QLineEdit*, 8> ACP{};    // ACP1..ACP8
-  std::array<QLineEdit*, 8> Dat{};    // Dat1..Dat8
+  std::array<QCheckBox*, 8> InputItems{};  // contact inputs 1..8
+  std::array<QLineEdit*, 8> ACP{};    // ACP1..ACP8: analogue input readings
+  std::array<QLineEdit*, 8> Dat{};    // Dat1..Dat8: parametric sensor readings
   QLineEdit* TM;                      // "Ключ TouchMemory"
   QMenu* TMMenu;                      // TM's context menu
   QAction* Copy;                      // "Скопировать" (Ctrl+C)
   QAction* N1;                        // "Сохранить как мастер ключ"
   QGroupBox* Releys;                  // "Управление реле"
-  std::array<QCheckBox*, 8> ReleyItems{};
+  std::array<QCheckBox*, 8> ReleyItems{};  // wanted states of relays 1..8
   QPushButton* Button1;               // "Запрос состояния"
 
  signals:
@@ -117,9 +119,9 @@ class TForm6 : public QDialog {
   explicit TForm6(QWidget* parent = nullptr);
   // N24Click: opens modally, centred on the owner.
   int ShowModal();
-  QLineEdit* LMDMaskEdit1;
-  QPushButton* Button1;
-  QPushButton* Button2;
+  QLineEdit* LMDMaskEdit1;  // the number, "+7 ___ ___-__-__"
+  QPushButton* Button1;     // "Дозвон", does nothing
+  QPushButton* Button2;     // "Отмена", does nothing
 };
 
 }  // namespace vemtaro::app

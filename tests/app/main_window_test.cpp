@@ -178,7 +178,7 @@ TEST_F(MainWindowTest, SmsThresholdRenameAndTimeEntries) {
   RightClick(window.Tree1, t1.top(0));
   EXPECT_EQ(window.Tree1->topLevelItem(0)->text(0), "Дверь");
 
-  // Alarm time 7:30 for alarm clock 2 through TForm4.
+  // Alarm time 7:30 for alarm clock 2 through TForm4Window.
   TreeNode* time = t1.top(15)->child(0);
   Expand(window.Tree1, t1.top(15));
   Choose(window.Tree1, "N17");

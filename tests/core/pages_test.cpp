@@ -18,7 +18,7 @@
 namespace vemtaro {
 namespace {
 namespace L = layout;
-namespace P = page_texts;
+namespace PT = page_texts;
 
 // A started main window; the version is switched like the menu does.
 class PagesTest : public testing::StartedModel {
@@ -97,7 +97,7 @@ TEST_F(PagesTest, AbonentNoExitRejectsAWrongCharacter) {
       p.AbonentNoExit(6);
       SCOPED_TRACE(bad);
       EXPECT_EQ(m.ws.working.Byte(10 * 59 + 16 + 2), std::uint8_t{'N'});
-      EXPECT_EQ(Messages(), std::vector<std::string>{P::kWrongNumber});
+      EXPECT_EQ(Messages(), std::vector<std::string>{PT::kWrongNumber});
       EXPECT_EQ(p.AbonentNo[5].text, "");
       EXPECT_EQ(m.ws.abonents[5], "");
       if (version == 15) {
@@ -153,7 +153,7 @@ TEST_F(PagesTest, OnlyAbonentNo2ValidatesAtEveryChange) {
     p.AbonentNo[k - 1].text = "12a";
     p.AbonentNoChange(k);
     if (k == 2) {
-      EXPECT_EQ(Messages(), std::vector<std::string>{P::kWrongNumber});
+      EXPECT_EQ(Messages(), std::vector<std::string>{PT::kWrongNumber});
       EXPECT_EQ(p.AbonentNo[1].text, "");
       EXPECT_EQ(At(5181 + 16, 16), Fill(16));
     } else {
@@ -200,7 +200,7 @@ TEST_F(PagesTest, CenterPhoneStoresInTheVersionsField) {
 
 TEST_F(PagesTest, CenterPhoneWithAWrongCharacterStoresTheEmptyNumber) {
   p.SetCenterPhoneText("+7916x");
-  EXPECT_EQ(Messages(), std::vector<std::string>{P::kWrongNumber});
+  EXPECT_EQ(Messages(), std::vector<std::string>{PT::kWrongNumber});
   EXPECT_EQ(p.CenterPhone.text, "");
   EXPECT_EQ(At(5325, 16), Fill(16));
 }
@@ -548,8 +548,8 @@ TEST_F(PagesTest, MousePressSetsTheStepOfTheButtons) {
 // ---- Identifiers and master key -------------------------------------------------
 
 TEST_F(PagesTest, StoreIdentifierValidatesSixteenHexDigits) {
-  const std::string kLength = P::kIdentifierLength;
-  const std::string kWrong = P::kWrongValue;
+  const std::string kLength = PT::kIdentifierLength;
+  const std::string kWrong = PT::kWrongValue;
   struct Case {
     std::string text;
     bool ok;
@@ -612,7 +612,7 @@ TEST_F(PagesTest, MasterKey) {
   EXPECT_TRUE(Messages().empty());
   p.MasterKey.text = "FEDCBA987654321";
   p.MasterKeyExit();
-  EXPECT_EQ(Messages(), std::vector<std::string>{P::kIdentifierLength});
+  EXPECT_EQ(Messages(), std::vector<std::string>{PT::kIdentifierLength});
   EXPECT_EQ(p.MasterKey.text, "");
   EXPECT_EQ(At(5032, 18), Fill(16) + "00");
 }

@@ -15,7 +15,7 @@
 
 namespace vemtaro {
 namespace {
-namespace P = page_texts;
+namespace PT = page_texts;
 
 std::string Fill(std::size_t n) { return std::string(n, '*'); }
 
@@ -384,7 +384,7 @@ TEST_F(PassesTest, AnUnreadableFieldChangesNothing) {
     EXPECT_FALSE(Apply(in));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(dialogs.shown[0].error);
-    EXPECT_EQ(dialogs.shown[0].text, P::kDataError);
+    EXPECT_EQ(dialogs.shown[0].text, PT::kDataError);
     EXPECT_EQ(Snapshot(p), pages);
     EXPECT_EQ(TreeDump(m.Tree1), tree1);
     EXPECT_EQ(m.ws.working.bytes(), working);
@@ -420,7 +420,7 @@ TEST_F(PassesTest, WrongCharactersInReadNumbers) {
   in.WriteText(5181 + 32, 16, "+7916-3");  // AbonentNo3 only when it is left
   in.WriteText(5181 + 48, 16, "+7916 4");
   ASSERT_TRUE(Apply(in));
-  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{P::kWrongNumber, P::kWrongNumber}));
+  EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{PT::kWrongNumber, PT::kWrongNumber}));
   EXPECT_FALSE(dialogs.shown[0].error);
   EXPECT_EQ(p.CenterPhone.text, "");
   EXPECT_EQ(p.AbonentNo[1].text, "");

@@ -332,7 +332,7 @@ int main(int argc, char** argv) {
   ExpandPath(main.Tree1, {alarm});
   WhenModal([](QWidget* w) {
     ShootWindows("alarm-time", {w});
-    if (auto* form4 = qobject_cast<vemtaro::app::TForm4*>(w)) form4->Button2->click();
+    if (auto* form4 = qobject_cast<vemtaro::app::TForm4Window*>(w)) form4->Button2->click();
   });
   MenuShot(main, main.Tree1, alarm->child(0), QString(), 0, "N17");
   main.Tree1->collapseItem(main.Tree1->ItemOf(alarm));

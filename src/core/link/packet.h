@@ -47,13 +47,13 @@ class LinkError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-enum class StartCond { scString, scAnyData };
+enum class StartCond { scString, scAnyData };  // the start string, or any byte
 
 // The set of end conditions; both off means the packet is complete as soon as
 // its start string has been seen.
 struct EndCond {
-  bool ecString = false;
-  bool ecPacketSize = false;
+  bool ecString = false;      // the end string ends the packet
+  bool ecPacketSize = false;  // PacketSize bytes end the packet
   bool empty() const { return !ecString && !ecPacketSize; }
 };
 
@@ -63,15 +63,15 @@ struct EndCond {
 // when the matcher is armed; AutoEnable and IncludeStrings when a packet is
 // delivered.
 struct PacketSettings {
-  std::string Name;
-  bool AutoEnable = true;
+  std::string Name;         // STARTPACK, Zagruzka, ...
+  bool AutoEnable = true;   // armed again once its packet's handler has run
   StartCond StartCondition = StartCond::scString;
   EndCond EndCondition;
   std::string StartString;
   std::string EndString;
   bool IgnoreCase = true;
   int PacketSize = 0;
-  bool IncludeStrings = true;
+  bool IncludeStrings = true;  // the packet keeps its start and end strings
   int TimeOut = 2184;  // ticks; 0 means none
   // The most bytes a packet may hold, its start string included; beyond it the
   // packet is dropped and OnOverflow (or, when none is set, OnTimeout) called.

@@ -196,7 +196,7 @@ class ControllerLink {
   bool pagesEnabled = true;       // RzPageControl1
   bool fileMenuEnabled = true;    // N5 "Файл"
   bool timer3Running = false;     // Timer3
-  std::size_t TransferCount = 0;
+  std::size_t TransferCount = 0;  // bytes moved by the transfer under way
   StatusWindowModel form5;        // TForm5
 
   // "Проверять после записи": after a write that ends well the configuration
@@ -239,7 +239,7 @@ class ControllerLink {
   void Timer3Timer();
 
   // --- Status window TForm5. ---
-  void Button1Click();
+  void Button1Click();  // "Запрос состояния": the status request
   // Item index (0-based) of Releys has taken newState.
   void ReleysChange(int index, bool newState);
   void N1Click();  // "Сохранить как мастер ключ"
@@ -278,17 +278,17 @@ class ControllerLink {
   ComPort& port() { return port_; }
 
   // Handlers (public for the tests that drive them directly).
-  void STARTPACKPacket();
-  void ApdDataPacket3Packet(std::string_view data);
+  void STARTPACKPacket();                            // the probe "ATI": the handshake
+  void ApdDataPacket3Packet(std::string_view data);  // the firmware version reply
   void ApdDataPacket3Timeout();
-  void ZagruzkaPacket(std::string_view data);
+  void ZagruzkaPacket(std::string_view data);        // the image of a read
   void ZagruzkaTimeout();
   // Zagruzka collected more than any image reply holds.
   void ZagruzkaOverflow();
-  void TimeSet();
-  void TimeInPacket(std::string_view data);
-  void IDRecievPacket(std::string_view data);
-  void GetStatusPacket(std::string_view data);
+  void TimeSet();                                  // "TIME\n", then the PC's time and date
+  void TimeInPacket(std::string_view data);        // the controller's clock reply
+  void IDRecievPacket(std::string_view data);      // the sensor identifiers
+  void GetStatusPacket(std::string_view data);     // the status block
 
  private:
   struct SaveTransfer {
@@ -323,8 +323,8 @@ class ControllerLink {
   void Message(const std::string& text);
   void OnServiced(Millis nowMs);
 
-  void LoadComplete();
-  bool errorshow(int kind);
+  void LoadComplete();       // a read's image arrived whole: it is applied
+  bool errorshow(int kind);  // a read's image refused: 13 bad checksum, 15 bad length
   void FinishLoad(const char* status);
   // Sends "LOAD\n" and waits for "LOAD_OK"; then the image is awaited with the
   // progress window up. False when the controller did not answer (the failure

@@ -34,7 +34,8 @@ void MainModel::Startup() {
 void MainModel::ApplyProfile(int version) {
   const VersionProfile* profile = FindProfile(version);
   if (profile == nullptr) return;
-  // 1..5: version, phone widths, checksum, gauge, image lengths.
+  // The version, the phone numbers' width, the checksum, the gauge's maximum
+  // and the images' length.
   ws.FirmwareVersion = version;
   pages.CenterPhone.maxLength = profile->phoneWidth;
   for (auto& edit : pages.AbonentNo) edit.maxLength = profile->phoneWidth;
@@ -46,16 +47,17 @@ void MainModel::ApplyProfile(int version) {
   if (profile->gauge) gaugeMax = *profile->gauge;
   ws.working.Resize(profile->imageLength);
   ws.incoming.Resize(profile->imageLength);
-  // 6. Version 15 keeps its object identifier at its own place.
+  // Version 15 keeps its object identifier at its own place.
   if (version == 15) pages.ObjectIDExit();
-  // 7. Without KeepImage: guard mode allowed, defaults, trees anew.
+  // Without KeepImage: guard mode allowed, defaults, trees anew.
   if (!ws.KeepImage) {
     pages.SetOhrIndex(0);
     pages.ResetImage();
     ResetTrees(Tree1, Tree2, ws.working, ws.FirmwareVersion);
     commands.ClickedNode = nullptr;
   }
-  // 8.
+  // The version's item is checked; the version's controls and unit captions
+  // follow.
   ApplyVersionControls(profile->menuName);
 }
 

@@ -33,7 +33,7 @@ inline constexpr const char* kOpenFailed = "Не удалось открыть �
 }  // namespace main_texts
 
 struct MenuItem {
-  std::string name;
+  std::string name;  // the item's name: N13, N22, v110, ...
   std::string caption;
   bool checked = false;
   bool enabled = true;
@@ -50,18 +50,18 @@ class MainModel {
   MainModel& operator=(const MainModel&) = delete;
 
   Workspace ws;
-  Tree Tree1;
-  Tree Tree2;
+  Tree Tree1;  // control-sensor reaction tree
+  Tree Tree2;  // parametric-sensor reaction tree
   Pages pages;
   // The editing commands of both trees, with ClickedNode and the popup menus.
   TreeCommands commands;
 
   std::array<MenuItem, 6> versionMenu;  // v110 .. v151 of "Версия прошивки"
-  MenuItem N22{"N22", "Проверка контрольной суммы", true};
-  MenuItem N13{"N13", "&Обмен с контроллером", false, false};
+  MenuItem N22{"N22", "Проверка контрольной суммы", true};      // checksum on or off
+  MenuItem N13{"N13", "&Обмен с контроллером", false, false};  // the exchange menu
   int gaugeMax = 5484;                  // Gauge1 of the progress window
   std::string status;                   // RzMarqueeStatus1
-  int selectedPort = 1;
+  int selectedPort = 1;                 // the port number the program starts with
 
   // The image steps of the start-up sequence (FormShow).
   void Startup();

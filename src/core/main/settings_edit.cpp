@@ -14,7 +14,7 @@
 
 namespace vemtaro {
 namespace L = layout;
-namespace T = tree_texts;
+namespace TT = tree_texts;
 namespace C = command_texts;
 
 // ---- Dialogs -----------------------------------------------------------------
@@ -253,14 +253,14 @@ struct FieldName {
 std::optional<FieldName> ParseField(std::string_view rest) {
   static constexpr std::pair<const char*, Field> kPlain[] = {
       {"relays", Field::Relays}, {"phones", Field::Phones}, {"sms", Field::Sms},       {"max", Field::Max},
-      {"min", Field::Min},       {"time", Field::Time},     {"on", Field::On},         {T::kRelays, Field::RelayGroup},
-      {T::kPhones, Field::PhoneGroup}, {T::kSms, Field::SmsGroup},
+      {"min", Field::Min},       {"time", Field::Time},     {"on", Field::On},         {TT::kRelays, Field::RelayGroup},
+      {TT::kPhones, Field::PhoneGroup}, {TT::kSms, Field::SmsGroup},
   };
   for (const auto& [text, field] : kPlain) {
     if (rest == text) return FieldName{field};
   }
-  if (const auto k = Numbered(rest, std::string(T::kRelays) + "/", 16)) return FieldName{Field::RelayItem, *k};
-  if (const auto k = Numbered(rest, std::string(T::kPhones) + "/", 9)) return FieldName{Field::PhoneItem, *k};
+  if (const auto k = Numbered(rest, std::string(TT::kRelays) + "/", 16)) return FieldName{Field::RelayItem, *k};
+  if (const auto k = Numbered(rest, std::string(TT::kPhones) + "/", 9)) return FieldName{Field::PhoneItem, *k};
   return std::nullopt;
 }
 
@@ -642,8 +642,8 @@ class Editor {
 
   SettingResult SetRelays(const Target& t, const std::vector<std::pair<std::size_t, std::uint8_t>>& wanted) {
     TreeNode* owner = t.holder == Holder::Alarm ? t.node->child(0) : t.node;
-    TreeNode* group = ChildWithText(owner, T::kRelays);
-    if (group == nullptr) return NoGroup(T::kRelays, "relay menu");
+    TreeNode* group = ChildWithText(owner, TT::kRelays);
+    if (group == nullptr) return NoGroup(TT::kRelays, "relay menu");
     const std::size_t block = BlockOf(t);
     std::vector<std::pair<std::size_t, std::uint8_t>> changed;
     for (const auto& [relay, code] : wanted) {
@@ -652,7 +652,7 @@ class Editor {
     if (changed.empty()) return Ok();
     for (const auto& change : changed) {
       if (change.first >= group->childCount()) {
-        return Refused("the group \"" + std::string(T::kRelays) + "\" has no relay " + std::to_string(change.first + 1));
+        return Refused("the group \"" + std::string(TT::kRelays) + "\" has no relay " + std::to_string(change.first + 1));
       }
     }
     ExpandTo(t.tree1, *group);
@@ -665,10 +665,10 @@ class Editor {
   }
 
   SettingResult SetPhones(const Target& t, const std::array<std::optional<char>, L::kPhoneSlotCount>& wanted) {
-    TreeNode* group = ChildWithText(t.node, T::kPhones);
-    if (group == nullptr) return NoGroup(T::kPhones, "phone menu");
+    TreeNode* group = ChildWithText(t.node, TT::kPhones);
+    if (group == nullptr) return NoGroup(TT::kPhones, "phone menu");
     if (group->childCount() < L::kPhoneSlotCount) {
-      return Refused("the group \"" + std::string(T::kPhones) + "\" has fewer than 9 slots");
+      return Refused("the group \"" + std::string(TT::kPhones) + "\" has fewer than 9 slots");
     }
     const std::size_t slots = BlockOf(t) + L::kBlockPhones;
     std::array<char, L::kPhoneSlotCount> now{};
@@ -721,8 +721,8 @@ class Editor {
 
   SettingResult SetSms(const Target& t, std::string_view value) {
     if (const auto problem = TextProblem(value, kSmsInputLimit)) return Refused(*problem);
-    TreeNode* group = ChildWithText(t.node, T::kSms);
-    if (group == nullptr || group->child(0) == nullptr) return NoGroup(T::kSms, "text entry");
+    TreeNode* group = ChildWithText(t.node, TT::kSms);
+    if (group == nullptr || group->child(0) == nullptr) return NoGroup(TT::kSms, "text entry");
     std::string field = Utf8ToCp1251(value);
     field.resize(L::kSmsFieldLength, static_cast<char>(L::kFill));
     if (m_.ws.working.Raw(BlockOf(t) + L::kBlockSms, L::kSmsFieldLength) == field) return Ok();
@@ -735,14 +735,14 @@ class Editor {
       return Refused("is too long: at most " + std::to_string(kThresholdInputLimit) + " characters");
     }
     const bool upper = t.field.field == Field::Max;
-    const char* state = upper ? T::kAboveMax : T::kBelowMin;
+    const char* state = upper ? TT::kAboveMax : TT::kBelowMin;
     if (t.node->text != state) {
       return Refused(std::string("the state was renamed, and the program stores a threshold only under \"") + state +
                      "\"");
     }
     TreeNode* valueNode = t.node->child(0);
     const TreeNode* next = t.node->child(1);
-    if (valueNode == nullptr || next == nullptr || next->text != T::kRelays) {
+    if (valueNode == nullptr || next == nullptr || next->text != TT::kRelays) {
       return Refused("the state has no threshold value node");
     }
     // An empty entry keeps the old value; a blank is what empties a threshold.

@@ -9,7 +9,7 @@
 namespace vemtaro {
 
 struct Edit {
-  std::string name;
+  std::string name;  // the control's name: ObjectID, AbonentNo1, ID16, ...
   std::string text;  // UTF-8
   int maxLength = 0;
   bool enabled = true;
@@ -20,14 +20,14 @@ inline constexpr int kSpinMin = 0;
 inline constexpr int kSpinMax = 255;
 
 struct Spin {
-  std::string name;
+  std::string name;  // Input1, Rele7, Vihod, NumOfAttempts, ...
   int value = 0;
   int step = 1;
   bool enabled = true;
 };
 
 struct CheckGroup {
-  std::string name;
+  std::string name;  // StatusSMS, StatusMessages, Zones, AZones
   std::string caption;
   std::vector<std::string> items;
   std::vector<bool> checked;
@@ -36,7 +36,7 @@ struct CheckGroup {
 };
 
 struct RadioGroup {
-  std::string name;
+  std::string name;  // Ohr
   std::string caption;
   std::vector<std::string> items;
   int index = 0;
@@ -44,14 +44,14 @@ struct RadioGroup {
 };
 
 struct CheckBox {
-  std::string name;
+  std::string name;  // OhrSMS
   std::string caption;
   bool checked = false;
   bool enabled = true;
 };
 
 struct Label {
-  std::string name;
+  std::string name;  // Label1, RzGroupBox2, Label19, ...
   std::string caption;  // "\n" is a line break
   bool visible = true;
 };

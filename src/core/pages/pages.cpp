@@ -469,9 +469,9 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     dialogs_.ShowError(page_texts::kDataError);
     return false;
   }
-  // 1. Kinds of status message.
+  // Kinds of status message.
   if (versions::ReadsStatusKinds(v)) ApplyStatusMessageKinds(*StatusDigitValue(*in.Byte(L::kStatusMessages)));
-  // 2. Controls of the version.
+  // Controls of the version.
   if (v == 11) {
     TimeAfterReactionEnabled = false;
     StatusMessages.itemEnabled[2] = false;
@@ -485,7 +485,7 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     TabSheet3Enabled = true;
     AZones.enabled = true;
   }
-  // 3. Delays after a reaction, analogue delays and zones.
+  // Delays after a reaction, analogue delays and zones.
   if (versions::HasAfterDelays(v)) {
     for (int n = 1; n <= 8; ++n) {
       const std::size_t d = 2 * static_cast<std::size_t>(n - 1);
@@ -496,26 +496,26 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     const CheckStates az = *in.ReadMaskPair(L::kAnalogZones);
     for (std::size_t i = 0; i < 8; ++i) SetItemChecked(AZones, i, az[i]);
   }
-  // 4. Object identifier.
+  // Object identifier.
   ObjectID.text = versions::LongObjectId(v) ? in.ReadText(L::kObjectIdLong, L::kObjectIdLongLength)
                                             : in.ReadText(L::kObjectIdShort, L::kObjectIdShortLength);
-  // 5, 6. SMS arming and the contact zones.
+  // SMS arming and the contact zones.
   SetOhrSmsChecked(in.Byte(L::kSmsArming) != std::uint8_t{'0'});
   const CheckStates zones = *in.ReadMaskPair(L::kZones);
   for (std::size_t i = 0; i < 8; ++i) SetItemChecked(Zones, i, zones[i]);
-  // 7. Guard mode.
+  // Guard mode.
   const bool allowed = in.Byte(L::kGuardMode) == std::uint8_t{'1'};
   guardSuppressed_ = suppressGuard;
   SetOhrIndex(allowed ? 0 : 1);
   guardSuppressed_ = false;
   ShowGuardMode(allowed);
-  // 8. Hours of the status SMS, with their handling suppressed.
+  // Hours of the status SMS, with their handling suppressed.
   statusSmsSuppressed_ = true;
   for (std::size_t i = 0; i < L::kStatusSmsCount; ++i) {
     SetItemChecked(StatusSMS, i, in.Byte(L::kStatusSms + i) != std::uint8_t{'0'});
   }
   statusSmsSuppressed_ = false;
-  // 9. Subscriber numbers and the SMS centre.
+  // Subscriber numbers and the SMS centre.
   for (auto& a : ws_.abonents) a.clear();
   SetCenterPhoneText("");
   for (int k = 1; k <= 9; ++k) {
@@ -539,7 +539,7 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     }
     ws_.abonents[k - 1] = Utf8Left(edit.text, 16);
   }
-  // 10. Input delays, arming delay, relay durations.
+  // Input delays, arming delay, relay durations.
   for (int n = 1; n <= 8; ++n) {
     SetSpinValue({SpinRow::Input, n}, *in.ReadHexPair(L::kInputDelays + 2 * static_cast<std::size_t>(n - 1)));
   }
@@ -547,17 +547,17 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
   for (int n = 1; n <= 16; ++n) {
     SetSpinValue({SpinRow::Rele, n}, *in.ReadHexPair(L::kReleDurations + 2 * static_cast<std::size_t>(n - 1)));
   }
-  // 11..13. Identifiers, password, master key.
+  // Identifiers, password, master key.
   for (std::size_t k = 1; k <= 16; ++k) ID[k - 1].text = in.ReadText(L::IdentifierField(k), L::kIdentifierLength);
   PasswordEdit.text = in.ReadText(L::kPassword, L::kPasswordLength);
   MasterKey.text = in.ReadText(L::kMasterKey, L::kIdentifierLength);
-  // 14. Alarm clock icons.
+  // Alarm clock icons.
   if (const auto flags = in.Byte(L::kAlarmFlags)) SetAlarmIcons(tree1_, *flags);
-  // 15. Attempts.
+  // Attempts.
   SetSpinValue({SpinRow::NumOfAttempts, 1}, in.Byte(L::kNumOfAttempts).value_or(0));
-  // 16. The incoming image becomes the working image.
+  // The incoming image becomes the working image.
   ws_.working.CopyFrom(in.bytes());
-  // 17. Both trees show the new image when next expanded.
+  // Both trees show the new image when next expanded.
   tree1_.CollapseAll();
   tree2_.CollapseAll();
   return true;
@@ -566,13 +566,13 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
 void Pages::ResetImage() {
   ConfigImage& w = ws_.working;
   const int v = ws_.FirmwareVersion;
-  // 1. Version-dependent controls and the object identifier.
+  // Version-dependent controls and the object identifier.
   FitObjectIdToVersion();
   ObjectIDExit();
   ApplyVersionStates(v);
-  // 2. Attempts.
+  // Attempts.
   w.SetByte(L::kNumOfAttempts, 5);
-  // 3. Delays after a reaction, analogue delays and zones.
+  // Delays after a reaction, analogue delays and zones.
   if (versions::HasAfterDelays(v)) {
     for (int n = 1; n <= 8; ++n) {
       UInputUChange(n);
@@ -581,27 +581,27 @@ void Pages::ResetImage() {
     }
     AZonesChange();
   }
-  // 4. Identifiers and master key.
+  // Identifiers and master key.
   for (std::size_t k = 1; k <= 16; ++k) w.Fill(L::IdentifierField(k), L::kIdentifierLength, L::kFill);
   w.Fill(L::kMasterKey, L::kIdentifierLength, L::kFill);
-  // 5. Status hours, kinds, guard mode.
+  // Status hours, kinds, guard mode.
   w.Fill(L::kStatusSms, 8, '0');
   w.SetByte(L::kGuardMode, '1');
-  // 6. Contact zones.
+  // Contact zones.
   ZonesChange();
-  // 7, 8. Numbers and SMS centre.
+  // Numbers and SMS centre.
   for (int k = 1; k <= 9; ++k) AbonentNoExit(k);
   CenterPhone.text = page_texts::kDefaultCenterPhone;
   CenterPhoneExit();
-  // 9. Password.
+  // Password.
   w.Fill(L::kPassword, L::kPasswordLength, L::kFill);
-  // 10. Input delays, arming delay, relay durations.
+  // Input delays, arming delay, relay durations.
   for (int n = 1; n <= 8; ++n) InputsChangeTime(n);
   VihodZaderzhka();
   for (int n = 1; n <= 16; ++n) {
     w.WriteHexPair(L::kReleDurations + 2 * static_cast<std::size_t>(n - 1), Rele[n - 1].value);
   }
-  // 11, 12. Alarm clocks and SMS arming.
+  // Alarm clocks and SMS arming.
   w.SetRaw(L::kAlarm1Time, "00:00");
   w.SetRaw(L::kAlarm2Time, "00:00");
   w.SetByte(L::kAlarmFlags, '3');

@@ -41,7 +41,10 @@ inline constexpr std::array<OperatorRow, 8> kOperators = {{
     {"Мегафон(Центр)", "+79202909090"},
 }};
 
-// The rows of spin boxes, each served by one change handler.
+// The rows of spin boxes, each served by one change handler: the reaction
+// delays of the contact inputs (Input) and the delays after a reaction
+// (UInput), the same for the analogue inputs (AInput, UAInput), the relay
+// on-durations (Rele), the arming delay (Vihod) and the sending attempts.
 enum class SpinRow { Input, UInput, AInput, UAInput, Rele, Vihod, NumOfAttempts };
 struct SpinId {
   SpinRow row;
@@ -59,57 +62,64 @@ class Pages {
   Pages(Workspace& ws, Tree& tree1, Tree& tree2, UserDialogs& dialogs);
 
   // Common settings page.
-  Edit ObjectID;
-  Edit PasswordEdit;
-  std::array<Edit, 9> AbonentNo;  // AbonentNo1..AbonentNo9
-  Edit CenterPhone;
-  Spin NumOfAttempts;
-  CheckGroup StatusSMS;
-  CheckGroup StatusMessages;
+  Edit ObjectID;                  // object identifier
+  Edit PasswordEdit;              // password
+  std::array<Edit, 9> AbonentNo;  // AbonentNo1..AbonentNo9: subscriber numbers
+  Edit CenterPhone;               // SMS centre number
+  Spin NumOfAttempts;             // sending attempts
+  CheckGroup StatusSMS;           // hours of the status SMS
+  CheckGroup StatusMessages;      // kinds of status message
 
   // Input delays and relay durations.
+  // Input1..8, UInput1..8: contact inputs' reaction delays and delays after a
+  // reaction; AInput1..8, UAInput1..8: the same for the analogue inputs.
   std::array<Spin, 8> Input, UInput, AInput, UAInput;
-  std::array<Spin, 16> Rele;
+  std::array<Spin, 16> Rele;            // Rele1..Rele16: relay on-durations
   std::array<bool, 16> PanelVisible{};  // Panel1..Panel16: the infinity markers
-  Spin Vihod;
+  Spin Vihod;                           // arming delay
+  // Unit captions: contact inputs' delays (Label1) and delays after a reaction
+  // (Label5), analogue inputs' (Label7, Label8), relay durations (RzGroupBox2).
   Label Label1, Label5, Label7, Label8, RzGroupBox2;
-  bool TimeAfterReactionEnabled = true;
-  bool TabSheet3Enabled = true;
+  bool TimeAfterReactionEnabled = true;  // UInput1..8 take input
+  bool TabSheet3Enabled = true;          // the analogue inputs' sub-page takes input
 
   // Sensor identifiers and guard mode.
-  std::array<Edit, 16> ID;                   // ID1..ID16
+  std::array<Edit, 16> ID;                   // ID1..ID16: parametric sensor identifiers
   std::array<Label, 8> IdLabels;             // Label19..Label26 beside ID9..ID16
-  RadioGroup Ohr;
-  CheckBox OhrSMS;
-  CheckGroup Zones;
-  CheckGroup AZones;
-  Edit MasterKey;
+  RadioGroup Ohr;                            // guard mode allowed (0) or forbidden (1)
+  CheckBox OhrSMS;                           // arming and disarming by SMS
+  CheckGroup Zones;                          // disarmable zones, contact sensors
+  CheckGroup AZones;                         // disarmable zones, analogue sensors
+  Edit MasterKey;                            // Touch Memory master key
 
-  // Handlers of the common page.
+  // Handlers of the common page, each storing its control's field.
   void ObjectIDExit();
   // After a change of firmware version: the object identifier's edit takes the
   // version's width as its maximum length, and a longer text is cut to it.
   void FitObjectIdToVersion();
-  void PasswordEditExit();
+  void PasswordEditExit();  // an empty password is not stored
+  // Number k (1..9) is left: a wrong number is emptied; an emptied number
+  // leaves every phone slot that selects it.
   void AbonentNoExit(int k);
   // Change of a number's text; only AbonentNo2 validates at every change.
   void AbonentNoChange(int k);
-  void CenterPhoneExit();
+  void CenterPhoneExit();  // a wrong number is emptied
   // A change of CenterPhone's text (typing, or a row of its table).
   void SetCenterPhoneText(const std::string& text);
-  void ChooseOperator(std::size_t row);
+  void ChooseOperator(std::size_t row);  // a row of kOperators
   void NumOfAttemptsChange();
   void StatusSMSChange();
   void StatusMessagesChange(int index);
+  // Checks the kinds of status message of a status digit's value 0..9.
   void ApplyStatusMessageKinds(int value);
 
   // Spin boxes: their change handlers, computed from the number n.
-  void InputsChangeTime(int n);
-  void UInputUChange(int n);
-  void AInput1Change(int n);
-  void UAInput1Change(int n);
-  void TimeReleChange(int n);
-  void VihodZaderzhka();
+  void InputsChangeTime(int n);  // Input<n>
+  void UInputUChange(int n);     // UInput<n>
+  void AInput1Change(int n);     // AInput<n>
+  void UAInput1Change(int n);    // UAInput<n>
+  void TimeReleChange(int n);    // Rele<n>, and its infinity marker
+  void VihodZaderzhka();         // Vihod, the arming delay
   Spin& SpinAt(SpinId id);
   // Sets a spin box's value as a user would: clamped to 0..255, the change
   // handler runs when the value changes.
@@ -123,6 +133,9 @@ class Pages {
   bool StoreIdentifier(const std::string& text, std::size_t offset);
   void IDExit(int k);  // ID1Exit..ID16Exit
   void MasterKeyExit();
+  // Ohr changed: allowing guard mode enables OhrSMS, Zones, Vihod and (where
+  // the version has them) AZones; forbidding it sets the arming delay to 0 and
+  // disables them. The guard byte and Tree1's guard branch follow.
   void OhrChanging();
   void OhrSMSClick();
   void ZonesChange();

@@ -8,7 +8,7 @@
 
 namespace vemtaro {
 namespace L = layout;
-namespace T = tree_texts;
+namespace TT = tree_texts;
 
 namespace {
 
@@ -42,8 +42,8 @@ SourceDefaults Source(std::size_t s) {
             {{{"Нажатие", icons::kFirstEvent, "Кнопка " + k + " брелока НАЖАТА"},
               {"Отпускание", icons::kSecondEvent, "Кнопка " + k + " брелока ОТПУЩЕНА"}}}};
   }
-  return {T::kGuardBuilt, icons::kGuard,
-          {{{T::kArm, icons::kArm, T::kArmSms}, {T::kDisarm, icons::kDisarm, T::kDisarmSms}}}};
+  return {TT::kGuardBuilt, icons::kGuard,
+          {{{TT::kArm, icons::kArm, TT::kArmSms}, {TT::kDisarm, icons::kDisarm, TT::kDisarmSms}}}};
 }
 
 std::string ChannelPrefix(std::size_t c, int firmware) {
@@ -54,7 +54,7 @@ std::string ChannelPrefix(std::size_t c, int firmware) {
 bool IsAnalogChannel(std::size_t c, int firmware) { return c >= 8 && !versions::SixteenSensors(firmware); }
 
 void AddRelayGroup(TreeNode& parent, ConfigImage& image, std::size_t start) {
-  TreeNode* g = parent.AddChild(T::kRelays, icons::kRelays);
+  TreeNode* g = parent.AddChild(TT::kRelays, icons::kRelays);
   for (int k = 1; k <= 16; ++k) g->AddChild(RelayText(k, L::kUnchanged), icons::kRelayUnchanged);
   image.Fill(start + L::kBlockRelays, L::kRelayCount, L::kUnchanged);
 }
@@ -63,10 +63,10 @@ void AddRelayGroup(TreeNode& parent, ConfigImage& image, std::size_t start) {
 // node and writes the block's defaults.
 void AddReactionGroups(TreeNode& event, ConfigImage& image, std::size_t b, const std::string& sms) {
   AddRelayGroup(event, image, b);
-  TreeNode* phones = event.AddChild(T::kPhones, icons::kPhones);
+  TreeNode* phones = event.AddChild(TT::kPhones, icons::kPhones);
   for (int k = 1; k <= 9; ++k) phones->AddChild(EmptySlotText(k), icons::kPhoneSlot);
   image.Fill(b + L::kBlockPhones, L::kPhoneSlotCount, L::kUnchanged);
-  TreeNode* group = event.AddChild(T::kSms, icons::kSms);
+  TreeNode* group = event.AddChild(TT::kSms, icons::kSms);
   group->AddChild(sms, icons::kSmsText);
   image.WriteText(b + L::kBlockSms, L::kSmsFieldLength, sms);
   image.SetByte(b + L::kBlockEnd, L::kFill);
@@ -80,7 +80,7 @@ TreeNode* FindChild(TreeNode& parent, const char* text) {
 }
 
 void SetSmsNode(TreeNode& event, const std::string& text) {
-  TreeNode* group = FindChild(event, T::kSms);
+  TreeNode* group = FindChild(event, TT::kSms);
   if (group == nullptr) return;
   if (group->childCount() == 0) {
     group->AddChild(text, icons::kSmsText);
@@ -94,7 +94,7 @@ void RefreshRelays(TreeNode& group, const ConfigImage& image, std::size_t start,
   for (std::size_t k = 0; k < n; ++k) {
     const auto code = image.Byte(start + k);
     if (!code || (*code != L::kRelayOn && *code != L::kRelayOff && *code != L::kUnchanged)) {
-      dialogs.ShowMessage(T::kInvalidData);
+      dialogs.ShowMessage(TT::kInvalidData);
       return;
     }
     TreeNode* item = group.child(k);
@@ -110,7 +110,7 @@ void RefreshPhones(TreeNode& group, const ConfigImage& image, std::size_t start,
   for (std::size_t k = 0; k < n; ++k) {
     const auto b = image.Byte(start + L::kBlockPhones + k);
     if (!b || (*b != L::kUnchanged && (*b < '1' || *b > '9'))) {
-      dialogs.ShowMessage(T::kInvalidData);
+      dialogs.ShowMessage(TT::kInvalidData);
       return;
     }
   }
@@ -189,7 +189,7 @@ std::string DefaultChannelName(std::size_t c, int firmware) {
 }
 
 std::string DefaultStateName(std::size_t e) {
-  static constexpr std::array<const char*, 3> kStates = {T::kAboveMax, T::kNorm, T::kBelowMin};
+  static constexpr std::array<const char*, 3> kStates = {TT::kAboveMax, TT::kNorm, TT::kBelowMin};
   return e < kStates.size() ? kStates[e] : "";
 }
 
@@ -206,7 +206,7 @@ void BuildTree1(Tree& tree1, ConfigImage& image) {
   }
   for (int a = 1; a <= 2; ++a) {
     TreeNode* alarm = tree1.AddTop("Будильник " + std::to_string(a), icons::kAlarmOn);
-    TreeNode* time = alarm->AddChild(T::kDefaultTime, icons::kAlarmTime);
+    TreeNode* time = alarm->AddChild(TT::kDefaultTime, icons::kAlarmTime);
     AddRelayGroup(*time, image, a == 1 ? L::kAlarm1Relays : L::kAlarm2Relays);
   }
 }
@@ -221,9 +221,9 @@ void BuildTree2(Tree& tree2, ConfigImage& image, int firmware) {
     const std::string prefix = ChannelPrefix(c, firmware);
     TreeNode* channel =
         tree2.AddTop(DefaultChannelName(c, firmware), analog ? icons::kAnalog : icons::kSensor);
-    TreeNode* above = channel->AddChild(T::kAboveMax, icons::kFirstEvent);
-    TreeNode* norm = channel->AddChild(T::kNorm, icons::kNorm);
-    TreeNode* below = channel->AddChild(T::kBelowMin, icons::kSecondEvent);
+    TreeNode* above = channel->AddChild(TT::kAboveMax, icons::kFirstEvent);
+    TreeNode* norm = channel->AddChild(TT::kNorm, icons::kNorm);
+    TreeNode* below = channel->AddChild(TT::kBelowMin, icons::kSecondEvent);
 
     above->AddChild("21", icons::kMaxValue);
     image.SetRaw(t, "21  ");
@@ -253,39 +253,39 @@ void SetGuardBranch(Tree& tree1, ConfigImage& image, bool enabled) {
   image.WriteFlag(L::kGuardMode, enabled);
   const std::size_t arm = L::kGuardArmBlock;
   const std::size_t disarm = L::kGuardDisarmBlock;
-  image.WriteText(arm + L::kBlockSms, L::kSmsFieldLength, enabled ? T::kArmSms : T::kTouchSms);
+  image.WriteText(arm + L::kBlockSms, L::kSmsFieldLength, enabled ? TT::kArmSms : TT::kTouchSms);
   TreeNode* source = tree1.top(L::kGuardSource);
   if (enabled) {
     // The disarming event is built anew with its defaults.
     image.Fill(disarm + L::kBlockRelays, L::kRelayCount, L::kUnchanged);
     image.Fill(disarm + L::kBlockPhones, L::kPhoneSlotCount, L::kUnchanged);
-    image.WriteText(disarm + L::kBlockSms, L::kSmsFieldLength, T::kDisarmSms);
+    image.WriteText(disarm + L::kBlockSms, L::kSmsFieldLength, TT::kDisarmSms);
   }
   if (source == nullptr) return;
   if (source->childCount() == 0) {
     // A tree read from a file may lack the first event; it is built as the builder does.
     ConfigImage scratch(L::kLongImageLength);
-    AddReactionGroups(*source->AddChild(T::kArm, icons::kArm), scratch, arm, T::kArmSms);
+    AddReactionGroups(*source->AddChild(TT::kArm, icons::kArm), scratch, arm, TT::kArmSms);
   }
   while (source->childCount() > 1) source->RemoveLastChild();
   TreeNode* first = source->child(0);
   if (enabled) {
-    source->text = T::kGuard;
+    source->text = TT::kGuard;
     source->icon = icons::kGuard;
-    first->text = T::kArm;
+    first->text = TT::kArm;
     first->icon = icons::kArm;
-    SetSmsNode(*first, T::kArmSms);
-    TreeNode* second = source->AddChild(T::kDisarm, icons::kDisarm);
+    SetSmsNode(*first, TT::kArmSms);
+    TreeNode* second = source->AddChild(TT::kDisarm, icons::kDisarm);
     // Only the builders write the end byte; the guard switch leaves it as it is.
     const auto end = image.Byte(disarm + L::kBlockEnd);
-    AddReactionGroups(*second, image, disarm, T::kDisarmSms);
+    AddReactionGroups(*second, image, disarm, TT::kDisarmSms);
     if (end) image.SetByte(disarm + L::kBlockEnd, *end);
   } else {
-    source->text = T::kTouchKey;
+    source->text = TT::kTouchKey;
     source->icon = icons::kTouchKey;
-    first->text = T::kTouch;
+    first->text = TT::kTouch;
     first->icon = icons::kTouch;
-    SetSmsNode(*first, T::kTouchSms);
+    SetSmsNode(*first, TT::kTouchSms);
   }
   tree1.CollapseAll();
 }
@@ -321,7 +321,7 @@ void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& 
   const std::size_t s = TopIndex(node);
   const bool alarm = s == kAlarmSource1 || s == kAlarmSource2;
   const auto block = Tree1Block(node);
-  if (level == 2 && node.text == T::kRelays && block) {
+  if (level == 2 && node.text == TT::kRelays && block) {
     RefreshRelays(node, image, *block, dialogs);  // sources 0..13 and the alarm clocks
   }
   if (level == 1 && alarm) {
@@ -329,8 +329,8 @@ void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& 
         image.Raw(s == kAlarmSource1 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength));
   }
   if (alarm || !block) return;
-  if (level == 2 && node.text == T::kPhones) RefreshPhones(node, image, *block, abonents, dialogs);
-  if (level == 2 && node.text == T::kSms) RefreshSms(node, image, *block);
+  if (level == 2 && node.text == TT::kPhones) RefreshPhones(node, image, *block, abonents, dialogs);
+  if (level == 2 && node.text == TT::kSms) RefreshSms(node, image, *block);
 }
 
 void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents,
@@ -340,13 +340,13 @@ void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& 
   if (level == 2) {
     const auto block = Tree2Block(node);
     if (!block) return;
-    if (node.text == T::kRelays) RefreshRelays(node, image, *block, dialogs);
-    if (node.text == T::kPhones) RefreshPhones(node, image, *block, abonents, dialogs);
-    if (node.text == T::kSms) RefreshSms(node, image, *block);
+    if (node.text == TT::kRelays) RefreshRelays(node, image, *block, dialogs);
+    if (node.text == TT::kPhones) RefreshPhones(node, image, *block, abonents, dialogs);
+    if (node.text == TT::kSms) RefreshSms(node, image, *block);
   } else if (level == 1 && c < L::kChannelCount && node.childCount() > 0) {
-    if (node.text == T::kAboveMax) {
+    if (node.text == TT::kAboveMax) {
       node.child(0)->text = WithoutSpaces(image.Raw(L::MaxThreshold(c), L::kThresholdLength));
-    } else if (node.text == T::kBelowMin) {
+    } else if (node.text == TT::kBelowMin) {
       node.child(0)->text = WithoutSpaces(image.Raw(L::MinThreshold(c), L::kThresholdLength));
     }
   }

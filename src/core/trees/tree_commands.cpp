@@ -11,7 +11,7 @@
 
 namespace vemtaro {
 namespace L = layout;
-namespace T = tree_texts;
+namespace TT = tree_texts;
 namespace C = command_texts;
 
 namespace {
@@ -22,15 +22,15 @@ bool IsAlarmSource(std::size_t s) { return s == kAlarmSource1 || s == kAlarmSour
 bool IsItemOf(const TreeNode& node, const char* groupText) {
   return node.level() == 3 && node.parent()->text == groupText;
 }
-bool IsRelayNode(const TreeNode& node) { return IsItemOf(node, T::kRelays); }
-bool IsSlotNode(const TreeNode& node) { return IsItemOf(node, T::kPhones); }
-bool IsSmsTextNode(const TreeNode& node) { return IsItemOf(node, T::kSms); }
+bool IsRelayNode(const TreeNode& node) { return IsItemOf(node, TT::kRelays); }
+bool IsSlotNode(const TreeNode& node) { return IsItemOf(node, TT::kPhones); }
+bool IsSmsTextNode(const TreeNode& node) { return IsItemOf(node, TT::kSms); }
 
 // A threshold value node: a level-2 node directly followed by a "Реле" group.
 bool IsThresholdNode(const TreeNode& node) {
   if (node.level() != 2) return false;
   const TreeNode* next = node.parent()->child(node.index() + 1);
-  return next != nullptr && next->text == T::kRelays;
+  return next != nullptr && next->text == TT::kRelays;
 }
 
 bool Contains(const TreeNode& parent, const TreeNode* node) {
@@ -353,8 +353,8 @@ void TreeCommands::ThresholdEntry(TreeNode& node) {
   const std::string& state = node.parent()->text;
   if (c >= L::kChannelCount) return;
   std::optional<std::size_t> field;
-  if (state == T::kAboveMax) field = L::MaxThreshold(c);
-  if (state == T::kBelowMin) field = L::MinThreshold(c);
+  if (state == TT::kAboveMax) field = L::MaxThreshold(c);
+  if (state == TT::kBelowMin) field = L::MinThreshold(c);
   if (!field) return;
   std::string coded = Utf8ToCp1251(value);
   coded.resize(L::kThresholdLength, ' ');

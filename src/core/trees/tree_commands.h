@@ -69,7 +69,7 @@ struct PopupItem {
 };
 
 struct PopupMenu {
-  std::string name;
+  std::string name;  // LMDPopupMenu1 .. LMDPopupMenu4
   std::vector<PopupItem> items;
 
   // The item of that name, or nothing.
@@ -99,10 +99,10 @@ class TForm4 {
   TForm4& operator=(const TForm4&) = delete;
 
   const std::string Caption = command_texts::kTimeCaption;
-  const std::string Button1 = command_texts::kTimeOk;
-  const std::string Button2 = command_texts::kTimeCancel;
+  const std::string Button1 = command_texts::kTimeOk;      // "Ok" button's caption
+  const std::string Button2 = command_texts::kTimeCancel;  // "Отмена" button's caption
   std::string RzDateTimeEdit1;  // the time as the edit shows it: "7:30" or "07:30"
-  bool visible = false;
+  bool visible = false;         // the window is shown
 
   // The edit takes the text of ClickedNode; the window is shown.
   void FormShow();
@@ -135,7 +135,7 @@ class TreeCommands {
   PopupMenu LMDPopupMenu3;
   // Alarm time menu: N17 "Изменить время" (52).
   PopupMenu LMDPopupMenu4;
-  TForm4 Form4{*this};
+  TForm4 Form4{*this};  // the alarm time window
 
   // The node under the last mouse press in either tree; nothing after a press
   // beside the nodes. The shell also makes the pressed node selected.
