@@ -1,20 +1,22 @@
 #include "pages/pages.h"
 
 #include "model/cp1251.h"
+#include "model/fields.h"
 #include "model/layout.h"
 #include "model/profiles.h"
 #include "trees/reaction_trees.h"
 
 namespace vemtaro {
 namespace L = layout;
+namespace F = fields;
 
 namespace {
 
 std::string Numbered(const char* prefix, int n) { return prefix + std::to_string(n); }
 
-CheckGroup MakeGroup(const char* name, const char* caption, std::vector<std::string> items) {
+CheckGroup MakeGroup(std::string name, const char* caption, std::vector<std::string> items) {
   CheckGroup g;
-  g.name = name;
+  g.name = std::move(name);
   g.caption = caption;
   g.checked.assign(items.size(), false);
   g.itemEnabled.assign(items.size(), true);
@@ -66,38 +68,40 @@ std::optional<std::size_t> FirstBadPhoneChar(const std::string& text) {
 
 Pages::Pages(Workspace& ws, Tree& tree1, Tree& tree2, UserDialogs& dialogs)
     : ws_(ws), tree1_(tree1), tree2_(tree2), dialogs_(dialogs) {
-  ObjectID = {"ObjectID", "", 10};
-  PasswordEdit = {"PasswordEdit", "", static_cast<int>(L::kPasswordLength)};
-  for (int k = 1; k <= 9; ++k) AbonentNo[k - 1] = {Numbered("AbonentNo", k), "", 16};
-  CenterPhone = {"CenterPhone", "", 16};
-  NumOfAttempts = {"NumOfAttempts", 5};
-  StatusSMS = MakeGroup("StatusSMS", "Отправка статусного сообщения (часы)",
+  // The controls of the image fields take their names from the field table.
+  const auto name = [](F::Id id, int n = 0) { return F::Of(id).ControlName(n); };
+  ObjectID = {name(F::Id::ObjectID), "", 10};
+  PasswordEdit = {name(F::Id::PasswordEdit), "", static_cast<int>(L::kPasswordLength)};
+  for (int k = 1; k <= 9; ++k) AbonentNo[k - 1] = {name(F::Id::AbonentNo, k), "", 16};
+  CenterPhone = {name(F::Id::CenterPhone), "", 16};
+  NumOfAttempts = {name(F::Id::NumOfAttempts), 5};
+  StatusSMS = MakeGroup(name(F::Id::StatusSMS), "Отправка статусного сообщения (часы)",
                         {"00:00", "06:00", "12:00", "18:00"});
-  StatusMessages = MakeGroup("StatusMessages", "Статусные сообщения",
+  StatusMessages = MakeGroup(name(F::Id::StatusMessages), "Статусные сообщения",
                              {"Входы/выходы", "Цифровая шина", "АЦП (аналоговые входы)"});
   for (int n = 1; n <= 8; ++n) {
-    Input[n - 1].name = Numbered("Input", n);
-    UInput[n - 1].name = Numbered("UInput", n);
-    AInput[n - 1].name = Numbered("AInput", n);
-    UAInput[n - 1].name = Numbered("UAInput", n);
+    Input[n - 1].name = name(F::Id::Input, n);
+    UInput[n - 1].name = name(F::Id::UInput, n);
+    AInput[n - 1].name = name(F::Id::AInput, n);
+    UAInput[n - 1].name = name(F::Id::UAInput, n);
   }
   for (int n = 1; n <= 16; ++n) {
-    Rele[n - 1].name = Numbered("Rele", n);
+    Rele[n - 1].name = name(F::Id::Rele, n);
     PanelVisible[n - 1] = true;
   }
-  Vihod.name = "Vihod";
+  Vihod.name = name(F::Id::Vihod);
   Label1 = {"Label1", "Задержки реакции по контактным входам \n(1 ед. = 0,5 сек)"};
   Label5 = {"Label5", "Задержки контактных входов после реакции \n(1 ед. = 0,5 сек)"};
   Label7 = {"Label7", "Задержка реакции по аналоговым входам\n(1 ед. = 0,5 сек)"};
   Label8 = {"Label8", "Задержки аналоговых входов после реакции \n(1 ед. = 0,5 сек)"};
   RzGroupBox2 = {"RzGroupBox2", "Длительность включения реле (1 ед.=0.5сек)"};
-  for (int k = 1; k <= 16; ++k) ID[k - 1] = {Numbered("ID", k), "", 16};
-  for (int k = 0; k < 8; ++k) IdLabels[k] = {Numbered("Label", 19 + k), Numbered("ID", 9 + k)};
-  Ohr = {"Ohr", "Режим охраны", {"Режим разрешен", "Режим запрещен"}, 0};
-  OhrSMS = {"OhrSMS", "Снятие/постановка по SMS"};
-  Zones = MakeGroup("Zones", "Снимаемые зоны (контактные датчики)", ZoneItems());
-  AZones = MakeGroup("AZones", "Снимаемые зоны (аналоговые датчики)", ZoneItems());
-  MasterKey = {"MasterKey", "", 16};
+  for (int k = 1; k <= 16; ++k) ID[k - 1] = {name(F::Id::ID, k), "", 16};
+  for (int k = 0; k < 8; ++k) IdLabels[k] = {Numbered("Label", 19 + k), name(F::Id::ID, 9 + k)};
+  Ohr = {name(F::Id::Ohr), "Режим охраны", {"Режим разрешен", "Режим запрещен"}, 0};
+  OhrSMS = {name(F::Id::OhrSMS), "Снятие/постановка по SMS"};
+  Zones = MakeGroup(name(F::Id::Zones), "Снимаемые зоны (контактные датчики)", ZoneItems());
+  AZones = MakeGroup(name(F::Id::AZones), "Снимаемые зоны (аналоговые датчики)", ZoneItems());
+  MasterKey = {name(F::Id::MasterKey), "", 16};
 }
 
 // ---- Common settings -------------------------------------------------------
@@ -433,31 +437,34 @@ void Pages::ApplyUnitCaptions(int firmware) {
 
 // ---- Whole-image passes -----------------------------------------------------
 
+namespace {
+// The fields whose bytes may not decode, in the order ApplyIncomingImage reads
+// them: the first such field is the one reported.
+constexpr F::Id kCheckedFields[] = {F::Id::StatusMessages, F::Id::UInput, F::Id::AInput, F::Id::UAInput,
+                                    F::Id::AZones,         F::Id::Zones,  F::Id::Input,  F::Id::Vihod,
+                                    F::Id::Rele};
+
+bool Decodes(const ConfigImage& image, F::Codec codec, std::size_t offset) {
+  switch (codec) {
+    case F::Codec::StatusDigit: {
+      const auto b = image.Byte(offset);
+      return b && StatusDigitValue(*b);
+    }
+    case F::Codec::HexPair:
+    case F::Codec::MaskPair: return image.ReadHexPair(offset).has_value();
+    default: return true;
+  }
+}
+}  // namespace
+
 std::optional<ImageFieldError> Pages::CheckImage(const ConfigImage& image, int firmware) {
-  auto hex = [&](std::size_t offset) { return image.ReadHexPair(offset).has_value(); };
-  if (versions::ReadsStatusKinds(firmware)) {
-    const auto b = image.Byte(L::kStatusMessages);
-    if (!b || !StatusDigitValue(*b)) return ImageFieldError{"StatusMessages", L::kStatusMessages};
-  }
-  if (versions::HasAfterDelays(firmware)) {
-    for (std::size_t n = 0; n < 8; ++n) {
-      if (!hex(L::kInputAfterDelays + 2 * n)) return ImageFieldError{Numbered("UInput", static_cast<int>(n + 1)), L::kInputAfterDelays + 2 * n};
+  for (const F::Id id : kCheckedFields) {
+    const F::Field& f = F::Of(id);
+    if (!f.In(firmware)) continue;
+    for (int n = f.First(); n <= f.Last(); ++n) {
+      const std::size_t offset = f.At(firmware, n).offset;
+      if (!Decodes(image, f.codec, offset)) return ImageFieldError{f.ControlName(n), offset};
     }
-    for (std::size_t n = 0; n < 8; ++n) {
-      if (!hex(L::kAnalogDelays + 2 * n)) return ImageFieldError{Numbered("AInput", static_cast<int>(n + 1)), L::kAnalogDelays + 2 * n};
-    }
-    for (std::size_t n = 0; n < 8; ++n) {
-      if (!hex(L::kAnalogAfterDelays + 2 * n)) return ImageFieldError{Numbered("UAInput", static_cast<int>(n + 1)), L::kAnalogAfterDelays + 2 * n};
-    }
-    if (!hex(L::kAnalogZones)) return ImageFieldError{"AZones", L::kAnalogZones};
-  }
-  if (!hex(L::kZones)) return ImageFieldError{"Zones", L::kZones};
-  for (std::size_t n = 0; n < 8; ++n) {
-    if (!hex(L::kInputDelays + 2 * n)) return ImageFieldError{Numbered("Input", static_cast<int>(n + 1)), L::kInputDelays + 2 * n};
-  }
-  if (!hex(L::kArmingDelay)) return ImageFieldError{"Vihod", L::kArmingDelay};
-  for (std::size_t n = 0; n < 16; ++n) {
-    if (!hex(L::kReleDurations + 2 * n)) return ImageFieldError{Numbered("Rele", static_cast<int>(n + 1)), L::kReleDurations + 2 * n};
   }
   return std::nullopt;
 }
@@ -469,8 +476,19 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
     dialogs_.ShowError(page_texts::kDataError);
     return false;
   }
+  // Every field is read at its place in the version, by its codec; the check
+  // above leaves no hex pair or status digit that does not decode.
+  const auto at = [&](F::Id id, int n = 0) { return F::Of(id).At(v, n); };
+  const auto hexPair = [&](F::Id id, int n = 0) { return *in.ReadHexPair(at(id, n).offset); };
+  const auto maskPair = [&](F::Id id) { return *in.ReadMaskPair(at(id).offset); };
+  const auto text = [&](F::Id id, int n = 0) {
+    const F::Place p = at(id, n);
+    return in.ReadText(p.offset, p.length);
+  };
   // Kinds of status message.
-  if (versions::ReadsStatusKinds(v)) ApplyStatusMessageKinds(*StatusDigitValue(*in.Byte(L::kStatusMessages)));
+  if (F::Of(F::Id::StatusMessages).In(v)) {
+    ApplyStatusMessageKinds(*StatusDigitValue(*in.Byte(at(F::Id::StatusMessages).offset)));
+  }
   // Controls of the version.
   if (v == 11) {
     TimeAfterReactionEnabled = false;
@@ -488,31 +506,30 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
   // Delays after a reaction, analogue delays and zones.
   if (versions::HasAfterDelays(v)) {
     for (int n = 1; n <= 8; ++n) {
-      const std::size_t d = 2 * static_cast<std::size_t>(n - 1);
-      SetSpinValue({SpinRow::UInput, n}, *in.ReadHexPair(L::kInputAfterDelays + d));
-      SetSpinValue({SpinRow::AInput, n}, *in.ReadHexPair(L::kAnalogDelays + d));
-      SetSpinValue({SpinRow::UAInput, n}, *in.ReadHexPair(L::kAnalogAfterDelays + d));
+      SetSpinValue({SpinRow::UInput, n}, hexPair(F::Id::UInput, n));
+      SetSpinValue({SpinRow::AInput, n}, hexPair(F::Id::AInput, n));
+      SetSpinValue({SpinRow::UAInput, n}, hexPair(F::Id::UAInput, n));
     }
-    const CheckStates az = *in.ReadMaskPair(L::kAnalogZones);
+    const CheckStates az = maskPair(F::Id::AZones);
     for (std::size_t i = 0; i < 8; ++i) SetItemChecked(AZones, i, az[i]);
   }
   // Object identifier.
-  ObjectID.text = versions::LongObjectId(v) ? in.ReadText(L::kObjectIdLong, L::kObjectIdLongLength)
-                                            : in.ReadText(L::kObjectIdShort, L::kObjectIdShortLength);
+  ObjectID.text = text(F::Id::ObjectID);
   // SMS arming and the contact zones.
-  SetOhrSmsChecked(in.Byte(L::kSmsArming) != std::uint8_t{'0'});
-  const CheckStates zones = *in.ReadMaskPair(L::kZones);
+  SetOhrSmsChecked(in.Byte(at(F::Id::OhrSMS).offset) != std::uint8_t{'0'});
+  const CheckStates zones = maskPair(F::Id::Zones);
   for (std::size_t i = 0; i < 8; ++i) SetItemChecked(Zones, i, zones[i]);
   // Guard mode.
-  const bool allowed = in.Byte(L::kGuardMode) == std::uint8_t{'1'};
+  const bool allowed = in.Byte(at(F::Id::Ohr).offset) == std::uint8_t{'1'};
   guardSuppressed_ = suppressGuard;
   SetOhrIndex(allowed ? 0 : 1);
   guardSuppressed_ = false;
   ShowGuardMode(allowed);
   // Hours of the status SMS, with their handling suppressed.
   statusSmsSuppressed_ = true;
-  for (std::size_t i = 0; i < L::kStatusSmsCount; ++i) {
-    SetItemChecked(StatusSMS, i, in.Byte(L::kStatusSms + i) != std::uint8_t{'0'});
+  const F::Place hours = at(F::Id::StatusSMS);
+  for (std::size_t i = 0; i < hours.length; ++i) {
+    SetItemChecked(StatusSMS, i, in.Byte(hours.offset + i) != std::uint8_t{'0'});
   }
   statusSmsSuppressed_ = false;
   // Subscriber numbers and the SMS centre.
@@ -524,37 +541,30 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
       AbonentNoChange(k);
     }
   }
-  const bool longPhones = versions::LongPhones(v);
-  const std::size_t width = longPhones ? L::kPhoneLongLength : L::kPhoneShortLength;
-  const std::size_t phones = longPhones ? L::kPhonesLong : L::kPhonesShort;
-  CenterPhone.maxLength = static_cast<int>(width);
-  SetCenterPhoneText(in.ReadText(longPhones ? L::kCenterPhoneLong : L::kCenterPhoneShort, width));
+  CenterPhone.maxLength = static_cast<int>(at(F::Id::CenterPhone).length);
+  SetCenterPhoneText(text(F::Id::CenterPhone));
   for (int k = 1; k <= 9; ++k) {
     Edit& edit = AbonentNo[k - 1];
-    edit.maxLength = static_cast<int>(width);
-    const std::string text = in.ReadText(phones + width * static_cast<std::size_t>(k - 1), width);
-    if (edit.text != text) {
-      edit.text = text;
+    edit.maxLength = static_cast<int>(at(F::Id::AbonentNo, k).length);
+    const std::string number = text(F::Id::AbonentNo, k);
+    if (edit.text != number) {
+      edit.text = number;
       AbonentNoChange(k);
     }
     ws_.abonents[k - 1] = Utf8Left(edit.text, 16);
   }
   // Input delays, arming delay, relay durations.
-  for (int n = 1; n <= 8; ++n) {
-    SetSpinValue({SpinRow::Input, n}, *in.ReadHexPair(L::kInputDelays + 2 * static_cast<std::size_t>(n - 1)));
-  }
-  SetSpinValue({SpinRow::Vihod, 1}, *in.ReadHexPair(L::kArmingDelay));
-  for (int n = 1; n <= 16; ++n) {
-    SetSpinValue({SpinRow::Rele, n}, *in.ReadHexPair(L::kReleDurations + 2 * static_cast<std::size_t>(n - 1)));
-  }
+  for (int n = 1; n <= 8; ++n) SetSpinValue({SpinRow::Input, n}, hexPair(F::Id::Input, n));
+  SetSpinValue({SpinRow::Vihod, 1}, hexPair(F::Id::Vihod));
+  for (int n = 1; n <= 16; ++n) SetSpinValue({SpinRow::Rele, n}, hexPair(F::Id::Rele, n));
   // Identifiers, password, master key.
-  for (std::size_t k = 1; k <= 16; ++k) ID[k - 1].text = in.ReadText(L::IdentifierField(k), L::kIdentifierLength);
-  PasswordEdit.text = in.ReadText(L::kPassword, L::kPasswordLength);
-  MasterKey.text = in.ReadText(L::kMasterKey, L::kIdentifierLength);
+  for (int k = 1; k <= 16; ++k) ID[static_cast<std::size_t>(k - 1)].text = text(F::Id::ID, k);
+  PasswordEdit.text = text(F::Id::PasswordEdit);
+  MasterKey.text = text(F::Id::MasterKey);
   // Alarm clock icons.
   if (const auto flags = in.Byte(L::kAlarmFlags)) SetAlarmIcons(tree1_, *flags);
   // Attempts.
-  SetSpinValue({SpinRow::NumOfAttempts, 1}, in.Byte(L::kNumOfAttempts).value_or(0));
+  SetSpinValue({SpinRow::NumOfAttempts, 1}, in.Byte(at(F::Id::NumOfAttempts).offset).value_or(0));
   // The incoming image becomes the working image.
   ws_.working.CopyFrom(in.bytes());
   // Both trees show the new image when next expanded.
