@@ -4,6 +4,7 @@
 #include <map>
 
 #include "model/cp1251.h"
+#include "model/fields.h"
 #include "model/image.h"
 #include "model/layout.h"
 #include "model/profiles.h"
@@ -12,6 +13,7 @@
 
 namespace vemtaro {
 namespace L = layout;
+namespace F = fields;
 
 namespace {
 
@@ -88,93 +90,54 @@ InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n
   return Valid(Cp1251ToUtf8(raw));
 }
 
-std::string Numbered(const char* prefix, std::size_t n) { return prefix + std::to_string(n); }
+// A field's value as the page shows it once the image is opened.
+InspectValue DecodeField(const ConfigImage& in, const F::Field& f, int n, F::Place p) {
+  switch (f.codec) {
+    case F::Codec::Text: return TextField(in, p.offset, p.length);
+    case F::Codec::Phone:
+      // Only AbonentNo2 of the subscriber numbers validates its text while the
+      // image is shown; CenterPhone always does.
+      if (f.id == F::Id::AbonentNo && n != 2) return TextField(in, p.offset, p.length);
+      return CheckedPhoneField(in, p.offset, p.length);
+    case F::Codec::Count:
+      if (const auto b = in.Byte(p.offset)) return Valid(static_cast<int>(*b));
+      return Invalid(p.offset);
+    case F::Codec::FlagBytes: {
+      if (const auto at = OutsideAt(in, p.offset, p.length)) return Invalid(*at);
+      std::vector<bool> items;
+      for (std::size_t i = 0; i < p.length; ++i) items.push_back(*in.Byte(p.offset + i) != '0');
+      return Valid(std::move(items));
+    }
+    case F::Codec::StatusDigit: {
+      // Items "Входы/выходы", "Цифровая шина", "АЦП" from the bits of the status
+      // digit '0'..'9', as the program shows them; another byte is unreadable.
+      const auto b = in.Byte(p.offset);
+      if (const auto kinds = b ? StatusDigitValue(*b) : std::nullopt) {
+        return Valid(std::vector<bool>{(*kinds & kStatusInputsBit) != 0, (*kinds & kStatusBusBit) != 0,
+                                       (*kinds & kStatusAnalogBit) != 0});
+      }
+      return Invalid(p.offset);
+    }
+    case F::Codec::HexPair: return HexPairField(in, p.offset);
+    case F::Codec::MaskPair: return MaskPairField(in, p.offset);
+    case F::Codec::OnIfOne:
+      if (const auto b = in.Byte(p.offset)) return Valid(*b == '1');
+      return Invalid(p.offset);
+    case F::Codec::OffIfZero:
+      if (const auto b = in.Byte(p.offset)) return Valid(*b != '0');
+      return Invalid(p.offset);
+  }
+  return Invalid(p.offset);
+}
 
-// The page settings in the order of the pages, with the version branches that
-// opening a file takes (see Pages::ApplyIncomingImage).
+// The page settings in the order of the pages, each field at its place in the
+// version and only in the versions that hold it, as opening a file reads them
+// (see Pages::ApplyIncomingImage).
 std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   std::vector<InspectItem> out;
-  auto add = [&](std::string name, InspectValue value) { out.push_back({std::move(name), std::move(value)}); };
-
-  if (versions::LongObjectId(v)) {
-    add("ObjectID", TextField(in, L::kObjectIdLong, L::kObjectIdLongLength));
-  } else {
-    add("ObjectID", TextField(in, L::kObjectIdShort, L::kObjectIdShortLength));
-  }
-  add("PasswordEdit", TextField(in, L::kPassword, L::kPasswordLength));
-
-  const bool longPhones = versions::LongPhones(v);
-  const std::size_t width = longPhones ? L::kPhoneLongLength : L::kPhoneShortLength;
-  const std::size_t phones = longPhones ? L::kPhonesLong : L::kPhonesShort;
-  for (std::size_t k = 1; k <= L::kPhoneCount; ++k) {
-    const std::size_t at = phones + width * (k - 1);
-    // Only AbonentNo2 validates its text while the image is shown.
-    add(Numbered("AbonentNo", k), k == 2 ? CheckedPhoneField(in, at, width) : TextField(in, at, width));
-  }
-  add("CenterPhone",
-      CheckedPhoneField(in, longPhones ? L::kCenterPhoneLong : L::kCenterPhoneShort, width));
-
-  if (const auto b = in.Byte(L::kNumOfAttempts)) {
-    add("NumOfAttempts", Valid(static_cast<int>(*b)));
-  } else {
-    add("NumOfAttempts", Invalid(L::kNumOfAttempts));
-  }
-
-  if (const auto at = OutsideAt(in, L::kStatusSms, L::kStatusSmsCount)) {
-    add("StatusSMS", Invalid(*at));
-  } else {
-    std::vector<bool> hours;
-    for (std::size_t i = 0; i < L::kStatusSmsCount; ++i) hours.push_back(*in.Byte(L::kStatusSms + i) != '0');
-    add("StatusSMS", Valid(std::move(hours)));
-  }
-
-  if (versions::ReadsStatusKinds(v)) {
-    // Items "Входы/выходы", "Цифровая шина", "АЦП" from the bits of the status
-    // digit '0'..'9', as the program shows them; another byte is unreadable.
-    const auto b = in.Byte(L::kStatusMessages);
-    if (const auto kinds = b ? StatusDigitValue(*b) : std::nullopt) {
-      add("StatusMessages", Valid(std::vector<bool>{(*kinds & kStatusInputsBit) != 0, (*kinds & kStatusBusBit) != 0,
-                                                    (*kinds & kStatusAnalogBit) != 0}));
-    } else {
-      add("StatusMessages", Invalid(L::kStatusMessages));
-    }
-  }
-
-  for (std::size_t n = 1; n <= L::kInputCount; ++n) {
-    add(Numbered("Input", n), HexPairField(in, L::kInputDelays + 2 * (n - 1)));
-  }
-  if (versions::HasAfterDelays(v)) {
-    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
-      add(Numbered("UInput", n), HexPairField(in, L::kInputAfterDelays + 2 * (n - 1)));
-    }
-    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
-      add(Numbered("AInput", n), HexPairField(in, L::kAnalogDelays + 2 * (n - 1)));
-    }
-    for (std::size_t n = 1; n <= L::kInputCount; ++n) {
-      add(Numbered("UAInput", n), HexPairField(in, L::kAnalogAfterDelays + 2 * (n - 1)));
-    }
-  }
-  for (std::size_t n = 1; n <= L::kReleCount; ++n) {
-    add(Numbered("Rele", n), HexPairField(in, L::kReleDurations + 2 * (n - 1)));
-  }
-  add("Vihod", HexPairField(in, L::kArmingDelay));
-
-  for (std::size_t k = 1; k <= L::kIdentifierCount; ++k) {
-    add(Numbered("ID", k), TextField(in, L::IdentifierField(k), L::kIdentifierLength));
-  }
-  add("MasterKey", TextField(in, L::kMasterKey, L::kIdentifierLength));
-  add("Zones", MaskPairField(in, L::kZones));
-  if (versions::HasAfterDelays(v)) add("AZones", MaskPairField(in, L::kAnalogZones));
-
-  if (const auto b = in.Byte(L::kGuardMode)) {
-    add("Ohr", Valid(*b == '1'));
-  } else {
-    add("Ohr", Invalid(L::kGuardMode));
-  }
-  if (const auto b = in.Byte(L::kSmsArming)) {
-    add("OhrSMS", Valid(*b != '0'));
-  } else {
-    add("OhrSMS", Invalid(L::kSmsArming));
+  for (const F::Field& f : F::kFields) {
+    if (!f.In(v)) continue;
+    for (int n = f.First(); n <= f.Last(); ++n) out.push_back({f.ControlName(n), DecodeField(in, f, n, f.At(v, n))});
   }
   return out;
 }

@@ -7,6 +7,7 @@
 
 #include "main/inspect.h"
 #include "model/cp1251.h"
+#include "model/fields.h"
 #include "model/layout.h"
 #include "model/profiles.h"
 #include "trees/reaction_trees.h"
@@ -212,33 +213,60 @@ std::optional<int> Numbered(std::string_view name, std::string_view prefix, int 
   return Ordinal(name.substr(prefix.size()), max);
 }
 
+// The control of a field of the table; n numbers a control of a row.
+PageControl ControlOf(fields::Id id, int n) {
+  using fields::Id;
+  switch (id) {
+    case Id::ObjectID: return {Page::ObjectID};
+    case Id::PasswordEdit: return {Page::Password};
+    case Id::AbonentNo: return {Page::Abonent, n};
+    case Id::CenterPhone: return {Page::CenterPhone};
+    case Id::NumOfAttempts: return {Page::Spin, 1, SpinRow::NumOfAttempts};
+    case Id::StatusSMS: return {Page::StatusSMS};
+    case Id::StatusMessages: return {Page::StatusMessages};
+    case Id::Input: return {Page::Spin, n, SpinRow::Input};
+    case Id::UInput: return {Page::Spin, n, SpinRow::UInput};
+    case Id::AInput: return {Page::Spin, n, SpinRow::AInput};
+    case Id::UAInput: return {Page::Spin, n, SpinRow::UAInput};
+    case Id::Rele: return {Page::Spin, n, SpinRow::Rele};
+    case Id::Vihod: return {Page::Spin, 1, SpinRow::Vihod};
+    case Id::ID: return {Page::Identifier, n};
+    case Id::MasterKey: return {Page::MasterKey};
+    case Id::Zones: return {Page::Zones};
+    case Id::AZones: return {Page::AZones};
+    case Id::Ohr: return {Page::Ohr};
+    case Id::OhrSMS: return {Page::OhrSMS};
+  }
+  return {Page::Firmware};
+}
+
+// The read-only items of the listing, then the controls of the field table by
+// their names: a single control by its name, a numbered one by its row's name
+// and a number 1..count.
 std::optional<PageControl> ParsePage(std::string_view name) {
   static constexpr std::pair<const char*, Page> kFixed[] = {
-      {"firmware", Page::Firmware},   {"checksum", Page::Checksum},     {"tree1", Page::TreeState},
-      {"tree2", Page::TreeState},     {"ObjectID", Page::ObjectID},
-      {"PasswordEdit", Page::Password}, {"CenterPhone", Page::CenterPhone}, {"StatusSMS", Page::StatusSMS},
-      {"StatusMessages", Page::StatusMessages}, {"MasterKey", Page::MasterKey}, {"Zones", Page::Zones},
-      {"AZones", Page::AZones},       {"Ohr", Page::Ohr},               {"OhrSMS", Page::OhrSMS},
+      {"firmware", Page::Firmware}, {"checksum", Page::Checksum}, {"tree1", Page::TreeState},
+      {"tree2", Page::TreeState},
   };
   for (const auto& [fixed, page] : kFixed) {
     if (name == fixed) return PageControl{page};
   }
-  if (name == "NumOfAttempts") return PageControl{Page::Spin, 1, SpinRow::NumOfAttempts};
-  if (name == "Vihod") return PageControl{Page::Spin, 1, SpinRow::Vihod};
-  if (const auto k = Numbered(name, "AbonentNo", 9)) return PageControl{Page::Abonent, *k};
-  if (const auto k = Numbered(name, "ID", 16)) return PageControl{Page::Identifier, *k};
-  static constexpr std::pair<const char*, SpinRow> kRows[] = {
-      {"Input", SpinRow::Input}, {"UInput", SpinRow::UInput}, {"AInput", SpinRow::AInput},
-      {"UAInput", SpinRow::UAInput}, {"Rele", SpinRow::Rele},
-  };
-  for (const auto& [prefix, row] : kRows) {
-    if (const auto n = Numbered(name, prefix, row == SpinRow::Rele ? 16 : 8)) return PageControl{Page::Spin, *n, row};
+  for (const fields::Field& f : fields::kFields) {
+    if (f.count == 0) {
+      if (name == f.name) return ControlOf(f.id, 0);
+    } else if (const auto n = Numbered(name, f.name, f.count)) {
+      return ControlOf(f.id, *n);
+    }
   }
   return std::nullopt;
 }
 
 bool IsGuardDependent(std::string_view name) {
-  return name == "OhrSMS" || name == "Zones" || name == "AZones" || name == "Vihod";
+  using fields::Id;
+  for (const Id id : {Id::OhrSMS, Id::Zones, Id::AZones, Id::Vihod}) {
+    if (name == fields::Of(id).name) return true;
+  }
+  return false;
 }
 
 // ---- Reaction names ------------------------------------------------------------
@@ -837,10 +865,12 @@ std::optional<SettingAssignment> SplitAssignment(std::string_view text) {
 
 BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& assignments) {
   const std::size_t n = assignments.size();
+  const std::string_view ohr = fields::Of(fields::Id::Ohr).name;
+  const std::string_view vihod = fields::Of(fields::Id::Vihod).name;
   enum class Kind { Ohr, Dependent, Page, Reaction };
   std::vector<Kind> kinds;
   for (const auto& a : assignments) {
-    kinds.push_back(a.name == "Ohr"                ? Kind::Ohr
+    kinds.push_back(a.name == ohr                  ? Kind::Ohr
                     : IsGuardDependent(a.name)     ? Kind::Dependent
                     : IsPageSettingName(a.name)    ? Kind::Page
                                                    : Kind::Reaction);
@@ -867,7 +897,7 @@ BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& 
       for (std::size_t p = at + 1; p < n; ++p) {
         const Kind k = kinds[order[p]];
         if (k == Kind::Ohr || k == Kind::Reaction) break;
-        if (k == Kind::Dependent && assignments[order[p]].name != "Vihod") to = p;
+        if (k == Kind::Dependent && assignments[order[p]].name != vihod) to = p;
       }
     }
     if (!to) continue;
@@ -889,7 +919,7 @@ BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& 
   }
   // Forbidding guard mode sets the arming delay to 0.
   for (std::size_t i = n; i-- > 0;) {
-    if (assignments[i].name != "Vihod") continue;
+    if (assignments[i].name != vihod) continue;
     const auto wanted = SpinNumber(assignments[i].value);
     if (wanted && *wanted != model.pages.Vihod.value) {
       batch.ok = false;
