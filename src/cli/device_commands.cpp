@@ -425,7 +425,7 @@ int IdsCommand(const QStringList& positional) {
   std::string text;
   const auto& ids = session.model().pages.ID;
   for (std::size_t k = 0; k < ids.size(); ++k) {
-    text += "ID" + std::to_string(k + 1) + ":" + (ids[k].text.empty() ? "" : " " + ids[k].text) + "\n";
+    text += ids[k].name + ":" + (ids[k].text.empty() ? "" : " " + ids[k].text) + "\n";
   }
   PrintOut(TerminalSafe(text));
   return file ? SaveModel(session, file->path) : kSuccess;

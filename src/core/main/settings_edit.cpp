@@ -436,8 +436,7 @@ class Editor {
         return Refused("expected the state of a tree as a listing shows it: whole, empty, short or unreadable");
       }
       case Page::ObjectID: {
-        const bool longField = versions::LongObjectId(v_);
-        const std::size_t limit = longField ? L::kObjectIdLongLength : L::kObjectIdShortLength;
+        const std::size_t limit = fields::Of(fields::Id::ObjectID).At(v_).length;
         return SetEdit(pages_.ObjectID, value, limit, " under " + Version(v_), [&] { pages_.ObjectIDExit(); });
       }
       case Page::Password: {
@@ -500,7 +499,7 @@ class Editor {
     return Unknown("unknown setting '" + std::string(name) + "'");
   }
 
-  std::size_t PhoneWidth() const { return versions::LongPhones(v_) ? L::kPhoneLongLength : L::kPhoneShortLength; }
+  std::size_t PhoneWidth() const { return fields::Of(fields::Id::AbonentNo).At(v_).length; }
 
   template <typename Exit>
   SettingResult SetEdit(Edit& edit, std::string_view value, std::size_t limit, const std::string& where, Exit exit) {

@@ -107,21 +107,19 @@ Pages::Pages(Workspace& ws, Tree& tree1, Tree& tree2, UserDialogs& dialogs)
 // ---- Common settings -------------------------------------------------------
 
 namespace {
-std::size_t ObjectIdWidth(int firmware) {
-  return versions::LongObjectId(firmware) ? L::kObjectIdLongLength : L::kObjectIdShortLength;
-}
+// Where control n of a field lies in the version of the configuration.
+F::Place FieldAt(const Workspace& ws, F::Id id, int n = 0) { return F::Of(id).At(ws.FirmwareVersion, n); }
 }  // namespace
 
 void Pages::ObjectIDExit() {
   // The whole field of the version takes the text and its fill, so that
   // nothing of an earlier, longer text stays behind it.
-  const int v = ws_.FirmwareVersion;
-  ws_.working.WriteText(versions::LongObjectId(v) ? L::kObjectIdLong : L::kObjectIdShort, ObjectIdWidth(v),
-                        ObjectID.text);
+  const F::Place p = FieldAt(ws_, F::Id::ObjectID);
+  ws_.working.WriteText(p.offset, p.length, ObjectID.text);
 }
 
 void Pages::FitObjectIdToVersion() {
-  const std::size_t width = ObjectIdWidth(ws_.FirmwareVersion);
+  const std::size_t width = FieldAt(ws_, F::Id::ObjectID).length;
   ObjectID.maxLength = static_cast<int>(width);
   // The edit never shows more than the version's field holds.
   ObjectID.text = Utf8Left(ObjectID.text, width);
@@ -129,14 +127,12 @@ void Pages::FitObjectIdToVersion() {
 
 void Pages::PasswordEditExit() {
   if (PasswordEdit.text.empty()) return;
-  ws_.working.WriteText(L::kPassword, L::kPasswordLength, PasswordEdit.text);
+  const F::Place p = FieldAt(ws_, F::Id::PasswordEdit);
+  ws_.working.WriteText(p.offset, p.length, PasswordEdit.text);
 }
 
 void Pages::StorePhone(int k, const std::string& text) {
-  const bool longPhones = versions::LongPhones(ws_.FirmwareVersion);
-  const std::size_t width = longPhones ? L::kPhoneLongLength : L::kPhoneShortLength;
-  const std::size_t offset =
-      (longPhones ? L::kPhonesLong : L::kPhonesShort) + width * static_cast<std::size_t>(k - 1);
+  const F::Place p = FieldAt(ws_, F::Id::AbonentNo, k);
   if (!text.empty()) {
     ws_.abonents[k - 1] = Utf8Left(text, 16);
   } else {
@@ -150,7 +146,7 @@ void Pages::StorePhone(int k, const std::string& text) {
     }
     ws_.abonents[k - 1].clear();
   }
-  ws_.working.WriteText(offset, width, text);
+  ws_.working.WriteText(p.offset, p.length, text);
 }
 
 void Pages::AbonentNoExit(int k) {
@@ -173,9 +169,8 @@ void Pages::CenterPhoneExit() {
     // Emptying the edit is itself a change, which stores the empty number.
     CenterPhone.text.clear();
   }
-  const bool longPhones = versions::LongPhones(ws_.FirmwareVersion);
-  ws_.working.WriteText(longPhones ? L::kCenterPhoneLong : L::kCenterPhoneShort,
-                        longPhones ? L::kPhoneLongLength : L::kPhoneShortLength, CenterPhone.text);
+  const F::Place p = FieldAt(ws_, F::Id::CenterPhone);
+  ws_.working.WriteText(p.offset, p.length, CenterPhone.text);
 }
 
 void Pages::SetCenterPhoneText(const std::string& text) {
@@ -189,13 +184,14 @@ void Pages::ChooseOperator(std::size_t row) {
 }
 
 void Pages::NumOfAttemptsChange() {
-  ws_.working.SetByte(L::kNumOfAttempts, static_cast<std::uint8_t>(NumOfAttempts.value));
+  ws_.working.SetByte(FieldAt(ws_, F::Id::NumOfAttempts).offset, static_cast<std::uint8_t>(NumOfAttempts.value));
 }
 
 void Pages::StatusSMSChange() {
   if (statusSmsSuppressed_) return;
-  for (std::size_t i = 0; i < L::kStatusSmsCount; ++i) {
-    ws_.working.WriteFlag(L::kStatusSms + i, StatusSMS.checked[i]);
+  const F::Place hours = FieldAt(ws_, F::Id::StatusSMS);
+  for (std::size_t i = 0; i < hours.length; ++i) {
+    ws_.working.WriteFlag(hours.offset + i, StatusSMS.checked[i]);
   }
 }
 
@@ -204,8 +200,8 @@ void Pages::StatusMessagesChange(int index) {
   // The digit becomes that of the items as they are checked now: flipping the
   // item's bit alone would turn a '8' or '9' read from a controller into a
   // byte that is no digit ('<', ':', '=', ';'), which no image may hold.
-  ws_.working.SetByte(L::kStatusMessages, StatusDigit(StatusMessages.checked[0], StatusMessages.checked[1],
-                                                      StatusMessages.checked[2]));
+  ws_.working.SetByte(FieldAt(ws_, F::Id::StatusMessages).offset,
+                      StatusDigit(StatusMessages.checked[0], StatusMessages.checked[1], StatusMessages.checked[2]));
 }
 
 void Pages::ApplyStatusMessageKinds(int value) {
@@ -220,29 +216,27 @@ void Pages::ApplyStatusMessageKinds(int value) {
 // ---- Delays and relays ------------------------------------------------------
 
 void Pages::InputsChangeTime(int n) {
-  ws_.working.WriteHexPair(L::kInputDelays + 2 * static_cast<std::size_t>(n - 1), Input[n - 1].value);
+  ws_.working.WriteHexPair(FieldAt(ws_, F::Id::Input, n).offset, Input[n - 1].value);
 }
 
 void Pages::UInputUChange(int n) {
-  ws_.working.WriteHexPair(L::kInputAfterDelays + 2 * static_cast<std::size_t>(n - 1),
-                           UInput[n - 1].value);
+  ws_.working.WriteHexPair(FieldAt(ws_, F::Id::UInput, n).offset, UInput[n - 1].value);
 }
 
 void Pages::AInput1Change(int n) {
-  ws_.working.WriteHexPair(L::kAnalogDelays + 2 * static_cast<std::size_t>(n - 1), AInput[n - 1].value);
+  ws_.working.WriteHexPair(FieldAt(ws_, F::Id::AInput, n).offset, AInput[n - 1].value);
 }
 
 void Pages::UAInput1Change(int n) {
-  ws_.working.WriteHexPair(L::kAnalogAfterDelays + 2 * static_cast<std::size_t>(n - 1),
-                           UAInput[n - 1].value);
+  ws_.working.WriteHexPair(FieldAt(ws_, F::Id::UAInput, n).offset, UAInput[n - 1].value);
 }
 
 void Pages::TimeReleChange(int n) {
   PanelVisible[n - 1] = Rele[n - 1].value == 0;
-  ws_.working.WriteHexPair(L::kReleDurations + 2 * static_cast<std::size_t>(n - 1), Rele[n - 1].value);
+  ws_.working.WriteHexPair(FieldAt(ws_, F::Id::Rele, n).offset, Rele[n - 1].value);
 }
 
-void Pages::VihodZaderzhka() { ws_.working.WriteHexPair(L::kArmingDelay, Vihod.value); }
+void Pages::VihodZaderzhka() { ws_.working.WriteHexPair(FieldAt(ws_, F::Id::Vihod).offset, Vihod.value); }
 
 Spin& Pages::SpinAt(SpinId id) {
   const auto i = static_cast<std::size_t>(id.n - 1);
@@ -316,13 +310,13 @@ bool Pages::StoreIdentifier(const std::string& text, std::size_t offset) {
 
 void Pages::IDExit(int k) {
   if (k < 1 || k > 16) return;
-  if (!StoreIdentifier(ID[k - 1].text, L::IdentifierField(static_cast<std::size_t>(k)))) {
+  if (!StoreIdentifier(ID[k - 1].text, FieldAt(ws_, F::Id::ID, k).offset)) {
     ID[k - 1].text.clear();
   }
 }
 
 void Pages::MasterKeyExit() {
-  if (!StoreIdentifier(MasterKey.text, L::kMasterKey)) MasterKey.text.clear();
+  if (!StoreIdentifier(MasterKey.text, FieldAt(ws_, F::Id::MasterKey).offset)) MasterKey.text.clear();
 }
 
 void Pages::ShowGuardMode(bool allowed) {
@@ -348,22 +342,22 @@ void Pages::OhrChanging() {
       AZones.enabled = false;
       OhrSMS.enabled = false;
     }
-    ws_.working.WriteHexPair(L::kArmingDelay, Vihod.value);
-    ws_.working.WriteFlag(L::kGuardMode, allowed);
+    ws_.working.WriteHexPair(FieldAt(ws_, F::Id::Vihod).offset, Vihod.value);
+    ws_.working.WriteFlag(FieldAt(ws_, F::Id::Ohr).offset, allowed);
     SetGuardBranch(tree1_, ws_.working, allowed);
     tree1_.CollapseAll();
   }
-  ws_.working.WriteMaskPair(L::kZones, StatesOf(Zones));
+  ZonesChange();
 }
 
-void Pages::OhrSMSClick() { ws_.working.WriteFlag(L::kSmsArming, OhrSMS.checked); }
+void Pages::OhrSMSClick() { ws_.working.WriteFlag(FieldAt(ws_, F::Id::OhrSMS).offset, OhrSMS.checked); }
 
-void Pages::ZonesChange() { ws_.working.WriteMaskPair(L::kZones, StatesOf(Zones)); }
+void Pages::ZonesChange() { ws_.working.WriteMaskPair(FieldAt(ws_, F::Id::Zones).offset, StatesOf(Zones)); }
 
 void Pages::AZonesChange() {
   // The analogue zones exist only in the 5484-byte images.
   if (ws_.working.size() >= L::kLongImageLength) {
-    ws_.working.WriteMaskPair(L::kAnalogZones, StatesOf(AZones));
+    ws_.working.WriteMaskPair(FieldAt(ws_, F::Id::AZones).offset, StatesOf(AZones));
   }
 }
 
@@ -581,7 +575,7 @@ void Pages::ResetImage() {
   ObjectIDExit();
   ApplyVersionStates(v);
   // Attempts.
-  w.SetByte(L::kNumOfAttempts, 5);
+  w.SetByte(FieldAt(ws_, F::Id::NumOfAttempts).offset, 5);
   // Delays after a reaction, analogue delays and zones.
   if (versions::HasAfterDelays(v)) {
     for (int n = 1; n <= 8; ++n) {
@@ -592,11 +586,15 @@ void Pages::ResetImage() {
     AZonesChange();
   }
   // Identifiers and master key.
-  for (std::size_t k = 1; k <= 16; ++k) w.Fill(L::IdentifierField(k), L::kIdentifierLength, L::kFill);
-  w.Fill(L::kMasterKey, L::kIdentifierLength, L::kFill);
+  for (int k = 1; k <= 16; ++k) {
+    const F::Place p = FieldAt(ws_, F::Id::ID, k);
+    w.Fill(p.offset, p.length, L::kFill);
+  }
+  const F::Place key = FieldAt(ws_, F::Id::MasterKey);
+  w.Fill(key.offset, key.length, L::kFill);
   // Status hours, kinds, guard mode.
   w.Fill(L::kStatusSms, 8, '0');
-  w.SetByte(L::kGuardMode, '1');
+  w.SetByte(FieldAt(ws_, F::Id::Ohr).offset, '1');
   // Contact zones.
   ZonesChange();
   // Numbers and SMS centre.
@@ -604,18 +602,19 @@ void Pages::ResetImage() {
   CenterPhone.text = page_texts::kDefaultCenterPhone;
   CenterPhoneExit();
   // Password.
-  w.Fill(L::kPassword, L::kPasswordLength, L::kFill);
+  const F::Place password = FieldAt(ws_, F::Id::PasswordEdit);
+  w.Fill(password.offset, password.length, L::kFill);
   // Input delays, arming delay, relay durations.
   for (int n = 1; n <= 8; ++n) InputsChangeTime(n);
   VihodZaderzhka();
   for (int n = 1; n <= 16; ++n) {
-    w.WriteHexPair(L::kReleDurations + 2 * static_cast<std::size_t>(n - 1), Rele[n - 1].value);
+    w.WriteHexPair(FieldAt(ws_, F::Id::Rele, n).offset, Rele[n - 1].value);
   }
   // Alarm clocks and SMS arming.
   w.SetRaw(L::kAlarm1Time, "00:00");
   w.SetRaw(L::kAlarm2Time, "00:00");
   w.SetByte(L::kAlarmFlags, '3');
-  w.SetByte(L::kSmsArming, '0');
+  w.SetByte(FieldAt(ws_, F::Id::OhrSMS).offset, '0');
   // The controls whose fields now hold defaults show those defaults, so the page
   // and the image agree.
   PasswordEdit.text.clear();
