@@ -181,7 +181,6 @@ class ControllerLink {
   // --- Connection (port menu, handshake, end). ---
   // PopupMenuItemsClick: the port menu item of the named port.
   void PopupMenuItemsClick(const std::string& portName);
-  const std::string& ComNumber() const { return portName_; }
   // True while the handshake has not been made: STARTPACK is armed.
   bool NotConnected() const { return m_.STARTPACK.Enabled(); }
   // The Connected state: a version 10..15 was reported on the open port.
