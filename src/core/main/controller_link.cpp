@@ -347,11 +347,7 @@ void ControllerLink::ZagruzkaPacket(std::string_view data) {
 void ControllerLink::FinishLoad(const char* status) {
   GiveWindowsBack();
   model_.status = status;
-  Arm(m_.Zagruzka, false);
-  port_.FlushInput();
-  port_.FlushOutput();
-  TransferCount = 0;
-  loading_ = false;
+  EndLoadQuietly();
 }
 
 void ControllerLink::LoadComplete() {

@@ -294,8 +294,8 @@ class ControllerLink {
   // progress window up. False when the controller did not answer (the failure
   // has been reported).
   bool BeginLoad(LoadPurpose purpose);
-  // The end of a read made for a write: Zagruzka off, flushes, the windows
-  // still held.
+  // The end of a read: Zagruzka off, flushes, the read's state reset; the
+  // windows are left as they are (a read made for a write keeps them held).
   void EndLoadQuietly();
   // A read made for a write failed; `reason` says how.
   void LoadForWriteFailed(LoadPurpose purpose, const std::string& reason);
