@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     assignments.push_back(*split);
   }
 
-  const BatchResult result = SetSettings(model, assignments);
+  const BatchResult result = SetSettings(model, window.dialogs, assignments);
   if (!result.ok) {
     Check(result.failed < assignments.size());
     Check(!result.failure.message.empty());
@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     listing.push_back({item.name, ValueText(item.value)});
   }
   const Bytes before = model.ws.working.bytes();
-  const BatchResult again = SetSettings(model, listing);
+  const BatchResult again = SetSettings(model, window.dialogs, listing);
   Check(again.ok);
   Check(model.ws.working.bytes() == before);
   return 0;
