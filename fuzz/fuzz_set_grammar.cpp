@@ -77,6 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const VersionProfile* profile = FindProfile(model.ws.FirmwareVersion);
   Check(profile != nullptr && model.ws.working.size() == profile->imageLength);
   if (!result.ok || model.ws.working.bytes() == window.started.image()) return 0;
+  // A text field holds its text and then '*' fill, and is read as every byte
+  // that is not '*': a '*' typed inside a text is stored but not listed, so
+  // such a change cannot come back byte for byte from its listing.
+  for (const SettingAssignment& a : assignments) {
+    if (a.value.find('*') != std::string::npos) return 0;
+  }
 
   // What went through saves, and its listing is taken back as it stands.
   const auto saved = model.SettingsFileBytes();
