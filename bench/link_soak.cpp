@@ -173,7 +173,8 @@ class Soak {
   Millis WriteLimit() const {
     const auto bytes = static_cast<Millis>(model_.ws.working.size());
     // Below version 12 each byte is followed by "\n" and 5 ms after each.
-    const Millis perByte = model_.ws.FirmwareVersion < 12 ? 2 * link_timing::kOldByteGapMs + 2 : 4;
+    const bool acknowledged = versions::AcknowledgedBytes(model_.ws.FirmwareVersion);
+    const Millis perByte = acknowledged ? 4 : 2 * link_timing::kOldByteGapMs + 2;
     return (link_timing::kAckWaitTicks + link_timing::kFinalSaveOkTicks + 2) * kTickMs + bytes * perByte +
            2 * link_timing::kByteAttempts * (link_timing::kByteAckTicks + 1) * kTickMs + 1000;
   }

@@ -23,17 +23,20 @@ if(TARGET vemtaro)
           RENAME vemtaro.xml)
 endif()
 if(TARGET vemtaro-cli)
+  # The manual with the version of project().
+  set(page ${CMAKE_BINARY_DIR}/vemtaro-cli.1)
+  configure_file(${packaging_dir}/vemtaro-cli.1.in ${page} @ONLY)
   # Debian keeps manuals compressed, without a time stamp in the archive.
   find_program(GZIP_PROGRAM gzip)
   if(GZIP_PROGRAM)
     set(manual ${CMAKE_BINARY_DIR}/vemtaro-cli.1.gz)
     add_custom_command(OUTPUT ${manual}
-                       COMMAND ${GZIP_PROGRAM} -9nc ${packaging_dir}/vemtaro-cli.1 > ${manual}
-                       DEPENDS ${packaging_dir}/vemtaro-cli.1 VERBATIM)
+                       COMMAND ${GZIP_PROGRAM} -9nc ${page} > ${manual}
+                       DEPENDS ${page} VERBATIM)
     add_custom_target(vemtaro_manual ALL DEPENDS ${manual})
     install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
-    install(FILES ${packaging_dir}/vemtaro-cli.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    install(FILES ${page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   endif()
 endif()
 

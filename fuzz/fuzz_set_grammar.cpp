@@ -69,7 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     assignments.push_back(*split);
   }
 
-  const BatchResult result = SetSettings(model, assignments);
+  const BatchResult result = SetSettings(model, window.dialogs, assignments);
   if (!result.ok) {
     Check(result.failed < assignments.size());
     Check(!result.failure.message.empty());
@@ -77,6 +77,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const VersionProfile* profile = FindProfile(model.ws.FirmwareVersion);
   Check(profile != nullptr && model.ws.working.size() == profile->imageLength);
   if (!result.ok || model.ws.working.bytes() == window.started.image()) return 0;
+  // A text field holds its text and then '*' fill, and is read as every byte
+  // that is not '*': a '*' typed inside a text is stored but not listed, so
+  // such a change cannot come back byte for byte from its listing.
+  for (const SettingAssignment& a : assignments) {
+    if (a.value.find('*') != std::string::npos) return 0;
+  }
 
   // What went through saves, and its listing is taken back as it stands.
   const auto saved = model.SettingsFileBytes();
@@ -88,7 +94,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     listing.push_back({item.name, ValueText(item.value)});
   }
   const Bytes before = model.ws.working.bytes();
-  const BatchResult again = SetSettings(model, listing);
+  const BatchResult again = SetSettings(model, window.dialogs, listing);
   Check(again.ok);
   Check(model.ws.working.bytes() == before);
   return 0;

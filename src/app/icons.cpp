@@ -6,6 +6,8 @@
 #include <QPainterPath>
 #include <QPolygonF>
 
+#include "vemtaro_version.h"
+
 namespace vemtaro::app {
 namespace {
 
@@ -202,7 +204,7 @@ QPixmap SplashPicture() {
              "Конфигуратор GSM-контроллера охраны и телеметрии");
   text.setPixelSize(14);
   p.setFont(text);
-  p.drawText(QRectF(42, 380, 400, 24), Qt::AlignLeft, "Версия 9.01.6");
+  p.drawText(QRectF(42, 380, 400, 24), Qt::AlignLeft, "Версия " VEMTARO_VERSION_TEXT);
   p.setPen(QColor(0x8f, 0xa6, 0xc8));
   p.drawText(QRectF(42, 404, 520, 24), Qt::AlignLeft, "© Разработчики Vemtaro");
   return pm;

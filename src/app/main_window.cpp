@@ -35,6 +35,7 @@
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "tree_view.h"
+#include "vemtaro_version.h"
 
 namespace vemtaro::app {
 namespace {
@@ -73,7 +74,7 @@ const char* const kTreeTip =
     "Правая кнопка по узлу — его команды (реле, телефоны, название, время и вкл./выкл. будильника);\n"
     "двойной щелчок по тексту SMS или по порогу — ввод значения.";
 const char* const kAboutText =
-    "<b>Vemtaro</b><br>Версия 9.01.6<br><br>"
+    "<b>Vemtaro</b><br>Версия " VEMTARO_VERSION_TEXT "<br><br>"
     "Конфигуратор GSM-контроллера охраны и телеметрии.<br>"
     "© Разработчики Vemtaro";
 

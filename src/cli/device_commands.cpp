@@ -243,9 +243,11 @@ bool ListDifferences(const std::string& port, const std::string& writtenFile, co
   return true;
 }
 
+}  // namespace
+
 // ---- read -----------------------------------------------------------------
 
-int ReadCommand(const QStringList& positional) {
+int RunRead(const QStringList& positional) {
   DeviceCommand command("read", "read --port DEV -o OUT.dat [--connect-timeout S]",
                         "Reads the controller's configuration (\"Загрузить конфигурацию из контроллера\")\n"
                         "and saves it as the settings file the desktop program saves after it. When\n"
@@ -280,6 +282,8 @@ int ReadCommand(const QStringList& positional) {
 
 // ---- write ----------------------------------------------------------------
 
+namespace {
+
 // The copy of the controller's configuration that `write --backup` keeps: the
 // file the user named, written whole or not at all.
 class FileBackup : public BackupStore {
@@ -306,7 +310,9 @@ std::optional<int> CheckBackupPath(const std::string& path) {
   return kFileError;
 }
 
-int WriteCommand(const QStringList& positional) {
+}  // namespace
+
+int RunWrite(const QStringList& positional) {
   DeviceCommand command(
       "write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat] [--connect-timeout S]",
       "Writes the configuration of a settings file to the controller (\"Передать\n"
@@ -372,7 +378,7 @@ int WriteCommand(const QStringList& positional) {
 
 // ---- clock ----------------------------------------------------------------
 
-int ClockCommand(const QStringList& positional) {
+int RunClock(const QStringList& positional) {
   DeviceCommand command("clock", "clock --port DEV [--connect-timeout S] [--reply-timeout S]",
                         "Sets the controller's clock to this computer's local time (\"Установить\n"
                         "системные часы контроллера\") and prints the time the controller then reports.",
@@ -393,7 +399,7 @@ int ClockCommand(const QStringList& positional) {
 
 // ---- ids ------------------------------------------------------------------
 
-int IdsCommand(const QStringList& positional) {
+int RunIds(const QStringList& positional) {
   DeviceCommand command("ids", "ids --port DEV [--into FILE.dat] [--connect-timeout S] [--reply-timeout S]",
                         "Asks the controller for the identifiers of the sensors it has found (\"Запрос\n"
                         "ID датчиков\") and prints them as ID1 to ID16, empty where no sensor is. With\n"
@@ -433,7 +439,7 @@ int IdsCommand(const QStringList& positional) {
 
 // ---- status ---------------------------------------------------------------
 
-int StatusCommand(const QStringList& positional) {
+int RunStatus(const QStringList& positional) {
   DeviceCommand command("status", "status --port DEV [--json] [--connect-timeout S] [--reply-timeout S]",
                         "Asks the controller for its state (\"Запрос состояния\" of the window\n"
                         "\"Управление\") and prints the contact inputs 1..8, the readings of the\n"
@@ -486,7 +492,7 @@ int StatusCommand(const QStringList& positional) {
 
 // ---- relays ---------------------------------------------------------------
 
-int RelaysCommand(const QStringList& positional) {
+int RunRelays(const QStringList& positional) {
   DeviceCommand command("relays", "relays PATTERN --port DEV [--connect-timeout S]",
                         "Switches the relays as the check boxes \"Управление реле\" of the window\n"
                         "\"Управление\" do: PATTERN is eight characters 0 (off) or 1 (on), relay 1\n"
@@ -515,7 +521,7 @@ int RelaysCommand(const QStringList& positional) {
 
 // ---- ports ----------------------------------------------------------------
 
-int PortsCommand(const QStringList& positional) {
+int RunPorts(const QStringList& positional) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Lists the serial ports of this computer as the port menu of the desktop\n"
@@ -534,15 +540,5 @@ int PortsCommand(const QStringList& positional) {
   PrintOut(TerminalSafe(text));
   return kSuccess;
 }
-
-}  // namespace
-
-int RunRead(const QStringList& positional) { return ReadCommand(positional); }
-int RunWrite(const QStringList& positional) { return WriteCommand(positional); }
-int RunClock(const QStringList& positional) { return ClockCommand(positional); }
-int RunIds(const QStringList& positional) { return IdsCommand(positional); }
-int RunStatus(const QStringList& positional) { return StatusCommand(positional); }
-int RunRelays(const QStringList& positional) { return RelaysCommand(positional); }
-int RunPorts(const QStringList& positional) { return PortsCommand(positional); }
 
 }  // namespace vemtaro::cli

@@ -29,8 +29,9 @@ inline constexpr int kDefaultReplyTimeoutS = 10;
 inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
 // After a write is stopped half-way, the line stays quiet this long before
 // "BYE", so that the controller has dropped the write and takes "BYE" as a
-// command, not as bytes of the configuration.
-inline constexpr qint64 kAbandonedWriteMs = 2500;
+// command, not as bytes of the configuration: half a second past the silence
+// after which the controller drops it.
+inline constexpr qint64 kAbandonedWriteMs = controller_timing::kIdleMs + 500;
 // The exit code of a command stopped by Ctrl-C (128 + SIGINT).
 inline constexpr int kInterrupted = 130;
 

@@ -155,7 +155,7 @@ int RunSet(const QStringList& positional) {
   if (!model.OpenSettingsBytes(bytes)) return kFileError;
   if (const auto code = RefuseUnlessWhole(path, *parsed.data, shown.ErrorCount())) return *code;
 
-  const BatchResult result = SetSettings(model, assignments);
+  const BatchResult result = SetSettings(model, dialogs, assignments);
   for (const std::string& note : result.notes) Error(path + ": warning: " + LineBreaks(note));
   if (!result.ok) {
     const SettingAssignment& failed = assignments[result.failed];

@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "files/settings_file.h"
+#include "link/wire.h"
 #include "main/main_model.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
@@ -17,11 +18,9 @@
 namespace vemtaro::simulator {
 namespace {
 
-constexpr int kFirstVersion = 10;
-constexpr int kLastVersion = 15;
 constexpr std::int64_t kPtyGapToleranceMs = 2;
 
-bool KnownVersion(int version) { return version >= kFirstVersion && version <= kLastVersion; }
+bool KnownVersion(int version) { return version >= kMinFirmware && version <= kMaxFirmware; }
 
 // A whole decimal number in [low, high], or nothing.
 std::optional<long long> NumberIn(const QString& text, long long low, long long high) {
@@ -34,7 +33,7 @@ std::optional<long long> NumberIn(const QString& text, long long low, long long 
 // The version the PC reads from characters 10..12 of the version text.
 std::optional<int> VersionInText(const std::string& text) {
   if (text.size() < 12) return std::nullopt;
-  const auto value = NumberIn(QString::fromLatin1(text.substr(9, 3)), kFirstVersion, kLastVersion);
+  const auto value = NumberIn(QString::fromLatin1(text.substr(9, 3)), kMinFirmware, kMaxFirmware);
   if (!value) return std::nullopt;
   return static_cast<int>(*value);
 }
@@ -148,7 +147,7 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   SimConfig config;
   sim::ControllerOptions& controller = config.controller;
   std::optional<int> version;
-  if (parser.isSet(firmware)) version = static_cast<int>(number(firmware, kFirstVersion, kLastVersion));
+  if (parser.isSet(firmware)) version = static_cast<int>(number(firmware, kMinFirmware, kMaxFirmware));
   if (parser.isSet(versionText)) {
     const QByteArray text = parser.value(versionText).toLocal8Bit();
     controller.versionText = std::string(text.constData(), static_cast<std::size_t>(text.size()));
@@ -165,7 +164,7 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   if (controller.strict) controller.gapToleranceMs = kPtyGapToleranceMs;
   if (parser.isSet(gapTolerance)) {
     if (controller.strict) {
-      controller.gapToleranceMs = number(gapTolerance, 0, sim::kSeparatorPauseMs);
+      controller.gapToleranceMs = number(gapTolerance, 0, link_timing::kOldByteGapMs);
     } else if (!failed) {
       failed = true;
       result.error = "--gap-tolerance needs --strict";
@@ -212,7 +211,7 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
     config.tree1 = parse.data->tree1;
     config.tree2 = parse.data->tree2;
   }
-  controller.version = version.value_or(kLastVersion);
+  controller.version = version.value_or(kMaxFirmware);
   if (!controller.image) {
     const auto defaults = DefaultConfigurationOf(controller.version);
     if (!defaults) {

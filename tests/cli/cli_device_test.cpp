@@ -21,23 +21,20 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <optional>
 #include <ostream>
-#include <random>
 #include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
 #include "model/image.h"
 #include "model/layout.h"
 #include "model/profiles.h"
-#include "scripted_dialogs.h"
+#include "program_testing.h"
 #include "sim/controller_sim.h"
 
 extern char** environ;
@@ -46,6 +43,7 @@ namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace program_testing;
 using SteadyClock = std::chrono::steady_clock;
 
 // Hard limit of one run of a program; no run here comes near it.
@@ -84,16 +82,6 @@ bool Pipe(int fds[2]) {
   return true;
 }
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::string Joined(const std::vector<std::string>& args) {
   std::string text;
   for (const auto& a : args) text += (text.empty() ? "" : " ") + a;
@@ -101,15 +89,6 @@ std::string Joined(const std::vector<std::string>& args) {
 }
 
 // ---- settings files --------------------------------------------------------
-
-// The file the desktop program saves after start-up and choosing a version.
-std::string DesktopFile(int version) {
-  testing::ScriptedDialogs dialogs;
-  MainModel m(dialogs);
-  m.Startup();
-  m.ApplyProfile(version);
-  return m.SettingsFileBytes().value_or(std::string());
-}
 
 Bytes ImageOf(const std::string& file) {
   const SettingsFileParse parsed = ParseSettingsFile(file);
@@ -148,12 +127,6 @@ std::string Field(const Bytes& image, std::size_t offset, std::size_t length) {
 }
 
 // ---- programs --------------------------------------------------------------
-
-struct Result {
-  int code = -1;
-  std::string out;
-  std::string err;
-};
 
 // The controller simulator served by the test on a pseudo-terminal whose slave
 // side the program opens as its port. The controller starts when the program
@@ -452,17 +425,9 @@ class CliDevice : public ::testing::Test {
  protected:
   void SetUp() override {
     if (!fs::exists(SimPath())) GTEST_SKIP() << "vemtaro-sim is not built next to vemtaro-cli";
-    std::random_device random;
-    // Parameterised tests have a "/" in their names.
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    dir_ = fs::temp_directory_path() / ("vemtaro-cli-device-" + name + "-" + std::to_string(random()));
-    fs::create_directories(dir_);
+    dir_ = MakeTestFolder("vemtaro-cli-device-");
   }
-  void TearDown() override {
-    std::error_code ignored;
-    if (!dir_.empty()) fs::remove_all(dir_, ignored);
-  }
+  void TearDown() override { RemoveTestFolder(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 
@@ -476,8 +441,6 @@ class CliDevice : public ::testing::Test {
 
   fs::path dir_;
 };
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 std::size_t ImageLength(int version) { return FindProfile(version)->imageLength; }
 
@@ -1107,13 +1070,6 @@ std::vector<std::string> ShellBlocks(const std::string& markdown) {
   return blocks;
 }
 
-// One argument for the POSIX shell.
-std::string ShellWord(const std::string& arg) {
-  std::string out = "'";
-  for (char c : arg) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
 // Every command block of the README and of the user guide that can run here
 // runs as written, in order, in a folder of its own: the controller commands
 // against the strict simulator (in place of /dev/ttyUSB0), the simulator's
@@ -1161,10 +1117,10 @@ TEST_F(CliDevice, EveryCommandBlockOfTheReadmeAndTheGuideRuns) {
       }
       block = std::regex_replace(block, std::regex("/dev/ttyUSB0"), sim.path());
       block = std::regex_replace(block, std::regex("/tmp/sim\\.txt"), "sim.txt");
-      const std::string script = "cd " + ShellWord(folder.string()) + " && PATH=" + ShellWord(Path("bin")) +
+      const std::string script = "cd " + Sh(folder.string()) + " && PATH=" + Sh(Path("bin")) +
                                  ":\"$PATH\" && " + kStopChildren + " && set -e\n" + block;
-      const std::string command = "sh -c " + ShellWord(script) + " >" + ShellWord(Path("out.txt")) + " 2>" +
-                                  ShellWord(Path("err.txt")) + " </dev/null";
+      const std::string command = "sh -c " + Sh(script) + " >" + Sh(Path("out.txt")) + " 2>" +
+                                  Sh(Path("err.txt")) + " </dev/null";
       const int status = std::system(command.c_str());
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(Path("err.txt"));
     }

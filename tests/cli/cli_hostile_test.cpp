@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_folder.h"
 #include "files/settings_file.h"
 #include "model/cp1251.h"
+#include "program_testing.h"
 
 namespace vemtaro {
 namespace {
 
-using namespace cli_testing;
+using namespace program_testing;
 
 // Ends a command that would otherwise never end (reading a FIFO nobody
 // writes); the test then fails on its exit code 124.

@@ -19,16 +19,16 @@
 #include "main/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
+#include "program_testing.h"
 #include "scripted_dialogs.h"
 #include "trees/tree_commands.h"
-#include "cli/cli_folder.h"
 
 namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
 namespace L = layout;
-using namespace cli_testing;
+using namespace program_testing;
 
 // A configuration edited in the desktop program's pages and trees, through
 // their handlers and commands, as a user would edit it; the bytes of its file.

@@ -17,14 +17,14 @@
 #include "files/settings_file.h"
 #include "main/main_model.h"
 #include "model/cp1251.h"
-#include "cli/cli_folder.h"
+#include "program_testing.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
-using namespace cli_testing;
+using namespace program_testing;
 
 class Cli : public CliFolder {
  protected:

@@ -30,7 +30,7 @@ class SettingsEdit : public ::testing::Test {
     m.ApplyProfile(v);
     shown.Clear();
   }
-  SettingResult Set(const std::string& name, const std::string& value) { return SetSetting(m, name, value); }
+  SettingResult Set(const std::string& name, const std::string& value) { return SetSetting(m, dialogs, name, value); }
   void SetOk(const std::string& name, const std::string& value) {
     const SettingResult r = Set(name, value);
     ASSERT_TRUE(r.ok()) << name << "=" << value << ": " << r.message;
@@ -230,7 +230,8 @@ TEST_F(SettingsEdit, AModelWithoutEditDialogsIsRefused) {
   testing::ScriptedDialogs plain;
   MainModel other(plain);
   other.Startup();
-  EXPECT_EQ(SetSetting(other, "Input1", "5").status, Status::Refused);
+  EditDialogs edit(plain);
+  EXPECT_EQ(SetSetting(other, edit, "Input1", "5").status, Status::Refused);
   EXPECT_EQ(other.ws.working.Raw(5059, 2), "00");
 }
 
@@ -412,14 +413,14 @@ TEST_F(SettingsEdit, ABatchAppliesGuardModeAroundTheSettingsItGoverns) {
   // Allowing guard mode comes first, so the settings it enables can be given
   // before it, as the settings listing gives them.
   SetOk("Ohr", "no");
-  BatchResult r = SetSettings(m, {{"Vihod", "5"}, {"Zones", "[0 1 0 0 0 0 0 0]"}, {"Ohr", "yes"}});
+  BatchResult r = SetSettings(m, dialogs, {{"Vihod", "5"}, {"Zones", "[0 1 0 0 0 0 0 0]"}, {"Ohr", "yes"}});
   ASSERT_TRUE(r.ok) << r.failure.message;
   EXPECT_EQ(At(L::kArmingDelay, 2), "05");
   EXPECT_EQ(At(L::kZones, 2), "02");
   EXPECT_EQ(At(L::kGuardMode, 1), "1");
 
   // Forbidding it comes after the settings it keeps but disables.
-  r = SetSettings(m, {{"Ohr", "no"}, {"OhrSMS", "yes"}, {"Input1", "3"}});
+  r = SetSettings(m, dialogs, {{"Ohr", "no"}, {"OhrSMS", "yes"}, {"Input1", "3"}});
   ASSERT_TRUE(r.ok) << r.failure.message;
   EXPECT_EQ(At(L::kSmsArming, 1), "1");
   EXPECT_EQ(At(L::kGuardMode, 1), "0");
@@ -427,15 +428,15 @@ TEST_F(SettingsEdit, ABatchAppliesGuardModeAroundTheSettingsItGoverns) {
 }
 
 TEST_F(SettingsEdit, ABatchRefusesADelayThatForbiddingGuardModeResets) {
-  const BatchResult r = SetSettings(m, {{"Vihod", "5"}, {"Ohr", "no"}});
+  const BatchResult r = SetSettings(m, dialogs, {{"Vihod", "5"}, {"Ohr", "no"}});
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.failed, 0u);
   EXPECT_NE(r.failure.message.find("does not keep 5"), std::string::npos) << r.failure.message;
 }
 
 TEST_F(SettingsEdit, ABatchStopsAtTheFirstFailure) {
-  const BatchResult r = SetSettings(m, {{"Input1", "5"}, {"Вход 1/Замыкание/Реле/1", "Z"}, {"Foo", "1"},
-                                        {"Input2", "6"}});
+  const BatchResult r = SetSettings(m, dialogs, {{"Input1", "5"}, {"Вход 1/Замыкание/Реле/1", "Z"}, {"Foo", "1"},
+                                                {"Input2", "6"}});
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.failed, 2u);
   EXPECT_EQ(r.failure.status, Status::UnknownName);

@@ -13,10 +13,8 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <ostream>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -26,6 +24,7 @@
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/profiles.h"
+#include "program_testing.h"
 #include "sim/controller_sim.h"
 
 extern char** environ;
@@ -33,6 +32,8 @@ extern char** environ;
 namespace {
 
 using vemtaro::Bytes;
+using vemtaro::program_testing::ReadFile;
+using vemtaro::program_testing::WriteFile;
 using Clock = std::chrono::steady_clock;
 
 // Guard against a dead program: no wait below ever expects to need this long.
@@ -258,13 +259,6 @@ std::string TempPath(const std::string& name) {
   return ::testing::TempDir() + "vemtaro_sim_" + std::to_string(::getpid()) + "_" + name;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 // "ID\n" and its whole answer: once it has come, everything sent before it
 // has been taken by the controller.
 bool RoundTrip(Port& port) {
@@ -405,7 +399,7 @@ TEST(SimProgram, ImageFromFileAndSavedAtExit) {
   {
     const auto bytes = vemtaro::WriteSettingsFile(14, defaults.tree1, defaults.tree2, custom);
     ASSERT_TRUE(bytes.has_value());
-    std::ofstream(input, std::ios::binary) << *bytes;
+    WriteFile(input, *bytes);
   }
   SimProcess sim({"--image", input, "--save", output, "--probe-interval", "20"});
   ASSERT_TRUE(sim.started());
@@ -419,10 +413,7 @@ TEST(SimProgram, ImageFromFileAndSavedAtExit) {
   ASSERT_TRUE(Save(port, written, 14));
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
 
-  std::ifstream in(output, std::ios::binary);
-  std::stringstream saved;
-  saved << in.rdbuf();
-  const auto parse = vemtaro::ParseSettingsFile(saved.str());
+  const auto parse = vemtaro::ParseSettingsFile(ReadFile(output));
   ASSERT_TRUE(parse.data.has_value()) << parse.error.message;
   EXPECT_EQ(parse.data->version, 14);
   EXPECT_EQ(parse.data->tree1, defaults.tree1);

@@ -1,20 +1,24 @@
 #include "link/matchers.h"
 
+#include <string>
+#include <string_view>
 #include <utility>
+
+#include "link/wire.h"
 
 namespace vemtaro {
 
 namespace {
 
-PacketSettings Matcher(const char* name, StartCond start, const char* startString, EndCond end,
-                       const char* endString, int packetSize, bool includeStrings, bool autoEnable,
+PacketSettings Matcher(const char* name, StartCond start, std::string_view startString, EndCond end,
+                       std::string_view endString, int packetSize, bool includeStrings, bool autoEnable,
                        int timeOut, std::size_t maxSize) {
   PacketSettings s;
   s.Name = name;
   s.StartCondition = start;
-  s.StartString = startString;
+  s.StartString = std::string(startString);
   s.EndCondition = end;
-  s.EndString = endString;
+  s.EndString = std::string(endString);
   s.PacketSize = packetSize;
   s.IncludeStrings = includeStrings;
   s.AutoEnable = autoEnable;
@@ -37,13 +41,18 @@ std::vector<PacketSettings> ProgramMatcherSettings() {
   // legal reply (an image of 5484 bytes with its framing; 256 identifier
   // characters; a status block of 18 short lines), so that a line flooding
   // bytes ends the exchange instead of filling the memory.
+  const std::string imageEnd = std::string(wire::kLoadOk) + std::string(wire::kReplyEnd);
   return {
-      Matcher(kStartPack, scString, "ATI", kBySize, "", 3, true, true, 0, 64),
-      Matcher(kVersion, scString, "Ver.", kByString, "\r\n", 16, false, false, 100, 256),
-      Matcher(kLoad, scString, "\r\n", kByString, "LOAD_OK\r\n", 5121, false, false, 1000, kMaxImageReply),
-      Matcher(kTimeIn, scAnyData, "", kByString, "\r\n", 17, false, false, 4000, 256),
-      Matcher(kIdReceive, scAnyData, "", kByString, "\r\n", 256, false, false, 2000, 1024),
-      Matcher(kGetStatus, scString, "STATUS\r\n", kByString, "ENDSTATUS\r\n", 0, false, false, 8000, 4096),
+      Matcher(kStartPack, scString, wire::kProbe, kBySize, "", 3, true, true, 0, 64),
+      Matcher(kVersion, scString, wire::kVersionStart, kByString, wire::kReplyEnd, 16, false, false,
+              link_timing::kVersionTicks, 256),
+      Matcher(kLoad, scString, wire::kReplyEnd, kByString, imageEnd, 5121, false, false, link_timing::kLoadTicks,
+              kMaxImageReply),
+      Matcher(kTimeIn, scAnyData, "", kByString, wire::kReplyEnd, 17, false, false, link_timing::kClockTicks, 256),
+      Matcher(kIdReceive, scAnyData, "", kByString, wire::kReplyEnd, 256, false, false, link_timing::kIdsTicks,
+              1024),
+      Matcher(kGetStatus, scString, wire::kStatus, kByString, wire::kEndStatus, 0, false, false,
+              link_timing::kStatusTicks, 4096),
   };
 }
 

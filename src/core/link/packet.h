@@ -114,7 +114,6 @@ class TApdDataPacket {
 
   // The bytes the current packet holds so far (start string included), while
   // collecting.
-  std::string_view Collected() const { return data_; }
 
  private:
   friend class PacketDispatcher;

@@ -347,11 +347,7 @@ void ControllerLink::ZagruzkaPacket(std::string_view data) {
 void ControllerLink::FinishLoad(const char* status) {
   GiveWindowsBack();
   model_.status = status;
-  Arm(m_.Zagruzka, false);
-  port_.FlushInput();
-  port_.FlushOutput();
-  TransferCount = 0;
-  loading_ = false;
+  EndLoadQuietly();
 }
 
 void ControllerLink::LoadComplete() {
@@ -650,10 +646,7 @@ void ControllerLink::StopTransfer() {
       saveResult = false;
     }
   } else if (save_.active) {
-    GiveWindowsBack();
-    model_.status = T::kSaveFailed;
-    EndTransferHold();
-    saveResult = false;
+    EndWrite(T::kSaveFailed, false);
   } else if (!saveResult) {
     saveResult = false;  // between the copy and the write: the write never starts
   }
@@ -663,7 +656,7 @@ void ControllerLink::StopTransfer() {
 void ControllerLink::SendByte() {
   gaugePosition = static_cast<int>(TransferCount);
   const std::string byte(1, static_cast<char>(model_.ws.working.Byte(save_.index).value_or(0)));
-  if (model_.ws.FirmwareVersion < 12) {
+  if (!versions::AcknowledgedBytes(model_.ws.FirmwareVersion)) {
     bool sent = Send(byte);
     Pause(P::kOldByteGapMs);
     sent = Send(wire::kLineEnd) && sent;
@@ -689,6 +682,13 @@ void ControllerLink::WaitSaveOk() {
   save_.success = port_.WaitForText(wire::kSaveOk, P::kFinalSaveOkTicks, true, true);
 }
 
+void ControllerLink::EndWrite(const char* status, bool succeeded) {
+  GiveWindowsBack();
+  model_.status = status;
+  EndTransferHold();
+  saveResult = succeeded;
+}
+
 void ControllerLink::EndTransferHold() {
   if (save_.active) port_.Hold(false);  // the hold taken when the transfer started
   save_.active = false;
@@ -708,29 +708,20 @@ void ControllerLink::WriteSent() {
 
 void ControllerLink::SaveDone() {
   TransferCount = 0;
-  GiveWindowsBack();
-  model_.status = T::kSaveDone;
-  EndTransferHold();
-  saveResult = true;
+  EndWrite(T::kSaveDone, true);
   model_.MarkUnmodified();  // what the controller holds now
   Changed();
 }
 
 void ControllerLink::SaveError() {
-  GiveWindowsBack();
-  model_.status = T::kSaveFailed;
-  EndTransferHold();
-  saveResult = false;
+  EndWrite(T::kSaveFailed, false);
   Message(std::string(T::kTransferError) + "\r" + T::kMayBeIncomplete);
   Changed();
 }
 
 void ControllerLink::WriteFailed(const std::string& text) {
   TransferCount = 0;
-  GiveWindowsBack();
-  model_.status = T::kSaveFailed;
-  EndTransferHold();
-  saveResult = false;
+  EndWrite(T::kSaveFailed, false);
   Error(text);
   Changed();
 }

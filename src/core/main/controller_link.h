@@ -19,6 +19,7 @@
 
 #include "link/com_port.h"
 #include "link/matchers.h"
+#include "link/wire.h"
 #include "main/backups.h"
 #include "main/main_model.h"
 
@@ -98,42 +99,6 @@ inline constexpr const char* kTimeError97 = "Ошибка установки в�
 inline constexpr const char* kTimeSetStatus = "Время установлено. Текущее время: ";
 inline constexpr const char* kTimeSetBox = "Время установлено.\rТекущее время: ";
 }  // namespace link_texts
-
-// Wire texts of the exchanges.
-namespace wire {
-inline constexpr std::string_view kBye = "BYE";
-inline constexpr std::string_view kPc = "PC\r\n";
-inline constexpr std::string_view kPcOk = "PC_OK";
-inline constexpr std::string_view kLoad = "LOAD\n";
-inline constexpr std::string_view kLoadOk = "LOAD_OK";
-inline constexpr std::string_view kSave = "SAVE\n";
-inline constexpr std::string_view kSaveOk = "SAVE_OK\r\n";
-inline constexpr std::string_view kAck = "o";
-inline constexpr std::string_view kTime = "TIME\n";
-inline constexpr std::string_view kTimeOk = "TIME_OK\r\n";
-inline constexpr std::string_view kId = "ID\n";
-inline constexpr std::string_view kStat = "STAT\n";
-inline constexpr std::string_view kReleSet = "RELESET\n";
-inline constexpr std::string_view kLineEnd = "\n";
-}  // namespace wire
-
-// The program's timing on the line.
-namespace link_timing {
-inline constexpr Millis kAfterOpenMs = 100;
-inline constexpr Millis kBeforePcMs = 100;
-inline constexpr Millis kAfterPcOkMs = 1000;
-inline constexpr Millis kAfterByeMs = 300;
-inline constexpr Millis kRelayPauseMs = 60;
-inline constexpr Millis kOldByteGapMs = 5;  // below version 12: byte, 5 ms, "\n", 5 ms
-inline constexpr int kAckWaitTicks = 100;   // "LOAD_OK", "SAVE_OK\r\n", "TIME_OK\r\n"
-inline constexpr int kByteAckTicks = 5;
-inline constexpr int kByteAttempts = 3;
-inline constexpr int kFinalSaveOkTicks = 40;
-inline constexpr int kLoadTicks = 1000;  // Zagruzka's time-out
-inline constexpr Millis kTimer3Ms = 60;
-// Longest run of bytes a write sends between two services of the windows.
-inline constexpr Millis kWriteStepMs = 40;
-}  // namespace link_timing
 
 // How opening a port ended.
 struct PortOpening {
@@ -216,7 +181,6 @@ class ControllerLink {
   // --- Connection (port menu, handshake, end). ---
   // PopupMenuItemsClick: the port menu item of the named port.
   void PopupMenuItemsClick(const std::string& portName);
-  const std::string& ComNumber() const { return portName_; }
   // True while the handshake has not been made: STARTPACK is armed.
   bool NotConnected() const { return m_.STARTPACK.Enabled(); }
   // The Connected state: a version 10..15 was reported on the open port.
@@ -330,8 +294,8 @@ class ControllerLink {
   // progress window up. False when the controller did not answer (the failure
   // has been reported).
   bool BeginLoad(LoadPurpose purpose);
-  // The end of a read made for a write: Zagruzka off, flushes, the windows
-  // still held.
+  // The end of a read: Zagruzka off, flushes, the read's state reset; the
+  // windows are left as they are (a read made for a write keeps them held).
   void EndLoadQuietly();
   // A read made for a write failed; `reason` says how.
   void LoadForWriteFailed(LoadPurpose purpose, const std::string& reason);
@@ -347,6 +311,9 @@ class ControllerLink {
   // The write did not do what it should; the message says why.
   void WriteFailed(const std::string& text);
   void EndTransferHold();
+  // The end of a write, however it went: the windows back, the status, the
+  // transfer's hold on the port events released, the outcome.
+  void EndWrite(const char* status, bool succeeded);
   void StartWorker();
   void WorkerStep();
   void SendByte();

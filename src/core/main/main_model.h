@@ -16,13 +16,14 @@
 #include "pages/pages.h"
 #include "trees/tree.h"
 #include "trees/tree_commands.h"
+#include "vemtaro_version.h"
 
 namespace vemtaro {
 
 namespace main_texts {
 inline constexpr const char* kTitle = "Vemtaro";
-inline constexpr const char* kVersionText = "9.01.6";
-inline constexpr const char* kCaption = "Vemtaro 9.01.6";
+inline constexpr const char* kVersionText = VEMTARO_VERSION_TEXT;
+inline constexpr const char* kCaption = "Vemtaro " VEMTARO_VERSION_TEXT;
 inline constexpr const char* kSaved = "Настройки сохранены в файл: ";
 inline constexpr const char* kLoaded = "Настройки загружены";
 inline constexpr const char* kTree1Error = "Ошибка данных\rКод ошибки: 101\rЗагружены значения по умолчанию!";

@@ -824,12 +824,14 @@ class Editor {
 
 // ---- Public functions ------------------------------------------------------------
 
-SettingResult SetSetting(MainModel& model, std::string_view name, std::string_view value) {
-  auto* dialogs = dynamic_cast<EditDialogs*>(&model.dialogs());
-  if (dialogs == nullptr) return Refused("the configuration was not opened for changes by name");
-  dialogs->BeginCollecting();
-  SettingResult r = Editor(model, *dialogs).Set(name, value);
-  dialogs->EndCollecting();
+SettingResult SetSetting(MainModel& model, EditDialogs& dialogs, std::string_view name, std::string_view value) {
+  // The handlers show their messages through the model's own dialogs: only
+  // when those are `dialogs` are the messages collected and the input
+  // dialogs answered.
+  if (&model.dialogs() != &dialogs) return Refused("the configuration was not opened for changes by name");
+  dialogs.BeginCollecting();
+  SettingResult r = Editor(model, dialogs).Set(name, value);
+  dialogs.EndCollecting();
   return r;
 }
 
@@ -862,7 +864,7 @@ std::optional<SettingAssignment> SplitAssignment(std::string_view text) {
   return first;
 }
 
-BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& assignments) {
+BatchResult SetSettings(MainModel& model, EditDialogs& dialogs, const std::vector<SettingAssignment>& assignments) {
   const std::size_t n = assignments.size();
   const std::string_view ohr = fields::Of(fields::Id::Ohr).name;
   const std::string_view vihod = fields::Of(fields::Id::Vihod).name;
@@ -907,7 +909,7 @@ BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& 
   BatchResult batch;
   for (std::size_t i : order) {
     const SettingAssignment& a = assignments[i];
-    SettingResult r = SetSetting(model, a.name, a.value);
+    SettingResult r = SetSetting(model, dialogs, a.name, a.value);
     for (const auto& note : r.notes) batch.notes.push_back(a.name + ": " + note);
     if (!r.ok()) {
       batch.ok = false;

@@ -104,9 +104,9 @@ class EditDialogs : public UserDialogs {
   std::vector<std::string> messages_;
 };
 
-// Changes one setting or reaction of the model by name. The model's dialogs
-// must be EditDialogs.
-SettingResult SetSetting(MainModel& model, std::string_view name, std::string_view value);
+// Changes one setting or reaction of the model by name. The model must have
+// been created with `dialogs`; any other model is refused.
+SettingResult SetSetting(MainModel& model, EditDialogs& dialogs, std::string_view name, std::string_view value);
 
 // Whether a name has the form of a setting or reaction name (a control name,
 // or a path ending in one of the reaction fields); the node names are not
@@ -139,7 +139,8 @@ struct BatchResult {
 // to it (which it enables), and "Ohr" that forbids it after the OhrSMS, Zones
 // and AZones values next to it (which it keeps but disables); so the lines of
 // a settings listing can be given in their own order. A Vihod value that
-// forbidding guard mode set back to 0 fails at the end.
-BatchResult SetSettings(MainModel& model, const std::vector<SettingAssignment>& assignments);
+// forbidding guard mode set back to 0 fails at the end. The model's dialogs
+// are `dialogs`, as for SetSetting.
+BatchResult SetSettings(MainModel& model, EditDialogs& dialogs, const std::vector<SettingAssignment>& assignments);
 
 }  // namespace vemtaro

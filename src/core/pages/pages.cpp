@@ -491,7 +491,7 @@ bool Pages::ApplyIncomingImage(bool suppressGuard) {
   } else if (v == 12) {
     StatusMessages.itemEnabled[2] = true;
     TimeAfterReactionEnabled = false;
-  } else if (v >= 13) {
+  } else if (versions::HasAfterDelays(v)) {
     StatusMessages.itemEnabled[2] = true;
     TimeAfterReactionEnabled = true;
     TabSheet3Enabled = true;

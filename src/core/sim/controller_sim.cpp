@@ -11,22 +11,23 @@
 namespace vemtaro::sim {
 namespace {
 
-constexpr std::string_view kVersionStart = "Ver.";
-constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kPc = "PC\r\n";
-constexpr std::string_view kPcOk = "PC_OK";
-constexpr std::string_view kBye = "BYE";
-constexpr std::string_view kLoad = "LOAD\n";
-constexpr std::string_view kLoadOk = "LOAD_OK";
-constexpr std::string_view kSave = "SAVE\n";
-constexpr std::string_view kSaveOk = "SAVE_OK\r\n";
-constexpr std::string_view kTime = "TIME\n";
-constexpr std::string_view kTimeOk = "TIME_OK\r\n";
-constexpr std::string_view kId = "ID\n";
-constexpr std::string_view kStat = "STAT\n";
-constexpr std::string_view kStatus = "STATUS\r\n";
-constexpr std::string_view kEndStatus = "ENDSTATUS\r\n";
-constexpr std::string_view kReleset = "RELESET\n";
+using wire::kBye;
+using wire::kEndStatus;
+using wire::kId;
+using wire::kLoad;
+using wire::kLoadOk;
+using wire::kPc;
+using wire::kPcOk;
+using wire::kReleSet;
+using wire::kSave;
+using wire::kSaveOk;
+using wire::kStat;
+using wire::kStatus;
+using wire::kTime;
+using wire::kTimeOk;
+using wire::kVersionStart;
+// The end of every reply line the controller sends.
+constexpr std::string_view kLineEnd = wire::kReplyEnd;
 
 // Longest command text, so the tail of seen bytes never needs to be longer.
 constexpr std::size_t kTailLength = 16;
@@ -40,7 +41,7 @@ constexpr std::size_t kShownBytes = 16;
 using Texts = std::initializer_list<std::string_view>;
 constexpr Texts kProbingTexts = {kBye, kPc};
 constexpr Texts kAwaitingTexts = {kPcOk, kPc, kBye};
-constexpr Texts kCommandTexts = {kLoad, kSave, kTime, kId, kStat, kReleset, kBye};
+constexpr Texts kCommandTexts = {kLoad, kSave, kTime, kId, kStat, kReleSet, kBye};
 
 using Days = std::chrono::sys_days;
 constexpr Days kClockEpoch = Days{std::chrono::year{2000} / std::chrono::January / 1};
@@ -415,7 +416,7 @@ void ControllerSim::HandleCommand(std::uint8_t byte, std::int64_t nowMs) {
     reply += status_.key + std::string(kLineEnd);
     reply += kEndStatus;
     Send(reply, replyMs);
-  } else if (ends(kReleset)) {
+  } else if (ends(kReleSet)) {
     ClearCommandText();
     state_ = State::ReadingRelays;
     ClearLine();
@@ -499,7 +500,7 @@ void ControllerSim::HandleImageByte(std::uint8_t byte, std::int64_t nowMs) {
     // bytes of any value stay in step.
     separatorNext_ = false;
     if (options_.strict) {
-      if (byte != '\n') {
+      if (byte != wire::kLineEnd.front()) {
         Violation("write: byte after image byte " + std::to_string(imageIndex_ - 1) + " is " + Hex(byte) +
                   ", not the separator \"\\n\" (0x0a)");
       }
@@ -585,7 +586,7 @@ void ControllerSim::FinishWrite(std::int64_t endMs) {
 }
 
 void ControllerSim::HandleLine(std::uint8_t byte, std::int64_t nowMs) {
-  if (byte != '\n') {
+  if (byte != wire::kLineEnd.front()) {
     // A "\r" before the "\n" is tolerated; an overlong line is cut.
     if (byte != '\r' && line_.size() < kMaxLine) line_.push_back(static_cast<char>(byte));
     if (rawLine_.size() < kMaxLine) rawLine_.push_back(static_cast<char>(byte));

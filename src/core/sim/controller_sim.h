@@ -54,6 +54,7 @@
 #include <utility>
 #include <vector>
 
+#include "link/wire.h"
 #include "model/image.h"
 
 namespace vemtaro::sim {
@@ -117,10 +118,10 @@ struct ControllerOptions {
   std::optional<std::string> versionText;  // whole text of the "Ver." reply; default DefaultVersionText
   std::optional<Bytes> image;              // stored image; zeros by default; fitted to the version's length
   std::int64_t probeIntervalMs = 1000;     // "ATI" period while probing
-  std::string probe = "ATI\r";             // "ATI" and one more byte
-  std::string ack = "o";                   // answer to each image byte from version 12 on
+  std::string probe = std::string(wire::kProbe) + std::string(wire::kProbeEnd);  // "ATI" and one more byte
+  std::string ack = std::string(wire::kAck);  // answer to each image byte from version 12 on
   std::int64_t pcOkTimeoutMs = 3000;       // wait for "PC_OK" after the version, then probe again
-  std::int64_t idleTimeoutMs = 2000;       // silence that abandons a write or a half-received line
+  std::int64_t idleTimeoutMs = controller_timing::kIdleMs;  // silence that abandons a write or a half-received line
   std::int64_t replyDelayMs = 0;           // from the end of a command to the first byte of its answer
   bool paced = false;                      // space sent bytes kByteTimeUs apart
   ClockTime clock;                         // clock at the first moment the controller sees
@@ -136,14 +137,14 @@ struct ControllerOptions {
 };
 
 // The PC's pause after each image byte and after each "\n" below version 12.
-inline constexpr std::int64_t kSeparatorPauseMs = 5;
+inline constexpr std::int64_t kSeparatorPauseMs = link_timing::kOldByteGapMs;
 // How many readings of the line before its own a byte of a write below
 // version 12 is reckoned against when the times are measured on a real line:
 // about 8 bytes, 40 ms of pauses, while the host reads each as it comes.
 inline constexpr std::size_t kScheduleWindow = 8;
 
 // How many times the PC sends one image byte before it gives up a write.
-inline constexpr int kPcByteAttempts = 3;
+inline constexpr int kPcByteAttempts = link_timing::kByteAttempts;
 
 // Violation texts kept by a strict controller; later ones are only counted.
 inline constexpr std::size_t kMaxViolationTexts = 100;

@@ -1,5 +1,6 @@
-// Running the built vemtaro-cli from a POSIX shell in a temporary folder of
-// the test's own, and the files it works on.
+// What the tests of the built programs (vemtaro-cli, vemtaro-sim) share:
+// their files, a temporary folder of the test's own, and running vemtaro-cli
+// from a POSIX shell in it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@
 #include "main/main_model.h"
 #include "scripted_dialogs.h"
 
-namespace vemtaro::cli_testing {
+namespace vemtaro::program_testing {
 
 namespace fs = std::filesystem;
 
@@ -93,20 +94,30 @@ inline std::size_t ImageOffset(const std::string& file) {
   return parsed.data ? parsed.data->imageOffset : 0;
 }
 
-// A temporary folder of the test's own, removed with what it holds.
+// A new temporary folder for the running test: the prefix, the test's name
+// (parameterised tests have a "/" in theirs) and a random number.
+inline fs::path MakeTestFolder(const std::string& prefix) {
+  std::random_device random;
+  std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  std::replace(name.begin(), name.end(), '/', '-');
+  fs::path dir = fs::temp_directory_path() / (prefix + name + "-" + std::to_string(random()));
+  fs::create_directories(dir);
+  return dir;
+}
+
+// Removes a test's folder with what it holds; nothing for an empty path.
+inline void RemoveTestFolder(const fs::path& dir) {
+  std::error_code ignored;
+  if (!dir.empty()) fs::remove_all(dir, ignored);
+}
+
+#ifdef VEMTARO_CLI_PATH
+// A temporary folder of the test's own, removed with what it holds, in which
+// the test runs vemtaro-cli.
 class CliFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    std::random_device random;
-    std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    std::replace(name.begin(), name.end(), '/', '-');
-    dir_ = fs::temp_directory_path() / ("vemtaro-cli-" + name + "-" + std::to_string(random()));
-    fs::create_directories(dir_);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir_, ignored);
-  }
+  void SetUp() override { dir_ = MakeTestFolder("vemtaro-cli-"); }
+  void TearDown() override { RemoveTestFolder(dir_); }
 
   fs::path Path(const std::string& name) const { return dir_ / name; }
 
@@ -147,5 +158,6 @@ class CliFolder : public ::testing::Test {
 
   fs::path dir_;
 };
+#endif
 
-}  // namespace vemtaro::cli_testing
+}  // namespace vemtaro::program_testing
