@@ -115,10 +115,9 @@ class MainModel {
   SubscriberEdits AbonentEdits() const;
 
  private:
-  // What Modified compares: the node texts of a tree in pre-order, each with
-  // its level.
-  // The level and text of every node in order, in one string (a snapshot is
-  // taken at every open and save, of trees of thousands of nodes).
+  // What Modified compares: the level and text of every node of a tree in
+  // pre-order, in one string (a snapshot is taken at every open and save, of
+  // trees of thousands of nodes).
   using TreeNames = std::string;
   struct Snapshot {
     int version = 0;
