@@ -36,8 +36,8 @@
 #include <string>
 #include <thread>
 
-#include "main/controller_link.h"
-#include "main/main_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"

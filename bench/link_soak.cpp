@@ -35,8 +35,8 @@
 
 #include "link/com_port.h"
 #include "link/ticks.h"
-#include "main/controller_link.h"
-#include "main/main_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/profiles.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 
 namespace {

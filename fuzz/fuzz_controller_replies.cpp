@@ -21,8 +21,8 @@
 #include "link/com_port.h"
 #include "link/replies.h"
 #include "link/serial_line.h"
-#include "main/controller_link.h"
-#include "main/main_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 #include "model/profiles.h"
 #include "started_model.h"
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/handover.h"
+#include "window/handover.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "main/inspect.h"
-#include "main/main_model.h"
-#include "main/settings_edit.h"
+#include "listing/inspect.h"
+#include "window/main_model.h"
+#include "editor/settings_edit.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
 #include "started_model.h"

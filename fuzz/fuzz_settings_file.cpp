@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "started_model.h"
 

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "files/tree_text.h"
-#include "main/handover.h"
-#include "main/main_model.h"
+#include "window/handover.h"
+#include "window/main_model.h"
 #include "model/layout.h"
 #include "model/image.h"
 #include "pages/pages.h"

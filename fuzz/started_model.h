@@ -14,7 +14,7 @@
 
 #include "files/settings_file.h"
 #include "files/tree_text.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 
 namespace vemtaro::fuzzing {

@@ -20,7 +20,7 @@
 #endif
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro::program_testing {

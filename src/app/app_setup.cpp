@@ -5,7 +5,7 @@
 #include <QTranslator>
 
 #include "icons.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 

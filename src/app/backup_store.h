@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "main/backups.h"
+#include "window/backups.h"
 
 namespace vemtaro::app {
 

@@ -12,7 +12,11 @@
 
 #include "app_setup.h"
 #include "main_window.h"
-#include "other_windows.h"
+#include "alarm_time_window.h"
+#include "dial_window.h"
+#include "progress_window.h"
+#include "splash_window.h"
+#include "status_window.h"
 #include "qt_dialogs.h"
 #include "shell/qt_file_store.h"
 #include "single_instance.h"

@@ -10,8 +10,8 @@
 #include <functional>
 
 #include "backup_store.h"
-#include "main/controller_link.h"
-#include "main/main_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "port/serial_adapter.h"

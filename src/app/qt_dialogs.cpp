@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "other_windows.h"
+#include "window_frame.h"
 
 namespace vemtaro::app {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/handover.h"
+#include "window/handover.h"
 
 #ifdef Q_OS_WIN
 #include <windows.h>

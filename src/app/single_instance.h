@@ -3,7 +3,7 @@
 // user's own runtime folder, named after the program and the display); a
 // later start asks it to come forward and to open the settings file it was
 // started with, waits for its answer, and ends. The messages and their
-// answers are those of main/handover.h.
+// answers are those of window/handover.h.
 #pragma once
 
 #include <QObject>

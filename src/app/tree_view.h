@@ -10,7 +10,7 @@
 #include <QList>
 #include <QTreeWidget>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 
 class QMenu;
 class QAction;

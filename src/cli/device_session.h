@@ -11,8 +11,8 @@
 #include <string>
 
 #include "cli_dialogs.h"
-#include "main/controller_link.h"
-#include "main/main_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"
 

@@ -3,7 +3,7 @@
 
 #include <QByteArray>
 
-#include "main/inspect.h"
+#include "listing/inspect.h"
 
 namespace vemtaro::cli {
 

@@ -4,7 +4,7 @@
 #include <csignal>
 
 #include "cli.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "output.h"
 
 int main(int argc, char** argv) {

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-#include "main/controller_link.h"
+#include "window/controller_link.h"
 #include "port/serial_adapter.h"
 
 namespace vemtaro::port {

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 
 #ifdef Q_OS_UNIX

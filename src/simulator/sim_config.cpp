@@ -11,7 +11,7 @@
 
 #include "files/settings_file.h"
 #include "link/wire.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
 

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro::app {

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "main_window.h"
 #include "tree_view.h"
 #include "scripted_dialogs.h"

@@ -19,7 +19,7 @@
 #include "marquee_label.h"
 #include "files/settings_file.h"
 #include "model/layout.h"
-#include "other_windows.h"
+#include "alarm_time_window.h"
 #include "scripted_dialogs.h"
 #include "tree_view.h"
 

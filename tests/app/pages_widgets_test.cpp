@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/layout.h"
 #include "pages/byte_spin_box.h"
 #include "pages/common_page.h"

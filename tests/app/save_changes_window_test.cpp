@@ -34,7 +34,7 @@
 #include "main_window.h"
 #include "marquee_label.h"
 #include "model/layout.h"
-#include "other_windows.h"
+#include "progress_window.h"
 #include "port/link_host.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"

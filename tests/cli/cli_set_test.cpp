@@ -16,7 +16,7 @@
 #endif
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "program_testing.h"

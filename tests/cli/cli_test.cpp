@@ -15,7 +15,7 @@
 #endif
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "program_testing.h"
 #include "scripted_dialogs.h"

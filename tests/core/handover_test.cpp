@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "main/handover.h"
+#include "window/handover.h"
 
 namespace vemtaro::handover {
 namespace {

@@ -1,4 +1,4 @@
-#include "main/inspect.h"
+#include "listing/inspect.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "model/profiles.h"

@@ -13,7 +13,7 @@
 
 #include "files/settings_file.h"
 #include "link_fixture.h"
-#include "main/backups.h"
+#include "window/backups.h"
 
 namespace vemtaro::testing {
 namespace {

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "started_model.h"

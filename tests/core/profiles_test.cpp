@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "main/inspect.h"
-#include "main/main_model.h"
+#include "listing/inspect.h"
+#include "window/main_model.h"
 #include "model/profiles.h"
 #include "scripted_dialogs.h"
 

@@ -1,11 +1,11 @@
-#include "main/settings_edit.h"
+#include "editor/settings_edit.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/layout.h"
 #include "pages/pages.h"
 #include "scripted_dialogs.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "scripted_dialogs.h"
 
 namespace vemtaro::testing {

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "scripted_dialogs.h"
 #include "started_model.h"
 

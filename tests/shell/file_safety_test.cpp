@@ -40,7 +40,7 @@
 
 #include "files/settings_file.h"
 #include "files/tree_text.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "shell/qt_file_store.h"

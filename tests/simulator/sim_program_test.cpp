@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/profiles.h"

@@ -18,7 +18,10 @@
 #include <string>
 
 #include "main_window.h"
-#include "other_windows.h"
+#include "alarm_time_window.h"
+#include "dial_window.h"
+#include "progress_window.h"
+#include "status_window.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 

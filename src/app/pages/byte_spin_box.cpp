@@ -7,7 +7,7 @@
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "pages/page_binding.h"
 
 namespace vemtaro::app {

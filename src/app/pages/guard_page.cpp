@@ -10,7 +10,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "pages/byte_spin_box.h"
 #include "pages/page_binding.h"
 

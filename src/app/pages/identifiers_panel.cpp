@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "pages/page_binding.h"
 
 namespace vemtaro::app {

@@ -6,7 +6,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "pages/byte_spin_box.h"
 #include "pages/page_binding.h"
 

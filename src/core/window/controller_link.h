@@ -20,8 +20,8 @@
 #include "link/com_port.h"
 #include "link/matchers.h"
 #include "link/wire.h"
-#include "main/backups.h"
-#include "main/main_model.h"
+#include "window/backups.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 

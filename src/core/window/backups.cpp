@@ -1,4 +1,4 @@
-#include "main/backups.h"
+#include "window/backups.h"
 
 #include "model/layout.h"
 #include "model/profiles.h"

@@ -1,11 +1,11 @@
-#include "main/settings_edit.h"
+#include "editor/settings_edit.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <utility>
 
-#include "main/inspect.h"
+#include "listing/inspect.h"
 #include "model/cp1251.h"
 #include "model/fields.h"
 #include "model/layout.h"

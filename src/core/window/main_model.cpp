@@ -1,4 +1,4 @@
-#include "main/main_model.h"
+#include "window/main_model.h"
 
 #include "files/tree_text.h"
 #include "model/layout.h"

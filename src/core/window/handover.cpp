@@ -1,4 +1,4 @@
-#include "main/handover.h"
+#include "window/handover.h"
 
 #include <cstdint>
 

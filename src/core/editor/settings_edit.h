@@ -49,7 +49,7 @@
 #include <string_view>
 #include <vector>
 
-#include "main/main_model.h"
+#include "window/main_model.h"
 #include "model/dialogs.h"
 
 namespace vemtaro {

@@ -1,4 +1,4 @@
-#include "main/controller_link.h"
+#include "window/controller_link.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include "files/settings_file.h"
 #include "files/tree_text.h"
 #include "link/replies.h"
-#include "main/inspect.h"
+#include "listing/inspect.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "model/profiles.h"

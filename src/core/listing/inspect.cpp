@@ -1,4 +1,4 @@
-#include "main/inspect.h"
+#include "listing/inspect.h"
 
 #include <algorithm>
 #include <map>
