@@ -407,9 +407,7 @@ void ControllerLink::LoadForWriteFailed(LoadPurpose purpose, const std::string& 
   if (purpose == LoadPurpose::Backup) {
     // Without the copy the write does not start: nothing of the configuration
     // has gone to the controller.
-    GiveWindowsBack();
-    model_.status = T::kSaveFailedBang;
-    saveResult = false;
+    EndRefusedWrite();
     Error(reason + "\r" + T::kBackupNotMade);
     Changed();
     return;
@@ -532,11 +530,16 @@ void ControllerLink::N15Click() {
 }
 
 void ControllerLink::RefuseWrite(const std::string& text) {
+  // The box comes while the status pane still says what was waited for.
   Error(text);
+  EndRefusedWrite();
+  Changed();
+}
+
+void ControllerLink::EndRefusedWrite() {
   GiveWindowsBack();
   model_.status = T::kSaveFailedBang;
   saveResult = false;
-  Changed();
 }
 
 void ControllerLink::BeginSave() {

@@ -302,8 +302,12 @@ class ControllerLink {
   void KeepBackup(std::string_view image);
   void CheckWritten(std::string_view image);
 
-  // A write refused before the image went out: the message, the windows back.
+  // A write refused before any byte of the image went out (not connected, a
+  // version that differs, no answer to "SAVE"): the message, then the end.
   void RefuseWrite(const std::string& text);
+  // The end of a write that never sent the image (refused, or no backup): the
+  // windows back, "Сохранение неудачно!!!", no success.
+  void EndRefusedWrite();
   // "SAVE\n", "SAVE_OK\r\n", then the worker.
   void BeginSave();
   // Every byte went out and "SAVE_OK\r\n" came: the read-back, or done.
