@@ -36,12 +36,12 @@
 #include <string>
 #include <thread>
 
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"
 #include "sim/controller_sim.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace {
 

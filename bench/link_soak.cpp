@@ -35,13 +35,13 @@
 
 #include "link/com_port.h"
 #include "link/ticks.h"
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/profiles.h"
 #include "sim/controller_sim.h"
 #include "sim/linked_controller.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace {
 
@@ -247,9 +247,7 @@ class Soak {
           p.SetSpinValue({kRows[Below(4)], 1 + Below(8)}, Below(256));
           break;
         }
-        case 2:
-          p.SetSpinValue({SpinRow::Rele, 1 + Below(16)}, Below(256));
-          break;
+        case 2: p.SetSpinValue({SpinRow::Rele, 1 + Below(16)}, Below(256)); break;
         default:
           if (!p.Zones.checked.empty()) {
             const auto item = static_cast<std::size_t>(Below(static_cast<int>(p.Zones.checked.size())));

@@ -8,8 +8,8 @@
 #include <string>
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
+#include "window/main_model.h"
 
 namespace {
 

@@ -21,10 +21,10 @@
 #include "link/com_port.h"
 #include "link/replies.h"
 #include "link/serial_line.h"
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "model/profiles.h"
 #include "started_model.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace {
 
@@ -138,6 +138,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       pos += 2;
     }
+    // clang-format off
     switch (op % 8) {
       case 0:
         break;
@@ -163,6 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         link.ReleysChange(static_cast<int>(length % 8), (length & 8) != 0);
         break;
     }
+    // clang-format on
     service();
     line.device().ReadAll();  // what the PC sent is not looked at here
     if (const VersionProfile* profile = FindProfile(model.ws.FirmwareVersion)) {

@@ -17,13 +17,13 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/settings_edit.h"
 #include "files/settings_file.h"
 #include "listing/inspect.h"
-#include "window/main_model.h"
-#include "editor/settings_edit.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
 #include "started_model.h"
+#include "window/main_model.h"
 
 namespace {
 

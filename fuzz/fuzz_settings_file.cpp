@@ -15,9 +15,9 @@
 #include <string_view>
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "started_model.h"
+#include "window/main_model.h"
 
 using vemtaro::fuzzing::Check;
 

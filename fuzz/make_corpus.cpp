@@ -7,11 +7,11 @@
 #include <string>
 
 #include "files/tree_text.h"
+#include "model/image.h"
+#include "model/layout.h"
+#include "pages/pages.h"
 #include "window/handover.h"
 #include "window/main_model.h"
-#include "model/layout.h"
-#include "model/image.h"
-#include "pages/pages.h"
 
 namespace {
 
@@ -80,8 +80,7 @@ int main(int argc, char** argv) {
     m.Startup();
     m.ApplyProfile(12);
     const std::string image = m.ws.working.Raw(0, m.ws.working.size());
-    ok &= Write(dir + "/settings_file/small_v9.dat",
-                "V9*00010A\r\n\tB\r\n\t\tC00004D\r\n\t5121 " + image);
+    ok &= Write(dir + "/settings_file/small_v9.dat", "V9*00010A\r\n\tB\r\n\t\tC00004D\r\n\t5121 " + image);
   }
 
   // Tree texts.
@@ -98,8 +97,7 @@ int main(int argc, char** argv) {
   ok &= Write(dir + "/tree_text/deeper_fails.txt", std::string(kDeeper, sizeof kDeeper - 1));
 
   // Controller replies as they come, for the readers.
-  const std::string ids = std::string(48, '0') + "28FF4C1A03000016" + std::string(16, '0') +
-                          std::string(176, 'A');
+  const std::string ids = std::string(48, '0') + "28FF4C1A03000016" + std::string(16, '0') + std::string(176, 'A');
   const std::string status =
       "10000001\r\n12\r\n0\r\n1023\r\n5\r\n6\r\n7\r\n8\r\n9\r\n"
       "+21.5\r\n-3.0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0100000A2B3C4D01\r\n";

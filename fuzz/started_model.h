@@ -14,8 +14,8 @@
 
 #include "files/settings_file.h"
 #include "files/tree_text.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro::fuzzing {
 

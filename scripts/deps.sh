@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake g++ clang llvm libclang-rt-14-dev
+  build-essential cmake g++ clang clang-format llvm libclang-rt-14-dev
   qt6-base-dev qt6-serialport-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libxcb1-dev python3

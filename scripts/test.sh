@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vemtaro twice and runs every test:
+# Installs what is missing, checks the formatting of every C++ file against
+# .clang-format, builds Vemtaro twice and runs every test:
 #  1. g++ (Release, -O3): the README's "Building by hand" run as written (in
 #     build/gcc), where any compiler warning fails the test command; unit tests,
 #     CLI tests, benchmarks built; the Debian package built, unpacked and its
@@ -12,6 +13,9 @@ cd "$(dirname "$0")/.."
 ./scripts/deps.sh
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== formatting"
+./scripts/format.sh --check
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
 echo "== g++ build and tests: the README's \"Building by hand\""

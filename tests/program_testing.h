@@ -20,8 +20,8 @@
 #endif
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro::program_testing {
 

@@ -32,9 +32,7 @@ class ScriptedDialogs : public UserDialogs {
 
   void ShowMessage(const std::string& text) override { shown.push_back({false, text}); }
   void ShowError(const std::string& text) override { shown.push_back({true, text}); }
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
-    return Next(inputs);
-  }
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override { return Next(inputs); }
   std::optional<std::string> AskSaveFileName() override { return Next(fileNames); }
   std::optional<std::string> AskOpenFileName() override { return Next(fileNames); }
   SaveChangesAnswer AskSaveChanges() override {

@@ -44,9 +44,8 @@ bool BackupFolderStore::Keep(const BackupCopy& copy, std::string& where, std::st
   const QString folder = QDir::cleanPath(root + QLatin1Char('/') + name);
   // The object's folder is a direct child of the backups folder, whatever the
   // identifier holds.
-  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") ||
-      name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\')) ||
-      QFileInfo(folder).absolutePath() != root) {
+  if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..") || name.contains(QLatin1Char('/')) ||
+      name.contains(QLatin1Char('\\')) || QFileInfo(folder).absolutePath() != root) {
     error = backup_store_texts::kOutside;
     return false;
   }

@@ -27,11 +27,11 @@ inline constexpr const char* kNoFreeName = "Нет свободного имен
 // A copy found in the backups folder.
 struct KeptCopy {
   QString path;
-  QString object;      // the name of its object's folder
-  QDateTime time;      // from its file name; the file's modification time when the name holds none
-  int number = 1;      // N of a "-N" name, 1 otherwise
+  QString object;              // the name of its object's folder
+  QDateTime time;              // from its file name; the file's modification time when the name holds none
+  int number = 1;              // N of a "-N" name, 1 otherwise
   std::optional<int> version;  // the firmware version in its header
-  QString problem;     // why the file cannot be read as a settings file, when it cannot
+  QString problem;             // why the file cannot be read as a settings file, when it cannot
 };
 
 class BackupFolderStore : public BackupStore {

@@ -24,8 +24,7 @@ const char* const kShownTime = "dd.MM.yyyy HH:mm:ss";
 constexpr int kPathRole = Qt::UserRole;
 }  // namespace
 
-BackupsWindow::BackupsWindow(const BackupFolderStore& store, std::function<bool(const QString&)> open,
-                             QWidget* parent)
+BackupsWindow::BackupsWindow(const BackupFolderStore& store, std::function<bool(const QString&)> open, QWidget* parent)
     : QDialog(parent), store_(store), open_(std::move(open)) {
   setObjectName("BackupsWindow");
   setWindowTitle(kTitle);

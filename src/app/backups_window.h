@@ -23,8 +23,7 @@ class BackupsWindow : public QDialog {
  public:
   // open: opens the copy at a path; true when it was opened, which closes the
   // window (a refused or cancelled opening keeps it).
-  BackupsWindow(const BackupFolderStore& store, std::function<bool(const QString&)> open,
-                QWidget* parent = nullptr);
+  BackupsWindow(const BackupFolderStore& store, std::function<bool(const QString&)> open, QWidget* parent = nullptr);
 
   // Lists the store's copies anew; the newest is chosen.
   void Reload();

@@ -24,6 +24,7 @@ struct IconSpec {
 // One colour per kind of node: inputs blue, events green/orange, groups slate,
 // relay states green/red/grey, phones teal, guard red, sensors violet, clocks.
 const QHash<int, IconSpec>& Specs() {
+  // clang-format off
   static const QHash<int, IconSpec> specs = {
       {3, {QColor(0x2f, 0x6f, 0xc0), Shape::Letter, "В"}},
       {4, {QColor(0x2e, 0x9d, 0x4f), Shape::Up, {}}},
@@ -54,6 +55,7 @@ const QHash<int, IconSpec>& Specs() {
       {54, {QColor(0x3f, 0x4a, 0xb5), Shape::Letter, "Б"}},
       {55, {QColor(0x7b, 0x4f, 0xb8), Shape::Letter, "А"}},
   };
+  // clang-format on
   return specs;
 }
 

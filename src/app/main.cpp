@@ -10,16 +10,16 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app_setup.h"
-#include "main_window.h"
 #include "alarm_time_window.h"
+#include "app_setup.h"
 #include "dial_window.h"
+#include "main_window.h"
 #include "progress_window.h"
-#include "splash_window.h"
-#include "status_window.h"
 #include "qt_dialogs.h"
 #include "shell/qt_file_store.h"
 #include "single_instance.h"
+#include "splash_window.h"
+#include "status_window.h"
 
 namespace {
 void CentreOnScreen(QWidget* w) {
@@ -59,8 +59,7 @@ int main(int argc, char** argv) {
   const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 
   // A copy that runs in this session comes forward and takes the file.
-  vemtaro::app::SingleInstance instance(
-      vemtaro::app::SingleInstance::ChannelName(QApplication::applicationFilePath()));
+  vemtaro::app::SingleInstance instance(vemtaro::app::SingleInstance::ChannelName(QApplication::applicationFilePath()));
   const vemtaro::app::SingleInstance::Result handed = instance.HandOver(fileToOpen);
   if (handed.outcome == vemtaro::app::SingleInstance::Outcome::HandedOver) return 0;
   if (handed.outcome == vemtaro::app::SingleInstance::Outcome::Failed) {

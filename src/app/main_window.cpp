@@ -21,15 +21,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "alarm_time_window.h"
 #include "backups_window.h"
+#include "dial_window.h"
 #include "guide_window.h"
 #include "icons.h"
 #include "marquee_label.h"
-#include "alarm_time_window.h"
-#include "dial_window.h"
-#include "progress_window.h"
-#include "status_window.h"
-#include "window_frame.h"
 #include "page_control.h"
 #include "pages/common_page.h"
 #include "pages/guard_page.h"
@@ -38,8 +35,11 @@
 #include "pages/setup_page.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
+#include "progress_window.h"
+#include "status_window.h"
 #include "tree_view.h"
 #include "vemtaro_version.h"
+#include "window_frame.h"
 
 namespace vemtaro::app {
 namespace {
@@ -77,15 +77,16 @@ const char* const kNoGuide = "Руководство пользователя н
 const char* const kTreeTip =
     "Правая кнопка по узлу — его команды (реле, телефоны, название, время и вкл./выкл. будильника);\n"
     "двойной щелчок по тексту SMS или по порогу — ввод значения.";
-const char* const kAboutText =
-    "<b>Vemtaro</b><br>Версия " VEMTARO_VERSION_TEXT "<br><br>"
-    "Конфигуратор GSM-контроллера охраны и телеметрии.<br>"
-    "© Разработчики Vemtaro";
+const char* const kAboutText = "<b>Vemtaro</b><br>Версия " VEMTARO_VERSION_TEXT
+                               "<br><br>"
+                               "Конфигуратор GSM-контроллера охраны и телеметрии.<br>"
+                               "© Разработчики Vemtaro";
 
 struct PageSpec {
   const char* name;
   const char* caption;
 };
+// clang-format off
 constexpr PageSpec kPages[] = {
     {"Common", "Общие\nустановки"},
     {"Setup", "Задержки входов\nи реле"},
@@ -93,6 +94,7 @@ constexpr PageSpec kPages[] = {
     {"Dat", "Параметрические\nдатчики"},
     {"TabSheet2", "Режим\nохраны"},
 };
+// clang-format on
 
 constexpr int kClientWidth = 520;
 constexpr int kClientHeight = 503;
@@ -100,9 +102,8 @@ constexpr int kClientHeight = 503;
 }  // namespace
 
 TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                              Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       dialogs_(dialogs),
       files_(files),
       model_(dialogs),
@@ -335,7 +336,8 @@ void TForm1::ListPorts() {
   PopupMenu1->clear();
   QList<port::PortEntry> ports = portSource ? portSource() : QList<port::PortEntry>();
   for (const QString& extra : extraPorts_) {
-    const bool listed = std::any_of(ports.begin(), ports.end(), [&](const port::PortEntry& p) { return p.name == extra; });
+    const bool listed =
+        std::any_of(ports.begin(), ports.end(), [&](const port::PortEntry& p) { return p.name == extra; });
     if (!listed) ports.append({extra, {}});
   }
   for (const port::PortEntry& entry : ports) {
@@ -526,8 +528,8 @@ bool TForm1::SaveChangesFirst() {
 }
 
 void TForm1::BackupsClick() {
-  BackupsWindow window(backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenFile(path); },
-                       this);
+  BackupsWindow window(
+      backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenFile(path); }, this);
   CentreOn(&window, this);
   window.exec();
 }

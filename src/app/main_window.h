@@ -10,11 +10,11 @@
 #include <functional>
 
 #include "backup_store.h"
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "port/serial_adapter.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 class QAction;
 class QLabel;
@@ -87,35 +87,35 @@ class TForm1 : public QMainWindow {
   bool InputEnabled() const;
 
   // Menu items, by their names.
-  QMenu* N5;   // "Файл"
-  QAction* N6;   // "Сохранить": save the settings file
-  QAction* N7;   // "Открыть": open a settings file
-  QAction* Backups;  // "Резервные копии…"
-  QAction* N8;   // "Выход": close the program
-  QMenu* N13;  // "&Обмен с контроллером"
-  QAction* N14;  // read the configuration from the controller
-  QAction* N15;  // write the configuration into the controller
-  QAction* ID17; // ask for the sensor identifiers
-  QAction* N16;  // set the controller's clock
-  QAction* N23;  // "Запрос состояния": the status window TForm5
-  QAction* N24;  // "Открытие канала связи": the dial window TForm6
-  QMenu* N19;  // "Дополнительные настройки"
-  QMenu* N20;  // "Версия прошивки"
+  QMenu* N5;                               // "Файл"
+  QAction* N6;                             // "Сохранить": save the settings file
+  QAction* N7;                             // "Открыть": open a settings file
+  QAction* Backups;                        // "Резервные копии…"
+  QAction* N8;                             // "Выход": close the program
+  QMenu* N13;                              // "&Обмен с контроллером"
+  QAction* N14;                            // read the configuration from the controller
+  QAction* N15;                            // write the configuration into the controller
+  QAction* ID17;                           // ask for the sensor identifiers
+  QAction* N16;                            // set the controller's clock
+  QAction* N23;                            // "Запрос состояния": the status window TForm5
+  QAction* N24;                            // "Открытие канала связи": the dial window TForm6
+  QMenu* N19;                              // "Дополнительные настройки"
+  QMenu* N20;                              // "Версия прошивки"
   std::array<QAction*, 6> versionItems{};  // v110 .. v151
-  QAction* N22;  // "Проверка контрольной суммы"
-  QAction* VerifyAfterWrite;   // "Проверять после записи"
-  QAction* BackupBeforeWrite;  // "Резервная копия перед записью"
-  QAction* N10;  // "О программе": the about box
-  QAction* Guide;  // "Руководство пользователя"
+  QAction* N22;                            // "Проверка контрольной суммы"
+  QAction* VerifyAfterWrite;               // "Проверять после записи"
+  QAction* BackupBeforeWrite;              // "Резервная копия перед записью"
+  QAction* N10;                            // "О программе": the about box
+  QAction* Guide;                          // "Руководство пользователя"
 
-  QTabWidget* RzPageControl1;       // the five tab pages
-  ReactionTreeView* Tree1;          // control-sensor reaction tree
-  ReactionTreeView* Tree2;          // parametric-sensor reaction tree
-  QLabel* RzClockStatus1;           // status pane: the PC's time
-  MarqueeLabel* RzMarqueeStatus1;   // status pane: what the program did last
-  QLabel* ComStatus;                // connection pane; a click opens PopupMenu1
-  QMenu* PopupMenu1;                // port menu
-  QTimer* Timer3;  // progress timer, 60 ms
+  QTabWidget* RzPageControl1;      // the five tab pages
+  ReactionTreeView* Tree1;         // control-sensor reaction tree
+  ReactionTreeView* Tree2;         // parametric-sensor reaction tree
+  QLabel* RzClockStatus1;          // status pane: the PC's time
+  MarqueeLabel* RzMarqueeStatus1;  // status pane: what the program did last
+  QLabel* ComStatus;               // connection pane; a click opens PopupMenu1
+  QMenu* PopupMenu1;               // port menu
+  QTimer* Timer3;                  // progress timer, 60 ms
 
   TForm2* Form2;        // progress window
   TForm4Window* Form4;  // alarm time window
@@ -176,11 +176,11 @@ class TForm1 : public QMainWindow {
   bool connectionEnded_ = false;  // EndConnection has run
   bool started_ = false;          // FormShow has run
   QStringList handedFiles_;
-  bool openingHanded_ = false;    // a handed file is being opened
-  bool openScheduled_ = false;    // opening the handed files is queued
+  bool openingHanded_ = false;  // a handed file is being opened
+  bool openScheduled_ = false;  // opening the handed files is queued
   QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
-  QTimer* clock_;                 // 1 s timer of RzClockStatus1
+  QTimer* clock_;  // 1 s timer of RzClockStatus1
 };
 
 }  // namespace vemtaro::app

@@ -82,8 +82,8 @@ std::optional<int> QtDialogs::ChooseConnectionType() {
 }
 
 SaveChangesAnswer QtDialogs::AskSaveChanges() {
-  QMessageBox box(QMessageBox::Question, QApplication::applicationName(),
-                  QString::fromUtf8(dialog_texts::kSaveChanges), QMessageBox::NoButton, parent_);
+  QMessageBox box(QMessageBox::Question, QApplication::applicationName(), QString::fromUtf8(dialog_texts::kSaveChanges),
+                  QMessageBox::NoButton, parent_);
   box.setObjectName("SaveChangesBox");
   QPushButton* save = box.addButton(QString::fromUtf8(dialog_texts::kSaveChangesSave), QMessageBox::AcceptRole);
   save->setObjectName("Save");
@@ -100,8 +100,7 @@ SaveChangesAnswer QtDialogs::AskSaveChanges() {
   return SaveChangesAnswer::Cancel;
 }
 
-std::optional<std::string> QtDialogs::InputText(const std::string& caption, const std::string& initial,
-                                                int maxLength) {
+std::optional<std::string> QtDialogs::InputText(const std::string& caption, const std::string& initial, int maxLength) {
   QDialog dialog(parent_);
   dialog.setObjectName("LMDInputDlg1");
   dialog.setWindowTitle(QString::fromStdString(caption));

@@ -17,8 +17,7 @@ class QtDialogs : public UserDialogs {
 
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
-  std::optional<std::string> InputText(const std::string& caption, const std::string& initial,
-                                       int maxLength) override;
+  std::optional<std::string> InputText(const std::string& caption, const std::string& initial, int maxLength) override;
   std::optional<std::string> AskSaveFileName() override;
   std::optional<std::string> AskOpenFileName() override;
   void ShowInformation(const std::string& text) override;

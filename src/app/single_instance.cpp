@@ -51,8 +51,8 @@ bool SingleInstance::IsPrivateFolder(const QString& path) {
   if (path.isEmpty()) return false;
   const QFileInfo info(path);
   if (info.isSymLink() || !info.isDir() || info.ownerId() != ::geteuid()) return false;
-  const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther |
-                                    QFile::WriteOther | QFile::ExeOther;
+  const QFile::Permissions others =
+      QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
   return (info.permissions() & others) == 0;
 #endif
 }
@@ -129,13 +129,11 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
   socket.disconnectFromServer();
   if (!problem.isEmpty()) return {Outcome::Failed, problem};
   switch (state) {
-    case handover::Answers::Accepted:
-      return {Outcome::HandedOver, {}};
+    case handover::Answers::Accepted: return {Outcome::HandedOver, {}};
     case handover::Answers::Refused:
       return {Outcome::Failed, Text(texts::kRefused).arg(QFileInfo(fileToOpen).absoluteFilePath())};
     case handover::Answers::Incomplete:
-    case handover::Answers::Broken:
-      break;
+    case handover::Answers::Broken: break;
   }
   return {Outcome::Failed, Text(texts::kNoAnswer)};
 }

@@ -16,6 +16,7 @@ class TForm3 : public QWidget {
   QTimer* Timer1;  // one shot, 3 s: the splash ends
  signals:
   void finished();
+
  protected:
   void paintEvent(QPaintEvent* event) override;
 };

@@ -29,17 +29,17 @@ class TForm5 : public QDialog {
   // N23: opens modally, centred on the owner; returns when it is closed.
   int ShowModal();
 
-  QGroupBox* Inputs;                  // "Входы", read-only
+  QGroupBox* Inputs;                       // "Входы", read-only
   std::array<QCheckBox*, 8> InputItems{};  // contact inputs 1..8
-  std::array<QLineEdit*, 8> ACP{};    // ACP1..ACP8: analogue input readings
-  std::array<QLineEdit*, 8> Dat{};    // Dat1..Dat8: parametric sensor readings
-  QLineEdit* TM;                      // "Ключ TouchMemory"
-  QMenu* TMMenu;                      // TM's context menu
-  QAction* Copy;                      // "Скопировать" (Ctrl+C)
-  QAction* N1;                        // "Сохранить как мастер ключ"
-  QGroupBox* Releys;                  // "Управление реле"
+  std::array<QLineEdit*, 8> ACP{};         // ACP1..ACP8: analogue input readings
+  std::array<QLineEdit*, 8> Dat{};         // Dat1..Dat8: parametric sensor readings
+  QLineEdit* TM;                           // "Ключ TouchMemory"
+  QMenu* TMMenu;                           // TM's context menu
+  QAction* Copy;                           // "Скопировать" (Ctrl+C)
+  QAction* N1;                             // "Сохранить как мастер ключ"
+  QGroupBox* Releys;                       // "Управление реле"
   std::array<QCheckBox*, 8> ReleyItems{};  // wanted states of relays 1..8
-  QPushButton* Button1;               // "Запрос состояния"
+  QPushButton* Button1;                    // "Запрос состояния"
 
  signals:
   // ReleysChange: item index (0-based) of Releys has taken newState.

@@ -124,9 +124,8 @@ std::vector<TreeNode*> ReactionTreeView::Selection() const {
 
 PopupMenuId ReactionTreeView::MouseDown(TreeNode* node, MouseButton button, bool doubleClick) {
   const SubscriberEdits edits = model_.AbonentEdits();
-  return kind_ == TreeKind::Control
-             ? model_.commands.Tree1MouseDown(node, button, doubleClick, edits)
-             : model_.commands.Tree2MouseDown(node, button, doubleClick, edits);
+  return kind_ == TreeKind::Control ? model_.commands.Tree1MouseDown(node, button, doubleClick, edits)
+                                    : model_.commands.Tree2MouseDown(node, button, doubleClick, edits);
 }
 
 void ReactionTreeView::mousePressEvent(QMouseEvent* event) {
@@ -156,8 +155,7 @@ void ReactionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   QTreeWidgetItem* item = itemAt(event->position().toPoint());
   QTreeWidget::mouseDoubleClickEvent(event);
   // The SMS text entry and the threshold entry run inside the core.
-  MouseDown(NodeOf(item), event->button() == Qt::RightButton ? MouseButton::Right : MouseButton::Left,
-            true);
+  MouseDown(NodeOf(item), event->button() == Qt::RightButton ? MouseButton::Right : MouseButton::Left, true);
   AfterCommand();
 }
 

@@ -12,11 +12,11 @@
 #include "files/settings_file.h"
 #include "json_output.h"
 #include "listing/inspect.h"
-#include "window/main_model.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "set_command.h"
 #include "shell/qt_file_store.h"
+#include "window/main_model.h"
 
 namespace vemtaro::cli {
 
@@ -29,8 +29,8 @@ void Error(const std::string& text) { PrintErr(std::string(kProgram) + ": " + te
 
 int UsageError(const std::string& text, const std::string& command) {
   Error(text);
-  const std::string help = command.empty() ? std::string(kProgram) + " --help"
-                                           : std::string(kProgram) + " " + command + " --help";
+  const std::string help =
+      command.empty() ? std::string(kProgram) + " --help" : std::string(kProgram) + " " + command + " --help";
   PrintErr("Try '" + help + "'.\n");
   return kUsage;
 }
@@ -151,8 +151,7 @@ int Load(const std::string& path, Inspection& out) {
   auto warnTree = [&](int n, const std::optional<TreeTextError>& e, std::size_t section) {
     if (!e) return;
     Error(path + ": warning: the text of tree " + std::to_string(n) + " cannot be read at its line " +
-          std::to_string(e->line) + " (offset " + std::to_string(section + e->offset) +
-          "); default names are shown");
+          std::to_string(e->line) + " (offset " + std::to_string(section + e->offset) + "); default names are shown");
   };
   warnTree(1, out.tree1Error, parsed.data->tree1Offset);
   warnTree(2, out.tree2Error, parsed.data->tree2Offset);
@@ -315,7 +314,8 @@ int Run(const QStringList& arguments) {
                         "  status [--json]                Ask for the inputs, readings and key code.\n"
                         "  relays PATTERN                 Switch the relays 1..8 (e.g. 10100000).\n"
                         "  ports                          List the serial ports of this computer.\n"
-                        "\nRun '" + std::string(kProgram) + " <command> --help' for a command's options.\n"));
+                        "\nRun '" +
+                            std::string(kProgram) + " <command> --help' for a command's options.\n"));
       return kSuccess;
     }
     return UsageError(std::string("a command is missing: ") + kCommandList);

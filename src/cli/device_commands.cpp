@@ -20,14 +20,14 @@
 #include "cli_dialogs.h"
 #include "device_session.h"
 #include "files/settings_file.h"
-#include "window/backups.h"
-#include "window/controller_link.h"
 #include "listing/inspect.h"
-#include "window/main_model.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "port/port_list.h"
 #include "shell/qt_file_store.h"
+#include "window/backups.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace vemtaro::cli {
 namespace {
@@ -212,8 +212,7 @@ std::string Hex(std::uint8_t byte) {
 
 // Lists how the image read back differs from the one written: byte by byte,
 // then as the settings and reactions they decode to. Whether any differ.
-bool ListDifferences(const std::string& port, const std::string& writtenFile, const Bytes& written,
-                     const Bytes& read) {
+bool ListDifferences(const std::string& port, const std::string& writtenFile, const Bytes& written, const Bytes& read) {
   std::string text;
   std::size_t differing = 0;
   const std::size_t length = std::max(written.size(), read.size());
@@ -268,9 +267,9 @@ int RunRead(const QStringList& positional) {
   DeviceSession session;
   if (!session.Connect(command.port, command.connectTimeoutS)) return NotConnected(session);
   ControllerLink& link = session.link();
-  const int code =
-      RunExchange(session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs,
-                  "configuration", "no file was written");
+  const int code = RunExchange(
+      session, [&] { link.N14Click(); }, [&] { return link.loadResult; }, kTransferBoundMs, "configuration",
+      "no file was written");
   session.End();
   if (code != kSuccess) return code;
   if (const int saved = SaveModel(session, path); saved != kSuccess) return saved;
@@ -313,22 +312,20 @@ std::optional<int> CheckBackupPath(const std::string& path) {
 }  // namespace
 
 int RunWrite(const QStringList& positional) {
-  DeviceCommand command(
-      "write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat] [--connect-timeout S]",
-      "Writes the configuration of a settings file to the controller (\"Передать\n"
-      "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
-      "version; otherwise nothing is sent. The configuration is then read back and\n"
-      "compared with what was sent: only a configuration read back unchanged counts\n"
-      "as written. When they differ, every difference is listed (the image bytes,\n"
-      "then the settings and reactions they decode to) and the exit code is 1.\n"
-      "With --backup the controller's configuration is first read and kept in a new\n"
-      "settings file; if that fails, nothing is written.",
-      false);
+  DeviceCommand command("write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat] [--connect-timeout S]",
+                        "Writes the configuration of a settings file to the controller (\"Передать\n"
+                        "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
+                        "version; otherwise nothing is sent. The configuration is then read back and\n"
+                        "compared with what was sent: only a configuration read back unchanged counts\n"
+                        "as written. When they differ, every difference is listed (the image bytes,\n"
+                        "then the settings and reactions they decode to) and the exit code is 1.\n"
+                        "With --backup the controller's configuration is first read and kept in a new\n"
+                        "settings file; if that fails, nothing is written.",
+                        false);
   const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare (the default).");
   const QCommandLineOption noVerify(QStringList{"no-verify"}, "Do not read the configuration back.");
-  const QCommandLineOption backup(QStringList{"backup"},
-                                  "Before writing, read the controller's configuration into this new file.",
-                                  "COPY.dat");
+  const QCommandLineOption backup(
+      QStringList{"backup"}, "Before writing, read the controller's configuration into this new file.", "COPY.dat");
   command.parser.addOption(verify);
   command.parser.addOption(noVerify);
   command.parser.addOption(backup);

@@ -11,10 +11,10 @@
 #include <string>
 
 #include "cli_dialogs.h"
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace vemtaro::cli {
 

@@ -31,10 +31,8 @@ QJsonValue ToJson(const InspectValue& value) {
 QJsonArray Reactions(const std::vector<ReactionInspection>& list) {
   QJsonArray out;
   for (const auto& r : list) {
-    QJsonObject o{{"name", Str(r.name)},
-                  {"relays", ToJson(r.relays)},
-                  {"phones", ToJson(r.phones)},
-                  {"sms", ToJson(r.sms)}};
+    QJsonObject o{
+        {"name", Str(r.name)}, {"relays", ToJson(r.relays)}, {"phones", ToJson(r.phones)}, {"sms", ToJson(r.sms)}};
     if (r.max) o.insert("max", ToJson(*r.max));
     if (r.min) o.insert("min", ToJson(*r.min));
     out.append(o);
@@ -49,17 +47,13 @@ QByteArray InspectionJson(const Inspection& ins) {
   for (const auto& item : ins.settings) settings.insert(Str(item.name), ToJson(item.value));
   QJsonArray alarms;
   for (const auto& a : ins.alarms) {
-    alarms.append(QJsonObject{{"name", Str(a.name)},
-                              {"time", ToJson(a.time)},
-                              {"on", ToJson(a.on)},
-                              {"relays", ToJson(a.relays)}});
+    alarms.append(QJsonObject{
+        {"name", Str(a.name)}, {"time", ToJson(a.time)}, {"on", ToJson(a.on)}, {"relays", ToJson(a.relays)}});
   }
-  const QJsonObject root{{"firmware", ins.firmware},
-                         {"checksum", QString::fromUtf8(ChecksumStateText(ins.checksum))},
-                         {"settings", settings},
-                         {"alarms", alarms},
-                         {"tree1", Reactions(ins.tree1)},
-                         {"tree2", Reactions(ins.tree2)}};
+  const QJsonObject root{
+      {"firmware", ins.firmware},      {"checksum", QString::fromUtf8(ChecksumStateText(ins.checksum))},
+      {"settings", settings},          {"alarms", alarms},
+      {"tree1", Reactions(ins.tree1)}, {"tree2", Reactions(ins.tree2)}};
   return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 

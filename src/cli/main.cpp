@@ -4,8 +4,8 @@
 #include <csignal>
 
 #include "cli.h"
-#include "window/main_model.h"
 #include "output.h"
+#include "window/main_model.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ

@@ -13,12 +13,12 @@
 #include "cli.h"
 #include "cli_common.h"
 #include "cli_dialogs.h"
-#include "files/settings_file.h"
-#include "window/main_model.h"
 #include "editor/settings_edit.h"
+#include "files/settings_file.h"
 #include "model/profiles.h"
 #include "output.h"
 #include "shell/qt_file_store.h"
+#include "window/main_model.h"
 
 namespace vemtaro::cli {
 namespace {
@@ -45,7 +45,6 @@ constexpr const char* kNames =
     "firmware version disables or hides, or a value in the wrong form exits with\n"
     "3 and writes nothing; an unknown name exits with 2. The file is written\n"
     "atomically.\n";
-
 
 // The lines of a text; a CR before the line end is dropped.
 std::vector<std::string> TextLines(const std::string& text) {
@@ -90,9 +89,9 @@ std::optional<int> ReadLines(const std::string& source, std::vector<SettingAssig
     if (line.empty() || line[0] == '#') continue;
     const auto assignment = SplitAssignment(line);
     if (!assignment) {
-      return UsageError("set: " + source + ": line " + std::to_string(i + 1) + " is not NAME=VALUE or NAME: VALUE: '" +
-                            line + "'",
-                        "set");
+      return UsageError(
+          "set: " + source + ": line " + std::to_string(i + 1) + " is not NAME=VALUE or NAME: VALUE: '" + line + "'",
+          "set");
     }
     out.push_back(*assignment);
   }
@@ -121,9 +120,8 @@ int RunSet(const QStringList& positional) {
   parser.addPositionalArgument("NAME=VALUE", "A setting or reaction and its new value.", "NAME=VALUE...");
   if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "set");
   if (WantsHelp(parser, help)) {
-    PrintOut(HelpText(parser,
-                      std::string(kProgram) + " set FILE.dat NAME=VALUE... [-o OUT.dat] [--lines FILE]",
-                      kNames));
+    PrintOut(
+        HelpText(parser, std::string(kProgram) + " set FILE.dat NAME=VALUE... [-o OUT.dat] [--lines FILE]", kNames));
     return kSuccess;
   }
   const QStringList args = parser.positionalArguments();

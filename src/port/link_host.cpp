@@ -54,13 +54,10 @@ PortOpening AdapterLinkHost::OpenPort(const std::string& name) {
   const QString port = QString::fromStdString(name);
   lastOpen_ = port == SimulatorPortName() ? adapter_.OpenSimulator() : adapter_.Open(port);
   switch (lastOpen_.status) {
-    case OpenStatus::Opened:
-      return {PortOpenResult::Opened, {}};
-    case OpenStatus::Busy:
-      return {PortOpenResult::AccessDenied, lastOpen_.errorText.toStdString()};
+    case OpenStatus::Opened: return {PortOpenResult::Opened, {}};
+    case OpenStatus::Busy: return {PortOpenResult::AccessDenied, lastOpen_.errorText.toStdString()};
     case OpenStatus::Missing:
-    case OpenStatus::Refused:
-      break;
+    case OpenStatus::Refused: break;
   }
   return {PortOpenResult::Failed, lastOpen_.errorText.toStdString()};
 }

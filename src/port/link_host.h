@@ -10,8 +10,8 @@
 #include <functional>
 #include <string>
 
-#include "window/controller_link.h"
 #include "port/serial_adapter.h"
+#include "window/controller_link.h"
 
 namespace vemtaro::port {
 

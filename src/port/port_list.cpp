@@ -13,14 +13,12 @@ QStringList OrderPorts(QStringList names) {
   names.erase(std::remove_if(names.begin(), names.end(),
                              [](const QString& n) {
                                const auto m = com.match(n);
-                               return m.hasMatch() && (m.captured(1).toInt() < 1 ||
-                                                       m.captured(1).toInt() > kMaxPorts);
+                               return m.hasMatch() && (m.captured(1).toInt() < 1 || m.captured(1).toInt() > kMaxPorts);
                              }),
               names.end());
   QCollator collator;
   collator.setNumericMode(true);
-  std::sort(names.begin(), names.end(),
-            [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
+  std::sort(names.begin(), names.end(), [&](const QString& a, const QString& b) { return collator.compare(a, b) < 0; });
   names.removeDuplicates();
   while (names.size() > kMaxPorts) names.removeLast();
   return names;

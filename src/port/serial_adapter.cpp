@@ -11,8 +11,8 @@
 #include <chrono>
 #include <thread>
 
-#include "window/main_model.h"
 #include "model/dialogs.h"
+#include "window/main_model.h"
 
 #ifdef Q_OS_UNIX
 #include <poll.h>
@@ -76,15 +76,11 @@ void ClearModemLines(QSerialPort& port) {
 
 OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error) {
   switch (error) {
-    case QSerialPort::NoError:
-      return OpenStatus::Opened;
-    case QSerialPort::PermissionError:
-      return OpenStatus::Busy;
+    case QSerialPort::NoError: return OpenStatus::Opened;
+    case QSerialPort::PermissionError: return OpenStatus::Busy;
     case QSerialPort::DeviceNotFoundError:
-    case QSerialPort::OpenError:
-      return OpenStatus::Missing;
-    default:
-      return OpenStatus::Refused;
+    case QSerialPort::OpenError: return OpenStatus::Missing;
+    default: return OpenStatus::Refused;
   }
 }
 
@@ -311,8 +307,7 @@ void SerialAdapter::OnError(QSerialPort::SerialPortError error) {
       // Reported by an idle wait that saw no input: not a fault.
       line_.port().clearError();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

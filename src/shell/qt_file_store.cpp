@@ -61,10 +61,9 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
 }
 
 // The file a write replaces: a symbolic link is followed to the file it names.
-bool ResolveTarget(const std::string& path, std::string& target, struct stat& st, bool& exists,
-                   std::string& error) {
+bool ResolveTarget(const std::string& path, std::string& target, struct stat& st, bool& exists, std::string& error) {
   target = path;
-  struct stat link{};
+  struct stat link {};
   if (::lstat(path.c_str(), &link) != 0) {
     if (errno != ENOENT) {
       error = SystemError(errno);
@@ -118,7 +117,7 @@ bool WriteFully(int fd, const std::string& bytes, std::string& error) {
 bool QtFileStore::ReadAll(const std::string& path, std::string& bytes, std::string& error) {
   if (BadName(path, error)) return false;
   // Looked at before it is opened: opening a device can have effects of its own.
-  struct stat st{};
+  struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     error = SystemError(errno);
     return false;
@@ -173,7 +172,7 @@ bool QtFileStore::ReadAll(const std::string& path, std::string& bytes, std::stri
 bool QtFileStore::CanCreate(const std::string& path, bool mayExist, std::string& error) {
   if (BadName(path, error)) return false;
   std::string target;
-  struct stat st{};
+  struct stat st {};
   bool exists = false;
   if (::lstat(path.c_str(), &st) == 0 && !mayExist) {
     error = "the file exists";
@@ -185,7 +184,7 @@ bool QtFileStore::CanCreate(const std::string& path, bool mayExist, std::string&
     return false;
   }
   const std::string folder = SplitPath(target).first;
-  struct stat dir{};
+  struct stat dir {};
   if (::stat(folder.c_str(), &dir) != 0) {
     error = "the folder " + folder + " cannot be used: " + SystemError(errno);
     return false;
@@ -204,7 +203,7 @@ bool QtFileStore::CanCreate(const std::string& path, bool mayExist, std::string&
 bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, std::string& error) {
   if (BadName(path, error)) return false;
   std::string target;
-  struct stat st{};
+  struct stat st {};
   bool exists = false;
   if (!ResolveTarget(path, target, st, exists, error)) return false;
   // A file the user may not write is not replaced behind their back.

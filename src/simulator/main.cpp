@@ -26,9 +26,8 @@ int main(int argc, char* argv[]) {
   controller.faults() = config.faults;
   const bool strict = config.controller.strict;
   if (strict) {
-    controller.SetViolationHandler([](const std::string& text) {
-      std::fprintf(stderr, "vemtaro-sim: violation: %s\n", text.c_str());
-    });
+    controller.SetViolationHandler(
+        [](const std::string& text) { std::fprintf(stderr, "vemtaro-sim: violation: %s\n", text.c_str()); });
   }
 
   vemtaro::simulator::PtyServer server;

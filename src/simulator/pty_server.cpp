@@ -1,14 +1,14 @@
 #include "pty_server.h"
 
-#include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <ctime>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <termios.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <ctime>
 
 #include <algorithm>
 #include <optional>

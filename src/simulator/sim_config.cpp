@@ -11,9 +11,9 @@
 
 #include "files/settings_file.h"
 #include "link/wire.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
+#include "window/main_model.h"
 
 namespace vemtaro::simulator {
 namespace {
@@ -76,14 +76,12 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
       "1 the terminal or the --save file failed, 2 wrong usage, 3 protocol violations (--strict).");
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption firmware("firmware", "Firmware version 10..15 (default 15).", "N");
-  const QCommandLineOption versionText("version-text",
-                                       "Whole text after \"Ver.\"; the version is read from its characters 10..12.",
-                                       "TEXT");
+  const QCommandLineOption versionText(
+      "version-text", "Whole text after \"Ver.\"; the version is read from its characters 10..12.", "TEXT");
   const QCommandLineOption image("image", "Settings file (*.dat) whose image the controller holds.", "FILE");
   const QCommandLineOption save("save", "Write the held image as a settings file at exit.", "FILE");
   const QCommandLineOption paced("paced", "Send at the pace of 9600 bit/s.");
-  const QCommandLineOption probeInterval("probe-interval", "Period of the \"ATI\" probes in ms (default 1000).",
-                                         "MS");
+  const QCommandLineOption probeInterval("probe-interval", "Period of the \"ATI\" probes in ms (default 1000).", "MS");
   const QCommandLineOption replyDelay("reply-delay", "Delay before each answer in ms (default 0).", "MS");
   const QCommandLineOption noLoadOk("no-load-ok", "Ignore \"LOAD\": send no image.");
   const QCommandLineOption badChecksum("bad-checksum", "Deliver the image with a wrong checksum.");
@@ -91,8 +89,7 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   const QCommandLineOption silent("silent", "Send nothing at all.");
   const QCommandLineOption garbage("garbage", "Replace every sent byte by a pseudo-random one from SEED.", "SEED");
   const QCommandLineOption dropAck("drop-ack", "While writing, take image byte K as not received.", "K");
-  const QCommandLineOption dropCount("drop-count", "How many times in a row --drop-ack drops byte K (default 1).",
-                                     "N");
+  const QCommandLineOption dropCount("drop-count", "How many times in a row --drop-ack drops byte K (default 1).", "N");
   const QCommandLineOption lateAck("late-ack", "While writing, answer image byte K late (see --late-ms).", "K");
   const QCommandLineOption lateMs("late-ms", "How late the answer of --late-ack comes, in ms.", "MS");
   const QCommandLineOption noFinalSaveOk("no-final-save-ok", "Omit the final \"SAVE_OK\" of a write.");
@@ -112,9 +109,9 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
       "With --strict, below version 12: how far ahead of the schedule of 5 ms pauses after the bytes before it a "
       "byte may arrive (0..5, default 2; 0 checks every pause on its own, which only exact times allow).",
       "MS");
-  parser.addOptions({firmware, versionText, image, save, paced, probeInterval, replyDelay, noLoadOk, badChecksum,
-                     shortImage, silent, garbage, dropAck, dropCount, lateAck, lateMs, noFinalSaveOk, hangUp,
-                     saveOkDelay, keepProbing, strict, gapTolerance});
+  parser.addOptions({firmware,      versionText, image,       save,        paced,   probeInterval, replyDelay, noLoadOk,
+                     badChecksum,   shortImage,  silent,      garbage,     dropAck, dropCount,     lateAck,    lateMs,
+                     noFinalSaveOk, hangUp,      saveOkDelay, keepProbing, strict,  gapTolerance});
 
   ConfigResult result;
   if (!parser.parse(arguments)) {

@@ -138,9 +138,11 @@ TEST_F(BackupStoreTest, CopiesOfTheSameSecondAreNeverReplaced) {
 }
 
 TEST_F(BackupStoreTest, HostileIdentifiersStayInsideTheBackupsFolder) {
+  // clang-format off
   const std::vector<std::string> ids = {"../../x", "a/b",   "con",     "",       "...",      "..",
                                         ".",       "/abs",  "..\\..\\y", "C:\\w", "\x01\x02\n\t", " . ",
                                         std::string("a\0b", 3), "*?<>|\"", "Объект 1"};
+  // clang-format on
   const QString canonicalRoot = [&] {
     QDir().mkpath(root());
     return QFileInfo(root()).canonicalFilePath();
@@ -213,8 +215,9 @@ TEST(BackupStoreReadOnly, AFolderThatCannotBeWritten) {
   env.insert("QT_QPA_PLATFORM", "offscreen");
   child.setProcessEnvironment(env);
   child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(),
-              {"--gtest_also_run_disabled_tests", "--gtest_filter=BackupStoreReadOnly.DISABLED_InAChildWithoutPrivileges"});
+  child.start(
+      QCoreApplication::applicationFilePath(),
+      {"--gtest_also_run_disabled_tests", "--gtest_filter=BackupStoreReadOnly.DISABLED_InAChildWithoutPrivileges"});
   ASSERT_TRUE(child.waitForFinished(120000));
   const QString output = QString::fromLocal8Bit(child.readAll());
   if (output.contains("[  SKIPPED ]")) GTEST_SKIP() << output.toStdString();
@@ -224,7 +227,8 @@ TEST(BackupStoreReadOnly, AFolderThatCannotBeWritten) {
 
 // Run only by AFolderThatCannotBeWritten, in a child of its own.
 TEST(BackupStoreReadOnly, DISABLED_InAChildWithoutPrivileges) {
-  if (qEnvironmentVariableIsEmpty(kChildVariable)) GTEST_SKIP() << "runs only as the child of AFolderThatCannotBeWritten";
+  if (qEnvironmentVariableIsEmpty(kChildVariable))
+    GTEST_SKIP() << "runs only as the child of AFolderThatCannotBeWritten";
   constexpr uid_t kNobody = 65534;
   if (geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
     GTEST_SKIP() << "the read-only part needs a user without privileges; setuid failed: " << std::strerror(errno);
@@ -281,8 +285,7 @@ struct ShownWindow {
   }
   void ClickRow(int i) {
     QTreeWidgetItem* item = window.Copies->topLevelItem(i);
-    QTest::mouseClick(window.Copies->viewport(), Qt::LeftButton, {},
-                      window.Copies->visualItemRect(item).center());
+    QTest::mouseClick(window.Copies->viewport(), Qt::LeftButton, {}, window.Copies->visualItemRect(item).center());
   }
 };
 
@@ -421,8 +424,8 @@ TEST_F(BackupsMenuTest, TheFileMenuOpensACopyThroughTheQuestion) {
     SaveChangesAnswer answer;
     bool opened;
   };
-  for (const Round& r : {Round{"cancel", SaveChangesAnswer::Cancel, false},
-                         Round{"discard", SaveChangesAnswer::Discard, true}}) {
+  for (const Round& r :
+       {Round{"cancel", SaveChangesAnswer::Cancel, false}, Round{"discard", SaveChangesAnswer::Discard, true}}) {
     SCOPED_TRACE(r.name);
     dialogs.saveChanges.push_back(r.answer);
     bool windowUp = false;

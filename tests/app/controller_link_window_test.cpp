@@ -8,10 +8,11 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -25,7 +26,6 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
-#include <QEventLoop>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -43,15 +43,15 @@
 #include <thread>
 #include <vector>
 
+#include "dial_window.h"
 #include "main_window.h"
 #include "marquee_label.h"
 #include "model/layout.h"
-#include "dial_window.h"
 #include "progress_window.h"
-#include "status_window.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 #include "sim/controller_sim.h"
+#include "status_window.h"
 
 namespace vemtaro::app {
 namespace {
@@ -66,9 +66,7 @@ const QString kSimulator = QString::fromUtf8(link_texts::kSimulatorPort);
 
 // Runs the event loop, as the program's own loop runs it, until `done` holds or
 // the deadline passes.
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-  return port::RunEventsUntil(done, timeoutMs, 5);
-}
+bool WaitFor(const std::function<bool()>& done, int timeoutMs) { return port::RunEventsUntil(done, timeoutMs, 5); }
 
 using LinkDialogs = testing::ScriptedDialogs;
 
@@ -352,9 +350,9 @@ TEST_F(LinkWindowTest, ReadsEditsAndWritesTheConfigurationWithTheProgressWindow)
     ASSERT_TRUE(WaitFor([&] { return Status() == "Сохранение завершено"; }, kTransferMs)) << Status().toStdString();
     ExpectIdle();
     EXPECT_TRUE(window.N13->isEnabled());
-    EXPECT_EQ(gauge.Statuses(), (std::vector<QString>{"Резервное копирование конфигурации контроллера ...",
-                                                      "Сохранение в контроллер ...",
-                                                      "Проверка записанной конфигурации ..."}));
+    EXPECT_EQ(gauge.Statuses(),
+              (std::vector<QString>{"Резервное копирование конфигурации контроллера ...", "Сохранение в контроллер ...",
+                                    "Проверка записанной конфигурации ..."}));
     EXPECT_TRUE(gauge.Advanced());
     // The controller holds the working image, its checksum in the last byte.
     const Bytes& stored = Sim().controller().image();
@@ -666,7 +664,8 @@ class PtyController {
         return;
       }
       int wait = 10;
-      if (const auto next = sim_.NextEventMs()) wait = static_cast<int>(std::clamp<std::int64_t>(*next - NowMs(), 0, 10));
+      if (const auto next = sim_.NextEventMs())
+        wait = static_cast<int>(std::clamp<std::int64_t>(*next - NowMs(), 0, 10));
       pollfd pfd{master_, POLLIN, 0};
       if (::poll(&pfd, 1, wait) > 0 && (pfd.revents & POLLIN) != 0) {
         char buf[512];

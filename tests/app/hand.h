@@ -8,8 +8,8 @@
 
 #include <string>
 
-#include "window/main_model.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 
@@ -18,8 +18,8 @@ inline QPoint PlusButtonCentre(QSpinBox* spin) {
   QStyleOptionSpinBox option;
   option.initFrom(spin);
   option.rect = spin->rect();
-  option.subControls = QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame |
-                       QStyle::SC_SpinBoxEditField;
+  option.subControls =
+      QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown | QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField;
   option.buttonSymbols = spin->buttonSymbols();
   option.frame = spin->hasFrame();
   option.stepEnabled = QAbstractSpinBox::StepUpEnabled | QAbstractSpinBox::StepDownEnabled;

@@ -11,17 +11,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QTabBar>
-#include <QTemporaryDir>
-#include <QTextBrowser>
-#include <QTreeWidget>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRegularExpression>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextBrowser>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <memory>
 #include <string>
@@ -83,9 +83,7 @@ class HandInputTest : public ::testing::Test {
     ASSERT_TRUE(edit->hasFocus()) << edit->objectName().toStdString();
   }
 
-  std::string Image(std::size_t offset, std::size_t length) {
-    return d.model().ws.working.Raw(offset, length);
-  }
+  std::string Image(std::size_t offset, std::size_t length) { return d.model().ws.working.Raw(offset, length); }
 
   Desk d;
 };
@@ -106,6 +104,7 @@ TEST_F(HandInputTest, LeavingAnEditUnchangedRunsItsExitHandler) {
     std::string stored;
     std::vector<std::string> messages;
   };
+  // clang-format off
   const std::size_t phones1 = L::kBlockPhones;                          // input 1 closing
   const std::size_t phones6 = 6 * L::kBlockLength + L::kBlockPhones;  // input 4 closing
   const std::vector<Case> cases = {
@@ -118,6 +117,7 @@ TEST_F(HandInputTest, LeavingAnEditUnchangedRunsItsExitHandler) {
       {"short master key", 4, "MasterKey", "", Leave::Tab, {{L::kMasterKey, "0123456789ABCDE*"}}, L::kMasterKey,
        std::string(16, '*'), {kSixteen}},
   };
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Open(FileWith(c.file));
@@ -253,14 +253,16 @@ TEST_F(HandInputTest, WhileItWaitsThePaneSaysWhatFor) {
   });
   watch.start(20);
   ASSERT_TRUE(d.Connect());
-  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на порту Симулятор контроллера ...")) << seen.join(" | ").toStdString();
+  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на порту Симулятор контроллера ..."))
+      << seen.join(" | ").toStdString();
   EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Версия прошивки: GSM-ALARM 15");
 
   sim::ControllerSim& controller = d.window.adapter().simulator()->controller();
   controller.faults().noLoadOk = true;
   seen.clear();
   d.Choose(d.window.N13, d.window.N14);  // "Загрузить конфигурацию из контроллера"
-  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на запрос чтения (до 5,5 с) ...")) << seen.join(" | ").toStdString();
+  EXPECT_TRUE(seen.contains("Ожидание ответа контроллера на запрос чтения (до 5,5 с) ..."))
+      << seen.join(" | ").toStdString();
   EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Загрузка неудачна !!!");
   controller.faults().noLoadOk = false;
 
@@ -290,7 +292,8 @@ TEST_F(HandInputTest, EveryControlOfThePagesHasItsTip) {
         continue;
       }
       ++controls;
-      const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
+      const QString name =
+          w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
       SCOPED_TRACE(name.toStdString());
       const QString tip = w->toolTip();
       EXPECT_TRUE(tip.contains(russian)) << tip.toStdString();
@@ -319,10 +322,9 @@ TEST_F(HandInputTest, TheGuideOpensFromTheHelpMenu) {
     poll.stop();
     title = window->windowTitle();
     text = window->Browser->toPlainText();
-    picture = !window->Browser->document()
-                   ->resource(QTextDocument::ImageResource, QUrl("screenshots/splash.png"))
-                   .isNull() ||
-              !window->Browser->loadResource(QTextDocument::ImageResource, QUrl("screenshots/splash.png")).isNull();
+    picture =
+        !window->Browser->document()->resource(QTextDocument::ImageResource, QUrl("screenshots/splash.png")).isNull() ||
+        !window->Browser->loadResource(QTextDocument::ImageResource, QUrl("screenshots/splash.png")).isNull();
     QTest::keyClick(window, Qt::Key_Escape);
   });
   poll.start(0);

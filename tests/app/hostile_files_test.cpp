@@ -17,11 +17,11 @@
 #include <string>
 #include <vector>
 
-#include "window/main_model.h"
 #include "main_window.h"
-#include "tree_view.h"
 #include "scripted_dialogs.h"
 #include "shell/qt_file_store.h"
+#include "tree_view.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 namespace {

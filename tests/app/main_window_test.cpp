@@ -5,21 +5,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
-#include <QTest>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimeEdit>
 #include <QTimer>
 
+#include "alarm_time_window.h"
+#include "files/settings_file.h"
 #include "main_window.h"
 #include "marquee_label.h"
-#include "files/settings_file.h"
 #include "model/layout.h"
-#include "alarm_time_window.h"
 #include "scripted_dialogs.h"
 #include "tree_view.h"
 
@@ -99,8 +99,8 @@ TEST_F(MainWindowTest, EachVersionItemChecksItselfAloneAndSetsCaptions) {
     for (int j = 0; j < 6; ++j) EXPECT_EQ(window.versionItems[j]->isChecked(), i == j) << i << j;
     EXPECT_EQ(window.N22->isChecked(), i != 0);
     const std::string caption = window.model().pages.RzGroupBox2.caption;
-    EXPECT_EQ(caption, i < 3 ? "Длительность включения реле (1 ед.=0.5 сек)"
-                             : "Длительность включения реле (1 ед.=1 сек)");
+    EXPECT_EQ(caption,
+              i < 3 ? "Длительность включения реле (1 ед.=0.5 сек)" : "Длительность включения реле (1 ед.=1 сек)");
     EXPECT_EQ(window.Tree2->topLevelItemCount(), i < 2 ? 16 : (i == 2 ? 8 : 16));
   }
 }

@@ -18,26 +18,26 @@
 #include <string>
 #include <vector>
 
-#include "window/main_model.h"
+#include "hand.h"
 #include "model/layout.h"
 #include "pages/byte_spin_box.h"
 #include "pages/common_page.h"
 #include "pages/guard_page.h"
 #include "pages/identifiers_panel.h"
 #include "pages/setup_page.h"
-#include "hand.h"
 #include "scripted_dialogs.h"
 #include "trees/reaction_trees.h"
+#include "window/main_model.h"
 
 namespace {
 
 using vemtaro::MainModel;
 using vemtaro::app::ByteSpinBox;
-using vemtaro::app::PlusButtonCentre;
 using vemtaro::app::CommonPage;
 using vemtaro::app::GuardPage;
 using vemtaro::app::IdentifiersPanel;
 using vemtaro::app::PageWidget;
+using vemtaro::app::PlusButtonCentre;
 using vemtaro::app::SetupPage;
 namespace L = vemtaro::layout;
 
@@ -412,8 +412,8 @@ TEST_F(PagesWidgetsTest, VersionProfilesShowTheirControlsAndCaptions) {
   struct Case {
     int version;
     bool upperIds;
-    bool analogue;      // TabSheet3, TimeAfterReaction, AZones
-    bool statusKinds;   // the StatusMessages group
+    bool analogue;     // TabSheet3, TimeAfterReaction, AZones
+    bool statusKinds;  // the StatusMessages group
     const char* label1;
     const char* label7;
     const char* relays;
@@ -472,8 +472,8 @@ void ExpectTextsFit(QWidget* page) {
   const QRect area(0, 0, kPageWidth, kPageHeight);
   for (QWidget* w : page->findChildren<QWidget*>()) {
     if (!w->isVisible()) continue;
-    const QString name = w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className())
-                                                    : w->objectName();
+    const QString name =
+        w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName();
     SCOPED_TRACE(name.toStdString());
     const QRect rect(w->mapTo(page, QPoint(0, 0)), w->size());
     EXPECT_TRUE(area.contains(rect)) << rect.x() << "," << rect.y() << " " << rect.width() << "x" << rect.height();

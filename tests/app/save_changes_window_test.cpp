@@ -29,13 +29,13 @@
 #include <vector>
 
 #include "desk.h"
-#include "hand.h"
 #include "files/settings_file.h"
+#include "hand.h"
 #include "main_window.h"
 #include "marquee_label.h"
 #include "model/layout.h"
-#include "progress_window.h"
 #include "port/link_host.h"
+#include "progress_window.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
 #include "sim/controller_sim.h"
@@ -330,10 +330,8 @@ TEST_F(SaveChangesWindowTest, TheQuestionBox) {
     Answer answer;
   };
   const std::vector<BoxCase> cases = {
-      {"Сохранить", "Save", Answer::Save},
-      {"Не сохранять", "Discard", Answer::Discard},
-      {"Отмена", "Cancel", Answer::Cancel},
-      {"Escape", nullptr, Answer::Cancel},
+      {"Сохранить", "Save", Answer::Save},  {"Не сохранять", "Discard", Answer::Discard},
+      {"Отмена", "Cancel", Answer::Cancel}, {"Escape", nullptr, Answer::Cancel},
       {"Enter", "", Answer::Save},
   };
   QWidget owner;

@@ -86,8 +86,8 @@ bool Chmod(const QString& path, mode_t mode) { return ::chmod(QFile::encodeName(
 // runs the event loop of the running copy; its result.
 SingleInstance::Result LaterStart(const QString& channel, const QString& file = {}) {
   auto later = std::async(std::launch::async, [channel, file] { return SingleInstance(channel).HandOver(file); });
-  EXPECT_TRUE(port::RunEventsUntil(
-      [&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }, kWaitMs));
+  EXPECT_TRUE(port::RunEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                                   kWaitMs));
   return later.get();
 }
 
@@ -194,8 +194,8 @@ TEST(SingleInstanceChannel, OnlyAFolderNoOneElseMayEnterIsPrivate) {
     bool privateFolder;
   };
   const Case cases[] = {
-      {"owner only", 0700, true},     {"others may enter", 0701, false}, {"group may read", 0740, false},
-      {"open to all", 0777, false},   {"shared and sticky", 01777, false},
+      {"owner only", 0700, true},   {"others may enter", 0701, false},   {"group may read", 0740, false},
+      {"open to all", 0777, false}, {"shared and sticky", 01777, false},
   };
   for (const Case& c : cases) {
     const QString path = dir.filePath(c.name);
@@ -271,10 +271,12 @@ TEST_F(SingleInstanceServed, NothingRunsOnceTheWindowIsGone) {
   {
     QObject gone;
     SingleInstance other(QDir(runtime.path()).filePath("VEMTARO-other"));
-    ASSERT_TRUE(other.Listen(&gone, [this] { ++raised; }, [this](const QString& p) { return opened << p, true; }));
+    ASSERT_TRUE(other.Listen(
+        &gone, [this] { ++raised; }, [this](const QString& p) { return opened << p, true; }));
     QObject* dying = new QObject;
     SingleInstance late(QDir(runtime.path()).filePath("VEMTARO-late"));
-    ASSERT_TRUE(late.Listen(dying, [this] { ++raised; }, [this](const QString& p) { return opened << p, true; }));
+    ASSERT_TRUE(late.Listen(
+        dying, [this] { ++raised; }, [this](const QString& p) { return opened << p, true; }));
     delete dying;
     EXPECT_EQ(LaterStart(QDir(runtime.path()).filePath("VEMTARO-late"), site).outcome, Outcome::Failed);
   }
@@ -290,7 +292,7 @@ TEST_F(SingleInstanceServed, WhatIsNoMessageOfALaterStartIsRefusedAndClosed) {
     int answers;
     QByteArray answer;  // empty: the answer may be lost to the closing
     bool closed;
-    int raised;         // with the last "RAISE" of a connection left open
+    int raised;  // with the last "RAISE" of a connection left open
   };
   const Case cases[] = {
       {"unknown", "QUIT\n", 1, "REFUSED\n", true, 0},
@@ -359,7 +361,8 @@ struct Squatter {
       char flags[16] = {};
       for (std::size_t i = 0; i < addresses.size() && i < sizeof flags; ++i) {
         const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-        const bool ok = fd >= 0 && bind(fd, reinterpret_cast<const sockaddr*>(&addresses[i]), sizeof addresses[i]) == 0 &&
+        const bool ok = fd >= 0 &&
+                        bind(fd, reinterpret_cast<const sockaddr*>(&addresses[i]), sizeof addresses[i]) == 0 &&
                         listen(fd, 8) == 0;
         flags[i] = ok ? '1' : '0';
         fds[i] = {ok ? fd : -1, POLLIN, 0};
@@ -461,7 +464,9 @@ TEST(SingleInstanceChannel, AnotherUserCannotTakeIt) {
       EXPECT_TRUE(SingleInstance::IsPrivateFolder(QFileInfo(channel).absolutePath()));
       SingleInstance first(channel);
       QObject context;
-      EXPECT_TRUE(first.Listen(&context, [] {}, [](const QString&) { return true; })) << first.listenError().toStdString();
+      EXPECT_TRUE(first.Listen(
+          &context, [] {}, [](const QString&) { return true; }))
+          << first.listenError().toStdString();
     }
     ASSERT_TRUE(squatter.Stop());
     EXPECT_EQ(squatter.received, "") << "the other user learnt of a later start";
@@ -470,7 +475,9 @@ TEST(SingleInstanceChannel, AnotherUserCannotTakeIt) {
 
 // ---- The main window takes a handed file when it is idle -----------------------
 
-bool Opened(TForm1& window) { return window.Tree1->topLevelItemCount() > 0 && window.Tree1->topLevelItem(0)->text(0) == "Калитка"; }
+bool Opened(TForm1& window) {
+  return window.Tree1->topLevelItemCount() > 0 && window.Tree1->topLevelItem(0)->text(0) == "Калитка";
+}
 
 class HandedFileTest : public ::testing::Test {
  protected:
@@ -482,7 +489,8 @@ class HandedFileTest : public ::testing::Test {
   // The channel of a window, served as the program serves it.
   void Serve(TForm1& window) {
     ASSERT_TRUE(server.Listen(
-        &window, [&window] { window.ComeForward(); }, [&window](const QString& p) { return window.TakeHandedFile(p); }));
+        &window, [&window] { window.ComeForward(); },
+        [&window](const QString& p) { return window.TakeHandedFile(p); }));
   }
 
   QTemporaryDir runtime;
@@ -582,8 +590,8 @@ TEST(SingleInstanceProgram, ASecondStartLeavesOneProgramRunning) {
   first.setProcessEnvironment(env);
   first.start(VEMTARO_APP_PATH, {});
   ASSERT_TRUE(first.waitForStarted(kWaitMs));
-  ASSERT_TRUE(port::RunEventsUntil([&] { return QFileInfo::exists(channel) || first.state() != QProcess::Running; },
-                                   kWaitMs));
+  ASSERT_TRUE(
+      port::RunEventsUntil([&] { return QFileInfo::exists(channel) || first.state() != QProcess::Running; }, kWaitMs));
   ASSERT_EQ(first.state(), QProcess::Running);
 
   QProcess second;

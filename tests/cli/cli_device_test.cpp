@@ -548,9 +548,10 @@ TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
     std::snprintf(expected, sizeof expected, "image[5483]: 0x%02X -> 0x%02X\n", checksum,
                   static_cast<unsigned>(static_cast<std::uint8_t>(checksum + 1)));
     EXPECT_EQ(r.out, std::string(expected) + "checksum: matches -> differs\n");
-    EXPECT_TRUE(Contains(r.err, ": Конфигурация в контроллере не совпадает с переданной!\n"
-                                "Первое расхождение: байт 5483 (checksum).\n"
-                                "Передайте конфигурацию в контроллер ещё раз.\n"))
+    EXPECT_TRUE(Contains(r.err,
+                         ": Конфигурация в контроллере не совпадает с переданной!\n"
+                         "Первое расхождение: байт 5483 (checksum).\n"
+                         "Передайте конфигурацию в контроллер ещё раз.\n"))
         << r.err;
     EXPECT_TRUE(Contains(r.err, "verify: 1 byte of the configuration read back differs from what was written"))
         << r.err;
@@ -602,7 +603,9 @@ TEST_P(CliDeviceVersion, WritesAndReadsBackTheConfiguration) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Versions, CliDeviceVersion, ::testing::Values(10, 11, 12, 15),
-                         [](const ::testing::TestParamInfo<int>& info) { return std::string("v").append(std::to_string(info.param)); });
+                         [](const ::testing::TestParamInfo<int>& info) {
+                           return std::string("v").append(std::to_string(info.param));
+                         });
 
 // ---- on a terminal: progress and Ctrl-C -------------------------------------
 
@@ -704,9 +707,10 @@ TEST_F(CliDevice, BackupThatCannotBeReadStopsTheWrite) {
   ASSERT_FALSE(sim.path().empty());
   const Result r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--port", sim.path()});
   EXPECT_EQ(r.code, 1);
-  EXPECT_TRUE(Contains(r.err, ": Ошибка соединения с устройством !\nКод ошибки: 93\n"
-                              "Резервная копия не сделана, запись отменена: конфигурация в контроллер не "
-                              "передавалась.\n"))
+  EXPECT_TRUE(Contains(r.err,
+                       ": Ошибка соединения с устройством !\nКод ошибки: 93\n"
+                       "Резервная копия не сделана, запись отменена: конфигурация в контроллер не "
+                       "передавалась.\n"))
       << r.err;
   EXPECT_FALSE(fs::exists(Path("copy.dat")));
   ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
@@ -878,6 +882,7 @@ TEST_P(CliDeviceFault, EndsWithExit1AndTheProgramsMessage) {
   EXPECT_EQ(Files(), (std::vector<std::string>{"in.dat", "out.dat"}));
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Faults, CliDeviceFault,
     ::testing::Values(FaultCase{"NoLoadOk",
@@ -935,6 +940,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"write", "@/in.dat"},
                                 "Ошибка передачи данных!\n"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
+// clang-format on
 
 TEST_F(CliDevice, AWriteOvercomesOneLostAndOneLateAcknowledgement) {
   const std::vector<std::vector<std::string>> faults = {
@@ -1048,7 +1054,8 @@ constexpr const char* kNotRunHere[] = {"./scripts/", "cmake ", "cpack", "sudo "}
 // Ends what a block left running in the background (the simulator of an
 // example) when the block's shell ends, keeping its exit code.
 constexpr const char* kStopChildren =
-    "trap 'status=$?; for child in $(ps -o pid= --ppid $$); do kill $child 2>/dev/null || true; done; exit $status' EXIT";
+    "trap 'status=$?; for child in $(ps -o pid= --ppid $$); do kill $child 2>/dev/null || true; done; exit $status' "
+    "EXIT";
 
 // The fenced "sh" blocks of a Markdown text.
 std::vector<std::string> ShellBlocks(const std::string& markdown) {
@@ -1117,10 +1124,10 @@ TEST_F(CliDevice, EveryCommandBlockOfTheReadmeAndTheGuideRuns) {
       }
       block = std::regex_replace(block, std::regex("/dev/ttyUSB0"), sim.path());
       block = std::regex_replace(block, std::regex("/tmp/sim\\.txt"), "sim.txt");
-      const std::string script = "cd " + Sh(folder.string()) + " && PATH=" + Sh(Path("bin")) +
-                                 ":\"$PATH\" && " + kStopChildren + " && set -e\n" + block;
-      const std::string command = "sh -c " + Sh(script) + " >" + Sh(Path("out.txt")) + " 2>" +
-                                  Sh(Path("err.txt")) + " </dev/null";
+      const std::string script = "cd " + Sh(folder.string()) + " && PATH=" + Sh(Path("bin")) + ":\"$PATH\" && " +
+                                 kStopChildren + " && set -e\n" + block;
+      const std::string command =
+          "sh -c " + Sh(script) + " >" + Sh(Path("out.txt")) + " 2>" + Sh(Path("err.txt")) + " </dev/null";
       const int status = std::system(command.c_str());
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << ReadFile(Path("err.txt"));
     }

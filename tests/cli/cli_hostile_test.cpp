@@ -55,8 +55,10 @@ TEST_F(CliHostile, OnlyRegularFilesUpToTheLimitAreRead) {
     std::string says;
   };
   const std::vector<Input> inputs = {
-      {"/dev/zero", "not a regular file"},     {Path("fifo").string(), "not a regular file"},
-      {Path("huge.dat").string(), "too large"}, {Path("over.dat").string(), "too large"},
+      {"/dev/zero", "not a regular file"},
+      {Path("fifo").string(), "not a regular file"},
+      {Path("huge.dat").string(), "too large"},
+      {Path("over.dat").string(), "too large"},
       {Path("folder.dat").string(), "is a directory"},
   };
   const std::string good = Path("a.dat").string();
@@ -146,16 +148,23 @@ TEST_F(CliHostile, MissingShortAndCutTreesAreSaid) {
   };
   const std::vector<Case> cases = {
       {"empty", "", "tree1: empty", {"[1]/[1]/relays: NNNNNNNNNNNNNNNN", "[15]/time: 00:00"}, false},
-      {"one source", firstLine, "tree1: short: 30 reactions have no node",
-       {"Вход 1/[1]/relays: NNNNNNNNNNNNNNNN", "[2]/[2]/sms: Вход 2 Разомкнут"}, false},
-      {"cut at a zero byte", cut,
+      {"one source",
+       firstLine,
+       "tree1: short: 30 reactions have no node",
+       {"Вход 1/[1]/relays: NNNNNNNNNNNNNNNN", "[2]/[2]/sms: Вход 2 Разомкнут"},
+       false},
+      {"cut at a zero byte",
+       cut,
        "tree1: short: 29 reactions have no node; cut at a zero byte at offset " +
            std::to_string(d.tree1Offset + zeroAt) + ", " + std::to_string(d.tree1.size() - zeroAt) +
            " bytes after it not read",
-       {}, true},
-      {"unreadable", Utf8ToCp1251("Дверь\r\n\t\t\tглубоко\r\n"),
+       {},
+       true},
+      {"unreadable",
+       Utf8ToCp1251("Дверь\r\n\t\t\tглубоко\r\n"),
        "tree1: unreadable at line 2 (offset " + std::to_string(d.tree1Offset + 7) + "): the default tree is used",
-       {"Вход 1/Замыкание/relays: NNNNNNNNNNNNNNNN"}, true},
+       {"Вход 1/Замыкание/relays: NNNNNNNNNNNNNNNN"},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -262,9 +271,12 @@ TEST_F(CliHostile, IdsIntoAFileThatOpensWithErrorsIsRefusedFirst) {
 TEST_F(CliHostile, OutputThatCannotBeWrittenExits3) {
   New(15, "a.dat");
   New(12, "b.dat");
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"show", "a.dat"}, {"show", "--json", "a.dat"}, {"diff", "a.dat", "b.dat"}, {"--help"},
-           {"new", "--firmware", "15", "-o", "-"}, {"set", "a.dat", "ObjectID=1", "-o", "-"}}) {
+  for (const auto& args : std::vector<std::vector<std::string>>{{"show", "a.dat"},
+                                                                {"show", "--json", "a.dat"},
+                                                                {"diff", "a.dat", "b.dat"},
+                                                                {"--help"},
+                                                                {"new", "--firmware", "15", "-o", "-"},
+                                                                {"set", "a.dat", "ObjectID=1", "-o", "-"}}) {
     const Result r = Shell(Command(args) + " >/dev/full");
     EXPECT_EQ(r.code, 3) << args[0];
     EXPECT_TRUE(Contains(r.err, "standard output: No space left on device")) << args[0] << ": " << r.err;

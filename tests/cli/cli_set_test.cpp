@@ -16,12 +16,12 @@
 #endif
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "program_testing.h"
 #include "scripted_dialogs.h"
 #include "trees/tree_commands.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -114,8 +114,8 @@ class CliSet : public CliFolder {};
 
 TEST_F(CliSet, ChangesTheFileInPlaceOrWritesOutputAndLeavesTheInput) {
   const std::string fresh = New(15, "a.dat");
-  Result r = Run({"set", Path("a.dat").string(), "Input1=5", "Вход 1/Замыкание/Реле/3=Z", "-o",
-                  Path("b.dat").string()});
+  Result r =
+      Run({"set", Path("a.dat").string(), "Input1=5", "Вход 1/Замыкание/Реле/3=Z", "-o", Path("b.dat").string()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
@@ -147,8 +147,8 @@ TEST_F(CliSet, ShowLinesGivenBackToSetRebuildTheSameFile) {
     // From a file of lines, into another file.
     const std::string fresh = New(version, "fresh2.dat");
     WriteFile(Path("listing.txt"), listing);
-    r = Run({"set", Path("fresh2.dat").string(), "--lines", Path("listing.txt").string(), "-o",
-             Path("copy.dat").string()});
+    r = Run(
+        {"set", Path("fresh2.dat").string(), "--lines", Path("listing.txt").string(), "-o", Path("copy.dat").string()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ReadFile(Path("copy.dat")), edited);
     EXPECT_EQ(ReadFile(Path("fresh2.dat")), fresh);
@@ -329,8 +329,11 @@ TEST_F(CliSet, TheProvisioningExampleWorksAsWritten) {
   fs::create_directories(Path("bin"));
   WriteFile(Path("bin/vemtaro-cli"),
             "#!/bin/sh\n"
-            "if [ \"$1\" = write ]; then echo \"$*\" >> " + Sh(Path("writes.log").string()) + "; exit 0; fi\n"
-            "exec " + Sh(VEMTARO_CLI_PATH) + " \"$@\"\n");
+            "if [ \"$1\" = write ]; then echo \"$*\" >> " +
+                Sh(Path("writes.log").string()) +
+                "; exit 0; fi\n"
+                "exec " +
+                Sh(VEMTARO_CLI_PATH) + " \"$@\"\n");
   fs::permissions(Path("bin/vemtaro-cli"), fs::perms::owner_all);
   const std::string path = "PATH=" + Sh(Path("bin").string()) + ":\"$PATH\"";
 
@@ -366,8 +369,9 @@ TEST_F(CliSet, TheProvisioningExampleWorksAsWritten) {
 
   // A site with a wrong number stops the loop before its file is made or sent.
   fs::remove(Path("writes.log"));
-  WriteFile(Path("bad.csv"), "object,port,dispatcher,owner\nS1,/dev/ttyUSB0,+7916,+7917\nS2,/dev/ttyUSB1,+7916,call me\n"
-                             "S3,/dev/ttyUSB2,+7916,+7918\n");
+  WriteFile(Path("bad.csv"),
+            "object,port,dispatcher,owner\nS1,/dev/ttyUSB0,+7916,+7917\nS2,/dev/ttyUSB1,+7916,call me\n"
+            "S3,/dev/ttyUSB2,+7916,+7918\n");
   r = Shell(path + " sh provision.sh bad.csv");
   EXPECT_NE(r.code, 0);
   EXPECT_NE(r.err.find("AbonentNo2: Неправильно набран номер"), std::string::npos) << r.err;

@@ -15,10 +15,10 @@
 #endif
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "program_testing.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -69,12 +69,14 @@ TEST_F(Cli, NewIntoAFolderThatDoesNotExistFailsAndLeavesNoFile) {
 TEST_F(Cli, WrongUsageExitsWith2) {
   WriteFile(Path("a.dat"), DesktopFile(15));
   const std::string out = Quoted("out.dat");
+  // clang-format off
   const std::vector<std::string> cases = {
       "new --firmware 9 -o " + out,  "new --firmware 16 -o " + out, "new --firmware x -o " + out,
       "new -o " + out,               "new --firmware 12",           "new --firmware 12 -o " + out + " extra",
       "",                            "frob",                        "show",
       "show --bogus " + Quoted("a.dat"), "diff " + Quoted("a.dat"), "--bogus",
   };
+  // clang-format on
   for (const auto& args : cases) {
     const Result r = Run(args);
     EXPECT_EQ(r.code, 2) << args;
@@ -111,6 +113,7 @@ TEST_F(Cli, ShowListsEveryItem) {
   const Result r = Run("show " + Quoted("a.dat"));
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.err, "");
+  // clang-format off
   for (const char* line :
        {"firmware: 13", "ObjectID:", "CenterPhone: +79168999100", "NumOfAttempts: 5", "StatusSMS: [0 0 0 0]",
         "StatusMessages: [0 0 0]", "UAInput8: 0", "Rele16: 0", "AZones: [0 0 0 0 0 0 0 0]", "Ohr: yes",
@@ -119,6 +122,7 @@ TEST_F(Cli, ShowListsEveryItem) {
         "Сеть 220v /Пропадание/phones: NNNNNNNNN", "ОХРАНА /Снятие/sms: Снято с ОХРАНЫ",
         "Датчик 1/Выше MAX порога/max: 21", "АЦП 8/Ниже MIN уровня/min: -2",
         "АЦП 8/Норма/sms: АЦП 8 - НОРМА"}) {
+    // clang-format on
     EXPECT_TRUE(HasLine(r.out, line)) << line;
   }
   const auto lines = Lines(r.out);
@@ -155,6 +159,7 @@ TEST_F(Cli, ShowJson) {
   EXPECT_EQ(r.out.front(), '{');
   EXPECT_EQ(r.out.substr(r.out.size() - 2), "}\n");
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '{'), std::count(r.out.begin(), r.out.end(), '}'));
+  // clang-format off
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '['), std::count(r.out.begin(), r.out.end(), ']'));
   for (const char* part :
        {"\"firmware\": 12", "\"checksum\": \"", "\"settings\": {", "\"NumOfAttempts\": 5",
@@ -162,6 +167,7 @@ TEST_F(Cli, ShowJson) {
         "\"alarms\": [", "\"time\": \"00:00\"", "\"on\": true", "\"tree1\": [", "\"tree2\": [",
         "\"name\": \"Вход 1/Замыкание\"", "\"sms\": \"Вход 1 Замкнут\"", "\"relays\": \"NNNNNNNNNNNNNNNN\"",
         "\"phones\": \"NNNNNNNNN\"", "\"max\": \"21\"", "\"min\": \"-2\"", "\"name\": \"Датчик 8/Норма\""}) {
+    // clang-format on
     EXPECT_NE(r.out.find(part), std::string::npos) << part;
   }
   // Version 12 has no analogue inputs and no delays after a reaction.
@@ -252,8 +258,8 @@ TEST_F(Cli, UnreadableFilesExitWith3AndSayWhere) {
     EXPECT_NE(r.err.find(Path(c.name).string()), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("offset " + std::to_string(c.offset)), std::string::npos) << r.err;
   }
-  for (const std::string& args : {"show " + Quoted("none.dat"), "diff " + Quoted("none.dat") + " " + Quoted("good.dat"),
-                                 "show " + Quoted("")}) {
+  for (const std::string& args :
+       {"show " + Quoted("none.dat"), "diff " + Quoted("none.dat") + " " + Quoted("good.dat"), "show " + Quoted("")}) {
     const Result r = Run(args);
     EXPECT_EQ(r.code, 3) << args;
     EXPECT_NE(r.err, "") << args;

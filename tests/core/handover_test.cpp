@@ -99,7 +99,7 @@ TEST(HandoverMessages, OnlyPathsTheChannelCarriesAreSent) {
   EXPECT_EQ(OpenMessage("/home/u/site.dat"), "OPEN /home/u/site.dat\n");
   EXPECT_EQ(OpenMessage("D:\\sites\\site.dat"), "OPEN D:\\sites\\site.dat\n");
   for (const std::string& bad : {std::string("site.dat"), std::string(), std::string("/a\nOPEN /b"),
-                                "/" + std::string(kMaxMessageBytes, 'a'), std::string("/a\xFF")}) {
+                                 "/" + std::string(kMaxMessageBytes, 'a'), std::string("/a\xFF")}) {
     EXPECT_EQ(OpenMessage(bad), std::nullopt) << bad.substr(0, 20);
   }
   // What is sent is what is read.
@@ -115,6 +115,7 @@ TEST(HandoverAnswers, AreReadWholeAndNothingMore) {
     std::size_t expected;
     Answers answers;
   };
+  // clang-format off
   const std::vector<Case> cases = {
       {"", 1, Answers::Incomplete},          {"O", 1, Answers::Incomplete},
       {"OK", 1, Answers::Incomplete},        {"OK\n", 1, Answers::Accepted},
@@ -124,6 +125,7 @@ TEST(HandoverAnswers, AreReadWholeAndNothingMore) {
       {"X", 1, Answers::Broken},             {"ok\n", 1, Answers::Broken},
       {"OK\r\n", 1, Answers::Broken},        {"OKOKOKOK", 1, Answers::Broken},
   };
+  // clang-format on
   for (const Case& c : cases) {
     EXPECT_EQ(ReadAnswers(c.received, c.expected), c.answers) << c.received << " / " << c.expected;
   }

@@ -39,7 +39,8 @@ TEST(ImageHexPair, ReadsEitherCase) {
     int value;
   };
   const std::vector<Case> cases = {
-      {"00", 0}, {"0a", 10}, {"0A", 10}, {"0f", 15}, {"Ab", 171}, {"aB", 171}, {"c8", 200}, {"ff", 255}, {"FF", 255}, {"99", 153},
+      {"00", 0},   {"0a", 10},  {"0A", 10},  {"0f", 15},  {"Ab", 171},
+      {"aB", 171}, {"c8", 200}, {"ff", 255}, {"FF", 255}, {"99", 153},
   };
   for (const auto& c : cases) {
     ConfigImage image = Dotted(4);
@@ -187,7 +188,7 @@ TEST(ImageChecksumTest, SumOfAllButTheLastByteModulo256) {
       {{1, 2, 3}, 3},
       {{255, 255, 9}, 254},
       {{128, 128, 0}, 0},
-      {Bytes(layout::kLongImageLength, 0xFF), 149},   // 5483 * 255 mod 256
+      {Bytes(layout::kLongImageLength, 0xFF), 149},    // 5483 * 255 mod 256
       {Bytes(layout::kShortImageLength, 0x01), 0x00},  // 5120 mod 256
   };
   for (const auto& c : cases) {

@@ -8,11 +8,11 @@
 #include <string>
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "model/profiles.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -38,8 +38,7 @@ std::map<std::string, InspectValue> SettingsByName(const Inspection& ins) {
 }
 
 // A copy of a file with some image bytes replaced.
-SettingsFileData WithBytes(SettingsFileData file,
-                           std::initializer_list<std::pair<std::size_t, std::uint8_t>> changes) {
+SettingsFileData WithBytes(SettingsFileData file, std::initializer_list<std::pair<std::size_t, std::uint8_t>> changes) {
   Bytes image = file.image.value_or(Bytes());
   for (const auto& [offset, byte] : changes) image.at(offset) = byte;
   file.image = std::move(image);
@@ -63,10 +62,10 @@ class InspectFile : public ::testing::Test {
 
 struct DefaultCase {
   int version;
-  std::size_t channels;    // Tree2 channel nodes
-  bool statusKinds;        // StatusMessages shown
-  bool afterDelays;        // UInput, AInput, UAInput, AZones shown
-  const char* lastChannel; // name of the last channel node
+  std::size_t channels;     // Tree2 channel nodes
+  bool statusKinds;         // StatusMessages shown
+  bool afterDelays;         // UInput, AInput, UAInput, AZones shown
+  const char* lastChannel;  // name of the last channel node
 };
 
 class InspectDefaultFile : public InspectFile, public ::testing::WithParamInterface<DefaultCase> {};
@@ -135,13 +134,12 @@ TEST_P(InspectDefaultFile, DecodesTheDefaultsOfTheVersion) {
   EXPECT_EQ(ins.tree2[3 * c.channels - 2].block, L::ChannelBlock(c.channels - 1, 1));
 }
 
-INSTANTIATE_TEST_SUITE_P(Versions, InspectDefaultFile,
-                         ::testing::Values(DefaultCase{10, 16, false, false, "Датчик 16"},
-                                           DefaultCase{11, 16, false, false, "Датчик 16"},
-                                           DefaultCase{12, 8, true, false, "Датчик 8"},
-                                           DefaultCase{13, 16, true, true, "АЦП 8"},
-                                           DefaultCase{15, 16, true, true, "АЦП 8"}),
-                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param.version)); });
+INSTANTIATE_TEST_SUITE_P(
+    Versions, InspectDefaultFile,
+    ::testing::Values(DefaultCase{10, 16, false, false, "Датчик 16"}, DefaultCase{11, 16, false, false, "Датчик 16"},
+                      DefaultCase{12, 8, true, false, "Датчик 8"}, DefaultCase{13, 16, true, true, "АЦП 8"},
+                      DefaultCase{15, 16, true, true, "АЦП 8"}),
+    [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param.version)); });
 
 // ---- The values the pages show ----------------------------------------------
 
@@ -262,7 +260,7 @@ TEST_F(InspectFile, NumbersAndObjectIdAreReadFromTheVersionsFields) {
 struct DamageCase {
   const char* what;
   int version;
-  std::size_t offset;    // the byte that is damaged
+  std::size_t offset;  // the byte that is damaged
   std::uint8_t byte;
   const char* key;       // flat key of the item that becomes invalid
   std::size_t reported;  // the offset it carries
@@ -285,23 +283,21 @@ TEST_P(InspectDamagedField, GivesAnInvalidItemWithItsOffset) {
   EXPECT_EQ(invalid, 1u) << "only " << c.key << " is invalid";
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Fields, InspectDamagedField,
-    ::testing::Values(
-        DamageCase{"ReleHigh", 15, 5004, 'G', "Rele3", 5004},
-        DamageCase{"ReleLow", 10, 5005, ' ', "Rele3", 5004},
-        DamageCase{"Input", 12, 5060, 'x', "Input1", 5059},
-        DamageCase{"Vihod", 14, 5075, '*', "Vihod", 5075},
-        DamageCase{"UAInput", 13, 5170, 'Z', "UAInput8", 5169},
-        DamageCase{"Zones", 11, 5049, 0, "Zones", 5048},
-        DamageCase{"AZones", 15, 5121, 'q', "AZones", 5121},
-        DamageCase{"StatusDigit", 12, 5057, ':', "StatusMessages", 5057},
-        DamageCase{"CenterPhone", 15, 5327, 'A', "CenterPhone", 5327},
-        DamageCase{"AbonentNo2", 13, 4624, 'x', "AbonentNo2", 4624},
-        DamageCase{"AlarmRelay", 15, 5110, 'Y', "alarm2/relays", 5110},
-        DamageCase{"Tree1Relay", 15, 59 + 3, 'z', "tree1@59/relays", 62},
-        DamageCase{"Tree2Phone", 12, 1711 + 16 + 8, '0', "tree2@1711/phones", 1735}),
-    [](const auto& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Fields, InspectDamagedField,
+                         ::testing::Values(DamageCase{"ReleHigh", 15, 5004, 'G', "Rele3", 5004},
+                                           DamageCase{"ReleLow", 10, 5005, ' ', "Rele3", 5004},
+                                           DamageCase{"Input", 12, 5060, 'x', "Input1", 5059},
+                                           DamageCase{"Vihod", 14, 5075, '*', "Vihod", 5075},
+                                           DamageCase{"UAInput", 13, 5170, 'Z', "UAInput8", 5169},
+                                           DamageCase{"Zones", 11, 5049, 0, "Zones", 5048},
+                                           DamageCase{"AZones", 15, 5121, 'q', "AZones", 5121},
+                                           DamageCase{"StatusDigit", 12, 5057, ':', "StatusMessages", 5057},
+                                           DamageCase{"CenterPhone", 15, 5327, 'A', "CenterPhone", 5327},
+                                           DamageCase{"AbonentNo2", 13, 4624, 'x', "AbonentNo2", 4624},
+                                           DamageCase{"AlarmRelay", 15, 5110, 'Y', "alarm2/relays", 5110},
+                                           DamageCase{"Tree1Relay", 15, 59 + 3, 'z', "tree1@59/relays", 62},
+                                           DamageCase{"Tree2Phone", 12, 1711 + 16 + 8, '0', "tree2@1711/phones", 1735}),
+                         [](const auto& info) { return std::string(info.param.what); });
 
 // Every status digit the program opens is shown with the kinds the pages show
 // after opening it; a byte the program refuses is invalid for both.
@@ -315,8 +311,7 @@ TEST_F(InspectFile, StatusDigitsAreReadAsTheProgramReadsThem) {
       MainModel opened(dialogs_);
       opened.Startup();
       const bool readable = digit >= '0' && digit <= '9';
-      ASSERT_EQ(opened.OpenSettingsBytes(*WriteSettingsFile(version, file.tree1, file.tree2, *file.image)),
-                readable);
+      ASSERT_EQ(opened.OpenSettingsBytes(*WriteSettingsFile(version, file.tree1, file.tree2, *file.image)), readable);
       if (readable) {
         EXPECT_EQ(shown, PageValue(opened.pages, "StatusMessages"));
       } else {
@@ -364,9 +359,9 @@ TEST_F(InspectFile, AShortImageIsPaddedToTheProfileLength) {
   SettingsFileData file = FileOf(Started(15));
   file.image->resize(5000);
   const auto s = SettingsByName(InspectSettingsFile(file));
-  EXPECT_EQ(s.at("Rele1"), Bad(5000));        // zeros are not hex digits
+  EXPECT_EQ(s.at("Rele1"), Bad(5000));  // zeros are not hex digits
   EXPECT_EQ(s.at("NumOfAttempts"), V(0));
-  EXPECT_EQ(s.at("PasswordEdit"), V(std::string()));     // still inside the file's image
+  EXPECT_EQ(s.at("PasswordEdit"), V(std::string()));  // still inside the file's image
   EXPECT_EQ(s.at("MasterKey"), V(std::string(16, '\0')));
 }
 
@@ -473,8 +468,9 @@ TEST(InspectText, TreeStates) {
   const std::vector<Case> cases = {
       {"", "empty"},
       {std::string("\0", 1), "empty; cut at a zero byte at offset 10, 0 bytes after it not read"},
-      {std::string("A\r\n\0B\r\n\tC\r\n", 10), "short: 30 reactions have no node; cut at a zero byte at offset 13, "
-                                               "6 bytes after it not read"},
+      {std::string("A\r\n\0B\r\n\tC\r\n", 10),
+       "short: 30 reactions have no node; cut at a zero byte at offset 13, "
+       "6 bytes after it not read"},
   };
   for (const Case& c : cases) {
     SettingsFileData file;

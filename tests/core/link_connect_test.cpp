@@ -25,7 +25,10 @@ TEST(LinkConnect, DirectConnectionMakesTheHandshake) {
   EXPECT_FALSE(b.model.N13.enabled);
 
   ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 10000));
-  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+  EXPECT_EQ(b.Sent(),
+            "BYE"
+            "PC\r\n"
+            "PC_OK");
   EXPECT_EQ(b.host.pauses, (std::vector<Millis>{100, 100, 1000})) << "after opening, before PC, after PC_OK";
   EXPECT_EQ(b.link.comStatus, "Устройство подключено к: COM1");
   EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15");
@@ -70,10 +73,8 @@ TEST(LinkConnect, ReportedVersionSelectsItsProfile) {
     std::size_t length;
     bool checksum;
   };
-  for (const Case& c : std::vector<Case>{{15, true, 5484, true},
-                                          {14, false, 5484, true},
-                                          {12, false, 5121, true},
-                                          {10, false, 5121, false}}) {
+  for (const Case& c : std::vector<Case>{
+           {15, true, 5484, true}, {14, false, 5484, true}, {12, false, 5121, true}, {10, false, 5121, false}}) {
     SCOPED_TRACE(c.version);
     LinkBench b(c.version);
     b.model.pages.PasswordEdit.text = "1234";
@@ -96,10 +97,8 @@ TEST(LinkConnect, VersionCharactersTenToTwelveAreRead) {
     int firmware;
     std::string text;
   };
-  for (const Case& c : std::vector<Case>{{15, "GSM-ALARM 15"},
-                                          {15, "GSM-ALARM015"},
-                                          {13, "ABCDEFGHI 13 build 7"},
-                                          {11, "         011"}}) {
+  for (const Case& c : std::vector<Case>{
+           {15, "GSM-ALARM 15"}, {15, "GSM-ALARM015"}, {13, "ABCDEFGHI 13 build 7"}, {11, "         011"}}) {
     SCOPED_TRACE(c.text);
     sim::ControllerOptions options = VersionOptions(c.firmware);
     options.versionText = c.text;
@@ -107,7 +106,10 @@ TEST(LinkConnect, VersionCharactersTenToTwelveAreRead) {
     ASSERT_TRUE(b.Connect());
     EXPECT_EQ(b.model.ws.FirmwareVersion, c.firmware);
     EXPECT_EQ(b.model.status, "Версия прошивки: " + c.text) << "the whole version text";
-    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+    EXPECT_EQ(b.Sent(),
+              "BYE"
+              "PC\r\n"
+              "PC_OK");
   }
 }
 
@@ -141,7 +143,11 @@ TEST(LinkConnect, UnreadableOrTooOldVersionKeepsSearching) {
       EXPECT_TRUE(shown.error);
       EXPECT_EQ(shown.text, c.box);
     }
-    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC\r\n") << "each probe answered, no PC_OK";
+    EXPECT_EQ(b.Sent(),
+              "BYE"
+              "PC\r\n"
+              "PC\r\n")
+        << "each probe answered, no PC_OK";
     EXPECT_TRUE(b.link.NotConnected());
     EXPECT_FALSE(b.model.N13.enabled);
     EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
@@ -160,7 +166,10 @@ TEST(LinkConnect, VersionWithoutProfileEndsTheSearch) {
     b.ClickPort(0);
     ASSERT_TRUE(b.RunUntil([&] { return b.link.ReportedVersion().has_value(); }, 10000));
     b.Run(2000);
-    EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+    EXPECT_EQ(b.Sent(),
+              "BYE"
+              "PC\r\n"
+              "PC_OK");
     EXPECT_EQ(b.host.pauses.back(), 1000);
     EXPECT_EQ(b.link.ReportedVersion(), version);
     EXPECT_FALSE(b.model.N13.enabled);
@@ -184,7 +193,10 @@ TEST(LinkConnect, LowerCaseVersionAndProbeAreAccepted) {
   b.Inject("ver.GSM-ALARM 15\r\n");
   ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 1000));
   EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15");
-  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC_OK");
+  EXPECT_EQ(b.Sent(),
+            "BYE"
+            "PC\r\n"
+            "PC_OK");
 }
 
 TEST(LinkConnect, FirstSearchAnswersEveryProbeLaterSearchesOnlyTheFirst) {
@@ -196,7 +208,11 @@ TEST(LinkConnect, FirstSearchAnswersEveryProbeLaterSearchesOnlyTheFirst) {
   b.ClickPort(0);
   for (int i = 1; i <= 3; ++i) b.InjectAt(b.Now() + 200 * i, "ATI\r");
   b.Run(1000);
-  EXPECT_EQ(b.Sent(), "BYE" "PC\r\n" "PC\r\n" "PC\r\n");
+  EXPECT_EQ(b.Sent(),
+            "BYE"
+            "PC\r\n"
+            "PC\r\n"
+            "PC\r\n");
   EXPECT_TRUE(b.link.NotConnected());
 
   // After a handshake has been made: only the first probe of a new search.
@@ -211,7 +227,9 @@ TEST(LinkConnect, FirstSearchAnswersEveryProbeLaterSearchesOnlyTheFirst) {
   EXPECT_TRUE(c.link.NotConnected());
   for (int i = 1; i <= 3; ++i) c.InjectAt(c.Now() + 200 * i, "ATI\r");
   c.Run(1000);
-  EXPECT_EQ(c.Sent(mark), "BYE" "PC\r\n");
+  EXPECT_EQ(c.Sent(mark),
+            "BYE"
+            "PC\r\n");
   EXPECT_FALSE(c.link.NotConnected()) << "the probe matcher stays disarmed";
   EXPECT_FALSE(c.model.N13.enabled);
 }
@@ -245,7 +263,9 @@ TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
   EXPECT_FALSE(b.model.N13.enabled);
   b.Inject("ATI\r");
   b.Run(200);
-  EXPECT_EQ(b.Sent(mark), "PC\r\n" "PC\r\n");
+  EXPECT_EQ(b.Sent(mark),
+            "PC\r\n"
+            "PC\r\n");
 }
 
 TEST(LinkConnect, SilentControllerIsSearchedForWithoutLimit) {
@@ -409,7 +429,9 @@ TEST(LinkConnect, ProbesDuringThePauseBeforePcAreNotAnsweredAgain) {
   const std::size_t mark = b.Mark();
   ASSERT_TRUE(b.RunUntil([&] { return b.model.N13.enabled; }, 5000));
   b.Run(2000);
-  EXPECT_EQ(b.Sent(mark), "PC\r\n" "PC_OK");
+  EXPECT_EQ(b.Sent(mark),
+            "PC\r\n"
+            "PC_OK");
   // The first probe after arming comes within 30 ms; "PC\r\n" 100 ms after
   // it, "PC_OK" as soon as the version reply is in.
   EXPECT_LE(b.SentAt(0, mark) - armedAt, 30 + 100 + 2);

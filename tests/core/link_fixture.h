@@ -25,8 +25,6 @@
 #include "link/com_port.h"
 #include "link/serial_line.h"
 #include "link/ticks.h"
-#include "window/controller_link.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/layout.h"
@@ -34,6 +32,8 @@
 #include "scripted_dialogs.h"
 #include "sim/controller_sim.h"
 #include "sim/linked_controller.h"
+#include "window/controller_link.h"
+#include "window/main_model.h"
 
 namespace vemtaro::testing {
 
@@ -128,7 +128,10 @@ class LinkBench {
   // records every step of the PC that breaks the protocol; a test fails on any
   // unless it says it breaks the protocol on purpose (checkProtocol = false).
   explicit LinkBench(sim::ControllerOptions options = {})
-      : controller(Strict(std::move(options))), port(controller.host(), clock), model(dialogs), host(*this),
+      : controller(Strict(std::move(options))),
+        port(controller.host(), clock),
+        model(dialogs),
+        host(*this),
         link(model, port, host) {
     model.Startup();
     dialogs.Clear();
@@ -136,8 +139,8 @@ class LinkBench {
     link.OnChanged = [this](bool pages) {
       ++changes;
       if (pages) ++pageChanges;
-      seen = Seen{link.progressVisible, link.mainEnabled, link.pagesEnabled, model.N13.enabled, model.status,
-                  link.comStatus};
+      seen = Seen{link.progressVisible, link.mainEnabled, link.pagesEnabled,
+                  model.N13.enabled,    model.status,     link.comStatus};
     };
   }
   explicit LinkBench(int version) : LinkBench(VersionOptions(version)) {}
@@ -180,8 +183,8 @@ class LinkBench {
         seen.comStatus == link.comStatus) {
       return ::testing::AssertionSuccess();
     }
-    return ::testing::AssertionFailure() << "the last change reported showed status \"" << seen.status
-                                         << "\", now \"" << model.status << "\"";
+    return ::testing::AssertionFailure() << "the last change reported showed status \"" << seen.status << "\", now \""
+                                         << model.status << "\"";
   }
 
   Millis Now() const { return clock.NowMs(); }

@@ -101,7 +101,13 @@ TEST(LinkLoad, FramingOfTheReply) {
   LinkBench b(WithImage(15, image));
   ASSERT_TRUE(b.Connect());
   b.faults().silent = true;
-  b.Inject("LOAD_OK" "skipped\r" "\r\n" + Str(image) + "load_ok\r\n" "after");
+  b.Inject(
+      "LOAD_OK"
+      "skipped\r"
+      "\r\n" +
+      Str(image) +
+      "load_ok\r\n"
+      "after");
   b.link.N14Click();
   ASSERT_TRUE(b.RunUntil([&] { return b.link.loadResult.has_value(); }, 1000));
   EXPECT_EQ(b.link.loadResult, true);
@@ -149,24 +155,22 @@ TEST(LinkLoad, Failures) {
        "Устройство не подключено !\rКод ошибки: 92", true, "Ожидание ответа контроллера на порту COM1 ...",
        "Загрузка неудачна !!!", false, true},
       {"no LOAD_OK", connected([](LinkBench& b) { b.faults().noLoadOk = true; }),
-       "Ошибка соединения с устройством !\rКод ошибки: 93", true, "Загрузка неудачна !!!",
-       "Загрузка неудачна !!!", false, true},
+       "Ошибка соединения с устройством !\rКод ошибки: 93", true, "Загрузка неудачна !!!", "Загрузка неудачна !!!",
+       false, true},
       {"short image", connected([](LinkBench& b) { b.faults().shortImage = 100; }),
        "Значения не установлены!\rНесоответствие длинн массивов", true, "Загрузка из контроллера ...",
        "Загрузка неудачна", false, true},
       {"bad checksum", connected([](LinkBench& b) { b.faults().badChecksum = true; }),
-       "Значения не установлены!\rНеверная контольная сумма", true, "Загрузка из контроллера ...",
-       "Загрузка неудачна", false, false},
-      {"unreadable field",
-       connected([](LinkBench& b) {
+       "Значения не установлены!\rНеверная контольная сумма", true, "Загрузка из контроллера ...", "Загрузка неудачна",
+       false, false},
+      {"unreadable field", connected([](LinkBench& b) {
          b.sim().SetImage(EditedImage(15, [](ConfigImage& i) { i.SetRaw(L::kInputDelays + 2, "Z1"); }));
        }),
        "Значения не установлены!\rОшибка данных\rКод ошибки: 94", true, "Загрузка из контроллера ...",
        "Загрузка неудачна", false, false},
       {"no end of image", connected([](LinkBench& b) { b.faults().hangUpAt = 1000; }), timeout, false,
        "Загрузка неудачна", "Ошибка передачи данных!", true, true},
-      {"no line end after LOAD_OK",
-       connected([](LinkBench& b) {
+      {"no line end after LOAD_OK", connected([](LinkBench& b) {
          b.faults().silent = true;
          b.Inject("LOAD_OK");
        }),
@@ -298,7 +302,8 @@ TEST(LinkLoad, ChecksumOnlyWhenEnabled) {
     ASSERT_TRUE(b.RunUntil([&] { return b.link.loadResult.has_value(); }, 10000));
     EXPECT_EQ(b.link.loadResult, c.accepted);
     const std::size_t last = b.model.ws.working.size() - 1;
-    const bool taken = b.model.ws.working.Byte(last) == static_cast<std::uint8_t>(ImageChecksum(b.model.ws.working) + 1);
+    const bool taken =
+        b.model.ws.working.Byte(last) == static_cast<std::uint8_t>(ImageChecksum(b.model.ws.working) + 1);
     EXPECT_EQ(taken, c.accepted);
     EXPECT_EQ(b.dialogs.shown.empty(), c.accepted);
   }

@@ -77,10 +77,9 @@ TEST(LinkPacketStart, FindsOverlappingOccurrences) {
     int packets;
   };
   const std::vector<Case> cases = {
-      {"LOAD_OK", "LLOAD_OK", 1},   {"LOAD_OK", "LOLOAD_OK", 1}, {"AAB", "AAAB", 1},
-      {"ABAC", "ABABAC", 1},        {"ATI", "AATATI", 1},        {"ATI", "ATXATI", 1},
-      {"ATI", "ATATATX", 0},        {"ABAB", "ABABAB", 1},       {"ATI", "ATIATI", 2},
-      {"Ver.", "VVeVer.", 1},
+      {"LOAD_OK", "LLOAD_OK", 1}, {"LOAD_OK", "LOLOAD_OK", 1}, {"AAB", "AAAB", 1},    {"ABAC", "ABABAC", 1},
+      {"ATI", "AATATI", 1},       {"ATI", "ATXATI", 1},        {"ATI", "ATATATX", 0}, {"ABAB", "ABABAB", 1},
+      {"ATI", "ATIATI", 2},       {"Ver.", "VVeVer.", 1},
   };
   for (const auto& c : cases) {
     for (const bool byteByByte : {false, true}) {

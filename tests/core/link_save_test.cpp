@@ -159,6 +159,7 @@ TEST(LinkSave, UnacknowledgedByteIsSentAgain) {
     std::function<void(sim::Faults&)> fault;
     int sends;  // of the byte at kByte
   };
+  // clang-format off
   for (const Case& c : std::vector<Case>{
            {"late acknowledgement", [](sim::Faults& f) {
              f.lateAckAt = kByte;
@@ -173,6 +174,7 @@ TEST(LinkSave, UnacknowledgedByteIsSentAgain) {
              f.dropAckCount = 2;
            }, 3},
        }) {
+    // clang-format on
     SCOPED_TRACE(c.name);
     LinkBench b(15);
     b.link.verifyAfterWrite = false;

@@ -28,8 +28,8 @@ TEST(LinkClock, TimeAndDateTexts) {
     std::string date;
   };
   for (const Case& c : std::vector<Case>{{{2026, 12, 8, 9, 5, 7}, "09:05:07", "08-12-26"},
-                                          {{1999, 1, 31, 23, 59, 59}, "23:59:59", "31-01-99"},
-                                          {{2000, 2, 29, 0, 0, 0}, "00:00:00", "29-02-00"}}) {
+                                         {{1999, 1, 31, 23, 59, 59}, "23:59:59", "31-01-99"},
+                                         {{2000, 2, 29, 0, 0, 0}, "00:00:00", "29-02-00"}}) {
     EXPECT_EQ(TimeText(c.t), c.time);
     EXPECT_EQ(DateText(c.t), c.date);
   }
@@ -44,7 +44,10 @@ TEST(LinkClock, SetsTheClockAndShowsTheReply) {
   EXPECT_TRUE(b.matchers().TimeIn.Enabled());
   ASSERT_TRUE(b.RunUntil([&] { return b.link.timeResult.has_value(); }, 1000));
   EXPECT_EQ(b.link.timeResult, true);
-  EXPECT_EQ(b.Sent(mark), "TIME\n" "09:05:07\n" "08-12-26\n");
+  EXPECT_EQ(b.Sent(mark),
+            "TIME\n"
+            "09:05:07\n"
+            "08-12-26\n");
   // The controller answers "09:05:07*08-12-26*": '*' is a blank, the last
   // character is not shown.
   EXPECT_EQ(b.link.ClockReply(), "09:05:07 08-12-26");
@@ -303,8 +306,13 @@ TEST(LinkStatus, LineEndingsAndShortBlocks) {
       {"CR", cr, six7, "L2", "L9", "L17", "L18"},
       {"LF inside lines", mixed, six7, "L2", "L9", "L17", "L18"},
       {"three lines", "0\r\nA\r\nB\r\n", {true, true, true, true, true, true, true, false}, "A", "old", "old", "old"},
-      {"last line without CR", "00000000\r\nA\r\nB", {false, false, false, false, false, false, false, false}, "A",
-       "old", "old", "old"},
+      {"last line without CR",
+       "00000000\r\nA\r\nB",
+       {false, false, false, false, false, false, false, false},
+       "A",
+       "old",
+       "old",
+       "old"},
       {"empty", "", before, "old", "old", "old", "old"},
   };
   for (const Case& c : cases) {
@@ -392,7 +400,9 @@ TEST(LinkRelays, ChangeSendsTheWholePattern) {
   const std::size_t mark = b.Mark();
   b.link.ReleysChange(1, true);
   b.Run(10);
-  ASSERT_EQ(b.Sent(mark), "RELESET\n" "11000001\n");
+  ASSERT_EQ(b.Sent(mark),
+            "RELESET\n"
+            "11000001\n");
   EXPECT_EQ(b.SentAt(8, mark) - b.SentAt(0, mark), 60) << "the pattern follows 60 ms later";
   EXPECT_EQ(b.host.pauses.back(), 60);
   EXPECT_EQ(b.sim().relays(), (std::array<bool, 8>{true, true, false, false, false, false, false, true}));
@@ -401,7 +411,9 @@ TEST(LinkRelays, ChangeSendsTheWholePattern) {
   const std::size_t off = b.Mark();
   b.link.ReleysChange(0, false);
   b.Run(10);
-  EXPECT_EQ(b.Sent(off), "RELESET\n" "01000001\n");
+  EXPECT_EQ(b.Sent(off),
+            "RELESET\n"
+            "01000001\n");
 }
 
 TEST(LinkRelays, ChangeWithoutConnectionKeepsTheBox) {
@@ -417,7 +429,10 @@ TEST(LinkRelays, ChangeWithoutConnectionKeepsTheBox) {
   const std::size_t mark = b.Mark();
   b.link.ReleysChange(4, true);
   b.Run(10);
-  EXPECT_EQ(b.Sent(mark), "RELESET\n" "00101000\n") << "the whole pattern, with the earlier box";
+  EXPECT_EQ(b.Sent(mark),
+            "RELESET\n"
+            "00101000\n")
+      << "the whole pattern, with the earlier box";
 }
 
 TEST(LinkRelays, RefusedSendShowsError99) {

@@ -32,14 +32,14 @@ TEST(LinkTextWait, CountingRule) {
   };
   const std::vector<Case> cases = {
       {"LOAD_OK", "LOAD_OK", false, true},
-      {"LOAD_OK", "xxLLOAD_OK", false, true},   // an extra L
-      {"LOAD_OK", "LOLOAD_OK", false, true},    // an extra LO
-      {"LOAD_OK", "load_ok", false, false},     // exact case
+      {"LOAD_OK", "xxLLOAD_OK", false, true},  // an extra L
+      {"LOAD_OK", "LOLOAD_OK", false, true},   // an extra LO
+      {"LOAD_OK", "load_ok", false, false},    // exact case
       {"SAVE_OK\r\n", "save_ok\r\n", true, true},
       {"o", "O", true, true},
       {"o", "O", false, false},
       {"AAB", "AAB", false, true},
-      {"AAB", "AAAB", false, false},            // the count restarts at 1 only
+      {"AAB", "AAAB", false, false},  // the count restarts at 1 only
       {"ABAC", "ABABAC", false, false},
       {"TIME_OK\r\n", "TIME_OK\r\r\n", false, false},
   };

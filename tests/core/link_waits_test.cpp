@@ -43,10 +43,14 @@ TEST(LinkWaits, ThePaneSaysWhatTheProgramWaitsFor) {
        [](LinkBench& b) { return b.link.saveResult.has_value(); },
        T::kWaitSave,
        "Сохранение завершено"},
-      {"clock", {}, clock, [](LinkBench& b) { return b.link.timeResult.has_value(); }, T::kWaitTime,
+      {"clock",
+       {},
+       clock,
+       [](LinkBench& b) { return b.link.timeResult.has_value(); },
+       T::kWaitTime,
        "Время установлено. Текущее время: 09:05:07 08-12-26"},
-      {"clock not confirmed", silent, clock, [](LinkBench& b) { return b.link.timeResult.has_value(); },
-       T::kWaitTime, ""},
+      {"clock not confirmed", silent, clock, [](LinkBench& b) { return b.link.timeResult.has_value(); }, T::kWaitTime,
+       ""},
       {"the clock's reply not sent",
        [](LinkBench& b) {
          b.faults().silent = true;
@@ -76,10 +80,12 @@ TEST(LinkWaits, ThePaneSaysWhatTheProgramWaitsFor) {
     };
     c.command(b);
     shown.insert(b.seen.status);
-    ASSERT_TRUE(b.RunUntil([&] {
-      shown.insert(b.seen.status);
-      return c.done(b);
-    }, 300000));
+    ASSERT_TRUE(b.RunUntil(
+        [&] {
+          shown.insert(b.seen.status);
+          return c.done(b);
+        },
+        300000));
     b.Run(10);
     EXPECT_TRUE(shown.count(c.shownWhileWaiting)) << "never shown while waiting";
     EXPECT_EQ(b.model.status, c.after.empty() ? before : c.after);

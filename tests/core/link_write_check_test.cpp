@@ -51,7 +51,8 @@ std::string WriteWire(const Bytes& image, int version) {
 // password, so that a write of the PC's configuration changes it.
 sim::ControllerOptions Holding(int version, const std::string& password = "9999") {
   sim::ControllerOptions options = VersionOptions(version);
-  options.image = DefaultImage(version, [&](ConfigImage& i) { i.WriteText(L::kPassword, L::kPasswordLength, password); });
+  options.image =
+      DefaultImage(version, [&](ConfigImage& i) { i.WriteText(L::kPassword, L::kPasswordLength, password); });
   return options;
 }
 
@@ -163,13 +164,11 @@ TEST(LinkWriteCheck, ImageThatDiffersIsAFailure) {
   const std::vector<Case> cases = {
       {"a relay of a reaction", 15, 1000, holding([](Bytes& i) { i[297] = 'Z'; }), 297,
        message("Первое расхождение: байт 297 (Вход 3/Размыкание/relays).")},
-      {"shifted by a byte from the password on", 12, 5000,
-       holding([](Bytes& i) {
+      {"shifted by a byte from the password on", 12, 5000, holding([](Bytes& i) {
          i.insert(i.begin() + L::kPassword + 2, i[L::kPassword + 1]);
          i.pop_back();
        }),
-       4738,
-       message("Первое расхождение: байт 4738 (PasswordEdit).")},
+       4738, message("Первое расхождение: байт 4738 (PasswordEdit).")},
       {"the checksum byte", 13, 5400, [](LinkBench& b) { b.faults().badChecksum = true; }, 5483,
        message("Первое расхождение: байт 5483 (checksum).")},
       {"a byte of no setting", 10, 3000, holding([](Bytes& i) { i[L::SourceBlock(0, 0) + L::kBlockEnd] = '#'; }), 58,
@@ -241,9 +240,10 @@ TEST(LinkWriteCheck, ReadBackThatFailsFailsTheWrite) {
     const std::string& box = b.dialogs.shown[0].text;
     if (std::string(c.name) == "the image stops") {
       // Shorter than the image: what came is compared, and the length differs.
-      EXPECT_EQ(box, "Конфигурация в контроллере не совпадает с переданной!\r"
-                     "Длина конфигурации в контроллере: 100 байт, передано 5484.\r"
-                     "Передайте конфигурацию в контроллер ещё раз.");
+      EXPECT_EQ(box,
+                "Конфигурация в контроллере не совпадает с переданной!\r"
+                "Длина конфигурации в контроллере: 100 байт, передано 5484.\r"
+                "Передайте конфигурацию в контроллер ещё раз.");
     } else {
       EXPECT_EQ(box, "Запись не проверена: конфигурация не прочитана из контроллера.\r" + c.reason +
                          "\rПередайте конфигурацию в контроллер ещё раз.");
@@ -301,9 +301,8 @@ TEST(LinkWriteCheck, ConfigurationOfAnotherVersionIsRefused) {
     ASSERT_TRUE(Write(b, 1000));
     EXPECT_EQ(b.link.saveResult, false);
     EXPECT_EQ(b.Shown(), std::vector<std::string>{"Конфигурация подготовлена для версии прошивки " +
-                                                  std::to_string(c.configuration) +
-                                                  ", а контроллер сообщил версию " + std::to_string(c.controller) +
-                                                  ".\rКонфигурация не передана."});
+                                                  std::to_string(c.configuration) + ", а контроллер сообщил версию " +
+                                                  std::to_string(c.controller) + ".\rКонфигурация не передана."});
     EXPECT_TRUE(b.dialogs.shown[0].error);
     EXPECT_EQ(b.Sent(mark), "") << "nothing is sent, not even the read of the copy";
     EXPECT_TRUE(backups.copies.empty());
@@ -337,8 +336,8 @@ TEST(LinkWriteCheck, BackupIsReadAndKeptBeforeTheWrite) {
         200000));
     EXPECT_EQ(b.link.saveResult, true);
     EXPECT_EQ(statuses, (std::vector<std::string>{"Резервное копирование конфигурации контроллера ...",
-                                                   "Сохранение в контроллер ...", "Проверка записанной конфигурации ...",
-                                                   "Сохранение завершено"}));
+                                                  "Сохранение в контроллер ...", "Проверка записанной конфигурации ...",
+                                                  "Сохранение завершено"}));
     const Bytes sent = b.model.ws.working.bytes();
     EXPECT_EQ(b.Sent(mark), "LOAD\n" + WriteWire(sent, version) + "LOAD\n");
 
@@ -364,7 +363,8 @@ TEST(LinkWriteCheck, BackupIsReadAndKeptBeforeTheWrite) {
 
 TEST(LinkWriteCheck, BackupNamesTheControllersObject) {
   sim::ControllerOptions options = Holding(15);
-  options.image = DefaultImage(15, [](ConfigImage& i) { i.WriteText(L::kObjectIdLong, L::kObjectIdLongLength, "../СКЛАД"); });
+  options.image =
+      DefaultImage(15, [](ConfigImage& i) { i.WriteText(L::kObjectIdLong, L::kObjectIdLongLength, "../СКЛАД"); });
   LinkBench b(options);
   MemoryBackups backups;
   b.link.backups = &backups;
@@ -426,9 +426,10 @@ TEST(LinkWriteCheck, BackupThatFailsStopsTheWrite) {
     EXPECT_EQ(b.Sent(mark), "LOAD\n") << "nothing of the configuration went out";
     EXPECT_EQ(b.sim().image(), held);
     EXPECT_TRUE(backups.copies.empty());
-    EXPECT_EQ(b.Shown(), std::vector<std::string>{
-                             c.reason +
-                             "\rРезервная копия не сделана, запись отменена: конфигурация в контроллер не передавалась."});
+    EXPECT_EQ(
+        b.Shown(),
+        std::vector<std::string>{
+            c.reason + "\rРезервная копия не сделана, запись отменена: конфигурация в контроллер не передавалась."});
     EXPECT_EQ(b.model.status, "Сохранение неудачно!!!");
     EXPECT_TRUE(WindowsBack(b));
   }
@@ -444,13 +445,11 @@ TEST(LinkFlood, ReplyLongerThanAnyLegalOneEndsTheExchange) {
     std::string reply;  // then the flood
   };
   const std::vector<Case> cases = {
-      {"read", [](LinkBench& b) { b.link.N14Click(); }, [](LinkBench& b) { return b.link.loadResult; },
-       "LOAD_OK\r\n"},
+      {"read", [](LinkBench& b) { b.link.N14Click(); }, [](LinkBench& b) { return b.link.loadResult; }, "LOAD_OK\r\n"},
       {"identifiers", [](LinkBench& b) { b.link.ID17Click(); }, [](LinkBench& b) { return b.link.idsResult; }, ""},
       {"status", [](LinkBench& b) { b.link.Button1Click(); }, [](LinkBench& b) { return b.link.statusResult; },
        "STATUS\r\n"},
-      {"clock", [](LinkBench& b) { b.link.N16Click(); }, [](LinkBench& b) { return b.link.timeResult; },
-       "TIME_OK\r\n"},
+      {"clock", [](LinkBench& b) { b.link.N16Click(); }, [](LinkBench& b) { return b.link.timeResult; }, "TIME_OK\r\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

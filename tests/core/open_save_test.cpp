@@ -9,10 +9,10 @@
 
 #include "files/settings_file.h"
 #include "files/tree_text.h"
-#include "window/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "trees/reaction_trees.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -31,9 +31,8 @@ std::string Text(const ConfigImage& image) { return image.Raw(0, image.size()); 
 
 std::string TreeState(const Tree& tree) {
   std::ostringstream out;
-  tree.ForEach([&](const TreeNode& n) {
-    out << n.level() << '|' << n.text << '|' << n.icon << '|' << n.expanded << '\n';
-  });
+  tree.ForEach(
+      [&](const TreeNode& n) { out << n.level() << '|' << n.text << '|' << n.icon << '|' << n.expanded << '\n'; });
   return out.str();
 }
 
@@ -211,7 +210,7 @@ TEST_F(OpenSave, UnknownVersionAppliesNoProfile) {
   EXPECT_EQ(target.ws.FirmwareVersion, 9);
   EXPECT_EQ(target.ws.working.size(), 5121u);  // the current lengths
   EXPECT_EQ(target.ws.incoming.size(), 5121u);
-  EXPECT_FALSE(target.ws.ChecksumEnabled);     // still version 10's
+  EXPECT_FALSE(target.ws.ChecksumEnabled);  // still version 10's
   for (const auto& item : target.versionMenu) EXPECT_EQ(item.checked, item.name == "v110");
   EXPECT_EQ(Text(target.ws.working), Text(source.ws.working).substr(0, 5121));
   // Below version 12 every channel is a sensor.
@@ -326,9 +325,8 @@ class RefusedFile : public OpenSave {
     OpenSave::SetUp();
     file = FileOf(15);
     // The target holds a configuration of its own, not the defaults.
-    ASSERT_TRUE(target.OpenSettingsBytes(*WriteSettingsFile(13, WriteTreeText(source.Tree1),
-                                                            DefaultTreeText(2, 13),
-                                                            source.ws.working.bytes())));
+    ASSERT_TRUE(target.OpenSettingsBytes(
+        *WriteSettingsFile(13, WriteTreeText(source.Tree1), DefaultTreeText(2, 13), source.ws.working.bytes())));
     target.pages.PasswordEdit.text = "987";
     target.pages.PasswordEditExit();
     target.Tree1.top(2)->expanded = true;
@@ -357,8 +355,7 @@ TEST_F(RefusedFile, DamagedFilesChangeNothing) {
       {"no marker", "X" + file.substr(1)},
       {"version not a number", "Vxx" + file.substr(3)},
       {"tree length not a number", file.substr(0, 4) + "1x345" + file.substr(9)},
-      {"second tree length not a number",
-       file.substr(0, d.tree2Offset - 5) + "abcde" + file.substr(d.tree2Offset)},
+      {"second tree length not a number", file.substr(0, d.tree2Offset - 5) + "abcde" + file.substr(d.tree2Offset)},
       {"cut in tree 1", file.substr(0, d.tree1Offset + 100)},
       {"cut in tree 2", file.substr(0, d.tree2Offset + 100)},
       {"cut in the image length", file.substr(0, d.imageLengthOffset + 3)},

@@ -8,12 +8,12 @@
 #include <utility>
 #include <vector>
 
-#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "started_model.h"
 #include "trees/reaction_trees.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -115,9 +115,11 @@ TEST_F(PagesTest, EmptyingANumberClearsItsPhoneSlotsEverywhere) {
     ConfigImage& w = m.ws.working;
     // Slots referring to subscriber 4 in the first, a middle and the last block,
     // next to slots of other subscribers; '4' outside the slots stays.
-    const std::vector<std::size_t> slots4 = {0 * 59 + 16, 0 * 59 + 24, 13 * 59 + 20, 40 * 59 + 18, 75 * 59 + 16, 75 * 59 + 24};
+    const std::vector<std::size_t> slots4 = {0 * 59 + 16,  0 * 59 + 24,  13 * 59 + 20,
+                                             40 * 59 + 18, 75 * 59 + 16, 75 * 59 + 24};
     const std::vector<std::size_t> others = {0 * 59 + 17, 13 * 59 + 21, 75 * 59 + 23};
-    const std::vector<std::size_t> notSlots = {0 * 59 + 0, 0 * 59 + 15, 5 * 59 + 25, 5 * 59 + 58, 75 * 59 + 25, 4484, L::kAlarm1Relays};
+    const std::vector<std::size_t> notSlots = {0 * 59 + 0,   0 * 59 + 15, 5 * 59 + 25,     5 * 59 + 58,
+                                               75 * 59 + 25, 4484,        L::kAlarm1Relays};
     for (std::size_t at : slots4) w.SetByte(at, '4');
     w.SetByte(others[0], '3');
     w.SetByte(others[1], '5');
@@ -236,12 +238,9 @@ TEST_F(PagesTest, ObjectIDExitUsesTheVersionsField) {
     std::string bytes;
   };
   const std::vector<Case> cases = {
-      {15, "123", 5171, "123" + Fill(7)},
-      {15, "ABCDEFGHIJ", 5171, "ABCDEFGHIJ"},
-      {14, "", 5171, Fill(10)},
-      {13, "12", 4732, "12**"},
-      {10, "9999", 4732, "9999"},
-      {11, "Об", 4732, "\xCE\xE1**"},  // characters are not validated
+      {15, "123", 5171, "123" + Fill(7)}, {15, "ABCDEFGHIJ", 5171, "ABCDEFGHIJ"},
+      {14, "", 5171, Fill(10)},           {13, "12", 4732, "12**"},
+      {10, "9999", 4732, "9999"},         {11, "Об", 4732, "\xCE\xE1**"},  // characters are not validated
   };
   for (const auto& c : cases) {
     Version(c.version);
@@ -323,8 +322,8 @@ TEST_F(PagesTest, EmptyPasswordKeepsTheStoredOne) {
     std::string bytes;
   };
   const std::vector<Step> steps = {
-      {"pass", "pass****"}, {"", "pass****"}, {"12345678", "12345678"}, {"123456789", "12345678"},
-      {"", "12345678"},     {"пароль", "\xEF\xE0\xF0\xEE\xEB\xFC**"},
+      {"pass", "pass****"},      {"", "pass****"}, {"12345678", "12345678"},
+      {"123456789", "12345678"}, {"", "12345678"}, {"пароль", "\xEF\xE0\xF0\xEE\xEB\xFC**"},
   };
   for (const auto& s : steps) {
     p.PasswordEdit.text = s.text;
@@ -387,9 +386,8 @@ TEST_F(PagesTest, ApplyStatusMessageKindsSetsItemsFromBits) {
     std::vector<bool> checked;  // "Входы/выходы", "Цифровая шина", "АЦП"
   };
   const std::vector<Case> cases = {
-      {0, {false, false, false}}, {1, {true, false, false}}, {2, {false, false, true}},
-      {3, {true, false, true}},   {4, {false, true, false}}, {5, {true, true, false}},
-      {6, {false, true, true}},   {7, {true, true, true}},
+      {0, {false, false, false}}, {1, {true, false, false}}, {2, {false, false, true}}, {3, {true, false, true}},
+      {4, {false, true, false}},  {5, {true, true, false}},  {6, {false, true, true}},  {7, {true, true, true}},
   };
   for (const auto& c : cases) {
     p.ApplyStatusMessageKinds(c.value);
@@ -416,7 +414,7 @@ TEST_F(PagesTest, StatusMessagesStayADigitAfterA8OrA9) {
     char digit;
   };
   const std::vector<Case> cases = {
-      {'8', 0, true, '1'}, {'8', 1, true, '4'}, {'8', 2, true, '2'},
+      {'8', 0, true, '1'},  {'8', 1, true, '4'}, {'8', 2, true, '2'},
       {'9', 0, false, '0'}, {'9', 1, true, '5'}, {'9', 2, true, '3'},
   };
   for (const Case& c : cases) {
@@ -480,9 +478,9 @@ TEST_F(PagesTest, SpinBoxEdgeValues) {
     std::string digits;
   };
   const std::vector<Case> cases = {
-      {SpinRow::Input, 5, 200, 5067, "C8"},   {SpinRow::UAInput, 8, 255, 5169, "FF"},
-      {SpinRow::Rele, 16, 256, 5030, "FF"},   {SpinRow::Rele, 1, 1000, 5000, "FF"},
-      {SpinRow::AInput, 1, -1, 5139, "00"},  {SpinRow::UInput, 8, 128, 5137, "80"},
+      {SpinRow::Input, 5, 200, 5067, "C8"}, {SpinRow::UAInput, 8, 255, 5169, "FF"},
+      {SpinRow::Rele, 16, 256, 5030, "FF"}, {SpinRow::Rele, 1, 1000, 5000, "FF"},
+      {SpinRow::AInput, 1, -1, 5139, "00"}, {SpinRow::UInput, 8, 128, 5137, "80"},
       {SpinRow::Vihod, 1, 10, 5075, "0A"},
   };
   for (const auto& c : cases) {
@@ -511,8 +509,8 @@ TEST_F(PagesTest, MousePressSetsTheStepOfTheButtons) {
     int step;
   };
   const std::vector<Case> cases = {{false, false, 1}, {true, false, 10}, {false, true, 10}, {true, true, 10}};
-  for (const SpinId id : {SpinId{SpinRow::Rele, 3}, SpinId{SpinRow::Input, 1}, SpinId{SpinRow::UAInput, 8},
-                          SpinId{SpinRow::Vihod, 1}}) {
+  for (const SpinId id :
+       {SpinId{SpinRow::Rele, 3}, SpinId{SpinRow::Input, 1}, SpinId{SpinRow::UAInput, 8}, SpinId{SpinRow::Vihod, 1}}) {
     for (const auto& c : cases) {
       p.SetSpinValue(id, 100);
       p.ReleMouseDown(id, c.ctrl, c.right);

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "window/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "started_model.h"
 #include "trees/reaction_trees.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -22,7 +22,9 @@ std::string Fill(std::size_t n) { return std::string(n, '*'); }
 void Dump(std::ostringstream& out, const Edit& e) {
   out << e.name << '=' << e.text << '/' << e.maxLength << e.enabled << e.visible << '\n';
 }
-void Dump(std::ostringstream& out, const Spin& s) { out << s.name << '=' << s.value << '/' << s.step << s.enabled << '\n'; }
+void Dump(std::ostringstream& out, const Spin& s) {
+  out << s.name << '=' << s.value << '/' << s.step << s.enabled << '\n';
+}
 void Dump(std::ostringstream& out, const CheckGroup& g) {
   out << g.name << g.enabled << ':';
   for (std::size_t i = 0; i < g.checked.size(); ++i) out << g.checked[i] << g.itemEnabled[i];
@@ -46,7 +48,8 @@ std::string Snapshot(const Pages& p) {
   for (bool v : p.PanelVisible) out << v;
   out << '\n';
   Dump(out, p.Vihod);
-  for (const Label* l : {&p.Label1, &p.Label5, &p.Label7, &p.Label8, &p.RzGroupBox2}) out << l->caption << l->visible << '\n';
+  for (const Label* l : {&p.Label1, &p.Label5, &p.Label7, &p.Label8, &p.RzGroupBox2})
+    out << l->caption << l->visible << '\n';
   out << p.TimeAfterReactionEnabled << p.TabSheet3Enabled << '\n';
   for (const auto& e : p.ID) Dump(out, e);
   for (const auto& l : p.IdLabels) out << l.visible;
@@ -59,7 +62,8 @@ std::string Snapshot(const Pages& p) {
 
 std::string TreeDump(const Tree& t) {
   std::ostringstream out;
-  t.ForEach([&](const TreeNode& n) { out << n.level() << ' ' << n.text << ' ' << n.icon << ' ' << n.expanded << '\n'; });
+  t.ForEach(
+      [&](const TreeNode& n) { out << n.level() << ' ' << n.text << ' ' << n.icon << ' ' << n.expanded << '\n'; });
   return out.str();
 }
 
@@ -245,11 +249,11 @@ TEST_F(PassesTest, StatusDigitIsReadFromVersion12On) {
     std::vector<bool> checked;
   };
   const std::vector<Case> cases = {
-      {10, '7', true, {false, false, false}}, {10, 'X', true, {false, false, false}},
-      {11, '7', true, {false, false, false}}, {11, 'X', true, {false, false, false}},
-      {12, '7', true, {true, true, true}},    {12, '8', true, {false, false, false}},
+      {10, '7', true, {false, false, false}},  {10, 'X', true, {false, false, false}},
+      {11, '7', true, {false, false, false}},  {11, 'X', true, {false, false, false}},
+      {12, '7', true, {true, true, true}},     {12, '8', true, {false, false, false}},
       {12, 'X', false, {false, false, false}}, {15, '3', true, {true, false, true}},
-      {15, '9', true, {true, false, false}},  {15, ':', false, {false, false, false}},
+      {15, '9', true, {true, false, false}},   {15, ':', false, {false, false, false}},
   };
   for (const auto& c : cases) {
     Version(c.version);
@@ -335,8 +339,8 @@ TEST_F(PassesTest, ApplyingTheSameImageTwiceGivesTheSameState) {
     ConfigImage in = Rich();
     in.SetRaw(5051, "0");
     in.SetRaw(5119, "1");
-    in.WriteText(5325, 16, "+7916x");          // rejected by the SMS centre edit
-    in.WriteText(5181 + 16, 16, "8 (916)");    // rejected by AbonentNo2
+    in.WriteText(5325, 16, "+7916x");        // rejected by the SMS centre edit
+    in.WriteText(5181 + 16, 16, "8 (916)");  // rejected by AbonentNo2
     Apply(in, suppress);
     const std::string pages = Snapshot(p);
     const std::string tree1 = TreeDump(m.Tree1);
@@ -359,10 +363,10 @@ TEST_F(PassesTest, AnUnreadableFieldChangesNothing) {
     const char* field;
   };
   const std::vector<Case> cases = {
-      {15, 5000, "G0", "Rele1"},       {10, 5030, "0x", "Rele16"},   {12, 5059, "  ", "Input1"},
-      {15, 5073, "Z1", "Input8"},      {11, 5075, "-1", "Vihod"},    {15, 5048, "**", "Zones"},
-      {13, 5121, "0g", "AZones"},      {13, 5123, "!!", "UInput1"},  {14, 5137, "1.", "UInput8"},
-      {15, 5145, "??", "AInput4"},     {15, 5169, "x1", "UAInput8"}, {12, 5057, "X", "status digit"},
+      {15, 5000, "G0", "Rele1"},       {10, 5030, "0x", "Rele16"},      {12, 5059, "  ", "Input1"},
+      {15, 5073, "Z1", "Input8"},      {11, 5075, "-1", "Vihod"},       {15, 5048, "**", "Zones"},
+      {13, 5121, "0g", "AZones"},      {13, 5123, "!!", "UInput1"},     {14, 5137, "1.", "UInput8"},
+      {15, 5145, "??", "AInput4"},     {15, 5169, "x1", "UAInput8"},    {12, 5057, "X", "status digit"},
       {13, 5057, ":", "status digit"}, {15, 5057, "*", "status digit"},
   };
   for (const auto& c : cases) {
@@ -400,8 +404,8 @@ TEST_F(PassesTest, FieldsAVersionDoesNotReadMayHoldAnything) {
     std::string bytes;
   };
   const std::vector<Case> cases = {
-      {12, 5057, "5"},     {11, 5057, "X"},        {12, 5121, "zz"},  // 5121 lies beyond a version-12 image
-      {13, 5171, "G*G*G"}, {10, 5123, "zzzzzz"},   {15, 4612, "zz"},
+      {12, 5057, "5"},     {11, 5057, "X"},      {12, 5121, "zz"},  // 5121 lies beyond a version-12 image
+      {13, 5171, "G*G*G"}, {10, 5123, "zzzzzz"}, {15, 4612, "zz"},
   };
   for (const auto& c : cases) {
     Version(c.version);
@@ -552,9 +556,9 @@ TEST_F(PassesTest, ResetImageStoresTextsInTheVersionsLayout) {
     std::size_t center;
   };
   const std::vector<Case> cases = {
-      {10, 4732, "ABCD", 4612, 12, 4720}, {11, 4732, "ABCD", 4612, 12, 4720}, {12, 4732, "ABCD", 4612, 12, 4720},
-      {13, 4732, "ABCD", 4612, 12, 4720}, {14, 5171, "ABCDEFGHIJ", 4612, 12, 4720},
-      {15, 5171, "ABCDEFGHIJ", 5181, 16, 5325},
+      {10, 4732, "ABCD", 4612, 12, 4720},       {11, 4732, "ABCD", 4612, 12, 4720},
+      {12, 4732, "ABCD", 4612, 12, 4720},       {13, 4732, "ABCD", 4612, 12, 4720},
+      {14, 5171, "ABCDEFGHIJ", 4612, 12, 4720}, {15, 5171, "ABCDEFGHIJ", 5181, 16, 5325},
   };
   for (const auto& c : cases) {
     p.ObjectID.text = "ABCDEFGHIJ";

@@ -9,9 +9,9 @@
 
 #include "files/settings_file.h"
 #include "listing/inspect.h"
-#include "window/main_model.h"
 #include "model/profiles.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -73,9 +73,8 @@ constexpr Captions kOneSecond = {
 // The click handler of a version item.
 void Click(MainModel& m, int version) {
   const std::vector<std::function<void(MainModel&)>> clicks = {
-      [](MainModel& x) { x.v110Click(); }, [](MainModel& x) { x.v111Click(); },
-      [](MainModel& x) { x.v112Click(); }, [](MainModel& x) { x.v113Click(); },
-      [](MainModel& x) { x.v141Click(); }, [](MainModel& x) { x.v151Click(); },
+      [](MainModel& x) { x.v110Click(); }, [](MainModel& x) { x.v111Click(); }, [](MainModel& x) { x.v112Click(); },
+      [](MainModel& x) { x.v113Click(); }, [](MainModel& x) { x.v141Click(); }, [](MainModel& x) { x.v151Click(); },
   };
   clicks.at(static_cast<std::size_t>(version - 10))(m);
 }
@@ -276,15 +275,15 @@ TEST_F(ProfilesTest, AVersionItemKeepsWhatThePageFieldsShow) {
   const std::string kept = WriteSettingsFile(15, "", "", m.ws.working.bytes()).value_or("");
   Switch(15, false);
   const Inspection before = InspectSettingsFile(*ParseSettingsFile(kept).data);
-  const Inspection after = InspectSettingsFile(*ParseSettingsFile(
-      WriteSettingsFile(15, "", "", m.ws.working.bytes()).value_or("")).data);
+  const Inspection after =
+      InspectSettingsFile(*ParseSettingsFile(WriteSettingsFile(15, "", "", m.ws.working.bytes()).value_or("")).data);
   std::vector<std::string> stayed;
   std::vector<std::string> reset;
   testing::ScriptedDialogs freshDialogs;
   MainModel fresh(freshDialogs);
   fresh.Startup();
-  const Inspection defaults = InspectSettingsFile(*ParseSettingsFile(
-      WriteSettingsFile(15, "", "", fresh.ws.working.bytes()).value_or("")).data);
+  const Inspection defaults = InspectSettingsFile(
+      *ParseSettingsFile(WriteSettingsFile(15, "", "", fresh.ws.working.bytes()).value_or("")).data);
   for (std::size_t i = 0; i < before.settings.size(); ++i) {
     if (before.settings[i].value == defaults.settings[i].value) continue;  // never changed
     (after.settings[i].value == before.settings[i].value ? stayed : reset).push_back(before.settings[i].name);

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "window/main_model.h"
 #include "model/layout.h"
 #include "pages/pages.h"
 #include "scripted_dialogs.h"
 #include "trees/reaction_trees.h"
 #include "trees/tree_commands.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
@@ -435,8 +435,8 @@ TEST_F(SettingsEdit, ABatchRefusesADelayThatForbiddingGuardModeResets) {
 }
 
 TEST_F(SettingsEdit, ABatchStopsAtTheFirstFailure) {
-  const BatchResult r = SetSettings(m, dialogs, {{"Input1", "5"}, {"Вход 1/Замыкание/Реле/1", "Z"}, {"Foo", "1"},
-                                                {"Input2", "6"}});
+  const BatchResult r =
+      SetSettings(m, dialogs, {{"Input1", "5"}, {"Вход 1/Замыкание/Реле/1", "Z"}, {"Foo", "1"}, {"Input2", "6"}});
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.failed, 2u);
   EXPECT_EQ(r.failure.status, Status::UnknownName);

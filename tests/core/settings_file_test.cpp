@@ -65,8 +65,8 @@ TEST(SettingsFileWriter, DefaultTreesOfEveryVersion) {
     const std::string text2 = WriteTreeText(t2);
     const auto file = WriteSettingsFile(v, text1, text2, image.bytes());
     ASSERT_TRUE(file);
-    const std::string expected = std::string("V").append(std::to_string(v)) + "*" + std::to_string(text1.size()) + text1 +
-                                 std::to_string(text2.size()) + text2 + std::to_string(length) + " " +
+    const std::string expected = std::string("V").append(std::to_string(v)) + "*" + std::to_string(text1.size()) +
+                                 text1 + std::to_string(text2.size()) + text2 + std::to_string(length) + " " +
                                  AsString(image.bytes());
     EXPECT_EQ(*file, expected);
     const auto parsed = ParseExact(*file);
@@ -127,9 +127,9 @@ TEST(SettingsFileReader, FileCutAtEveryByte) {
     const char* name;
     std::size_t offset;
   };
-  const std::vector<Field> fields = {{0, "V", 0},           {1, "version", 1},    {4, "tree1Length", 4},
-                                     {9, "tree1", 9},       {17, "tree2Length", 17}, {22, "tree2", 22},
-                                     {26, "imageLength", 26}, {31, "image", 31}};
+  const std::vector<Field> fields = {
+      {0, "V", 0},       {1, "version", 1},       {4, "tree1Length", 4}, {9, "tree1", 9}, {17, "tree2Length", 17},
+      {22, "tree2", 22}, {26, "imageLength", 26}, {31, "image", 31}};
   for (std::size_t n = 0; n < file.size(); ++n) {
     std::size_t f = fields.size() - 1;
     while (fields[f].from > n) --f;
@@ -183,6 +183,7 @@ TEST_P(DamagedFile, Outcome) {
   }
 }
 
+// clang-format off
 INSTANTIATE_TEST_SUITE_P(
     Cases, DamagedFile,
     ::testing::Values(
@@ -237,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedCase{"zero_bytes_in_trees", Head("15", "00004", "A\0\r\n"s, "00001", "\0"s) + "5484 " + kImage, true,
                     "", 0, 15, 5484}),
     [](const auto& info) { return std::string(info.param.name); });
+// clang-format on
 
 }  // namespace
 }  // namespace vemtaro

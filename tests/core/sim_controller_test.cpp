@@ -326,7 +326,8 @@ TEST(SimTime, UnreadableTimeLeavesTheClock) {
   options.clock = ClockTime{2026, 12, 8, 12, 0, 0};
   options.clockTrailer = "";
   ControllerSim sim = ConnectedSim(options);  // clock starts at 0 ms
-  for (const char* bad : {"25:00:00\n31-12-26\n", "12:00:00\n30-02-26\n", "12-00-00\n01-01-26\n", "1:2:3\n01-01-26\n"}) {
+  for (const char* bad :
+       {"25:00:00\n31-12-26\n", "12:00:00\n30-02-26\n", "12-00-00\n01-01-26\n", "1:2:3\n01-01-26\n"}) {
     EXPECT_EQ(sim.Receive("TIME\n", 10000), "TIME_OK\r\n");
     EXPECT_EQ(sim.Receive(bad, 10000), "12:00:10*08-12-26\r\n") << bad;
   }

@@ -195,7 +195,6 @@ TEST(SimFaults, NoFinalSaveOk) {
   }
 }
 
-
 TEST(SimFaults, LateLastAcknowledgementAndDelayedSaveOk) {
   ControllerOptions options = Options(12);
   options.saveOkDelayMs = 200;

@@ -291,6 +291,7 @@ Tweak At(std::size_t k, const std::function<void(Tweak&)>& change) {
 TEST(SimStrict, EachBrokenRuleIsReportedWithItsFacts) {
   const Bytes v10 = Pattern(5121);
   const Bytes v15 = AsSent(Pattern(5484), 15);
+  // clang-format off
   const std::vector<RuleCase> cases = {
       {"checksum byte from version 12 on", Strict(15), Writing(WithChecksumByte(5484, 0x34, 0x12)),
        {"write: checksum byte at 5483 is 0x12, the image sums to 0x34"}},
@@ -393,6 +394,7 @@ TEST(SimStrict, EachBrokenRuleIsReportedWithItsFacts) {
        },
        {}},
   };
+  // clang-format on
   for (const RuleCase& c : cases) {
     SCOPED_TRACE(c.name);
     ControllerSim sim(c.options);
@@ -536,8 +538,9 @@ TEST(SimStrictOnALine, ReadingLateIsNoViolationAForgottenPauseIs) {
     }
     std::vector<std::string> expected;
     if (forgets) {
-      expected.push_back("write: separator after image byte 4000 came 3 ms ahead of the 5 ms pauses before it "
-                         "(more than the tolerance of 2 ms)");
+      expected.push_back(
+          "write: separator after image byte 4000 came 3 ms ahead of the 5 ms pauses before it "
+          "(more than the tolerance of 2 ms)");
     }
     EXPECT_EQ(sim.Violations(), expected);
     EXPECT_EQ(sim.image(), image);

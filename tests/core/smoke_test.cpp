@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "window/main_model.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 

@@ -6,8 +6,8 @@
 
 #include <string>
 
-#include "window/main_model.h"
 #include "scripted_dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro::testing {
 

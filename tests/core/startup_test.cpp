@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "window/main_model.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "trees/reaction_trees.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {

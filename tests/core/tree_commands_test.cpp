@@ -26,8 +26,7 @@ class RecordingDialogs : public testing::ScriptedDialogs {
   };
   std::vector<Question> asked;
 
-  std::optional<std::string> InputText(const std::string& caption, const std::string& initial,
-                                       int maxLength) override {
+  std::optional<std::string> InputText(const std::string& caption, const std::string& initial, int maxLength) override {
     asked.push_back({caption, initial, maxLength});
     return ScriptedDialogs::InputText(caption, initial, maxLength);
   }
@@ -60,17 +59,13 @@ class TreeCommandsTest : public ::testing::Test {
     return tree1.top(s)->child(e)->child(g)->child(i);
   }
   // The relay i of an alarm clock (source 14 or 15).
-  TreeNode* AlarmRelay(std::size_t s, std::size_t i) {
-    return tree1.top(s)->child(0)->child(0)->child(i);
-  }
+  TreeNode* AlarmRelay(std::size_t s, std::size_t i) { return tree1.top(s)->child(0)->child(0)->child(i); }
   // Tree2: channel c, state e, group g, item i (the threshold states have their
   // value node first).
   TreeNode* Group2(std::size_t c, std::size_t e, Group g) {
     return tree2.top(c)->child(e)->child(g + (e == 1 ? 0 : 1));
   }
-  TreeNode* Node2(std::size_t c, std::size_t e, Group g, std::size_t i) {
-    return Group2(c, e, g)->child(i);
-  }
+  TreeNode* Node2(std::size_t c, std::size_t e, Group g, std::size_t i) { return Group2(c, e, g)->child(i); }
   TreeNode* Value2(std::size_t c, std::size_t e) { return tree2.top(c)->child(e)->child(0); }
 
   PopupMenuId Press1(TreeNode* node, MouseButton b = MouseButton::Right, bool dbl = false) {
@@ -95,8 +90,13 @@ TEST(RelayNumberTest, LeadingNumberOfTheText) {
     const char* text;
     const char* number;
   } cases[] = {
-      {"12 - Включить", "12"}, {"3 - Не изменять", "3"}, {"7", "7"},      {"16", "16"},
-      {"Ж лампа", "Ж"},        {"ЖЖЖ", "ЖЖ"},             {"", ""},
+      {"12 - Включить", "12"},
+      {"3 - Не изменять", "3"},
+      {"7", "7"},
+      {"16", "16"},
+      {"Ж лампа", "Ж"},
+      {"ЖЖЖ", "ЖЖ"},
+      {"", ""},
   };
   for (const auto& c : cases) EXPECT_EQ(RelayNumber(c.text), c.number) << c.text;
 }
@@ -123,8 +123,7 @@ TEST_F(TreeCommandsTest, RelayCommandWritesTheNodesByteTextAndIcon) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    TreeNode* node = c.tree1 ? (c.top >= 14 ? AlarmRelay(c.top, c.relay)
-                                            : Node1(c.top, c.event, kRelays, c.relay))
+    TreeNode* node = c.tree1 ? (c.top >= 14 ? AlarmRelay(c.top, c.relay) : Node1(c.top, c.event, kRelays, c.relay))
                              : Node2(c.top, c.event, kRelays, c.relay);
     const ConfigImage before = image;
     EXPECT_EQ(c.tree1 ? Press1(node) : Press2(node), PopupMenuId::LMDPopupMenu2);
@@ -265,7 +264,10 @@ TEST_F(TreeCommandsTest, SmsEntryWritesTheTextWithFill) {
       {"five characters", "Hello", "Hello", "Hello" + std::string(28, '*')},
       {"empty confirm", "", "", stars},
       {"Cyrillic", "Дверь", "Дверь", "\xC4\xE2\xE5\xF0\xFC" + std::string(28, '*')},
-      {"no Windows-1251 code", "A\xE2\x82\xAE" "B\xE6\x97\xA5", "A?B?", "A?B?" + std::string(29, '*')},
+      {"no Windows-1251 code",
+       "A\xE2\x82\xAE"
+       "B\xE6\x97\xA5",
+       "A?B?", "A?B?" + std::string(29, '*')},
       {"longer than the limit", std::string(40, 'x'), std::string(32, 'x'), std::string(32, 'x') + "*"},
   };
   for (const auto& c : cases) {

@@ -99,11 +99,11 @@ std::vector<SourceRow> SourceTable() {
   std::vector<SourceRow> rows;
   for (int k = 1; k <= 8; ++k) {
     const std::string n = std::to_string(k);
-    rows.push_back({"Вход " + n, 3, "Замыкание", 4, "Размыкание", 5, "Вход " + n + " Замкнут",
-                    "Вход " + n + " Разомкнут"});
+    rows.push_back(
+        {"Вход " + n, 3, "Замыкание", 4, "Размыкание", 5, "Вход " + n + " Замкнут", "Вход " + n + " Разомкнут"});
   }
-  rows.push_back({"Сеть 220v ", 19, "Восстановление", 12, "Пропадание", 13,
-                  "Питание от сети ВОССТАНОВЛЕНО", "Питание от сети ОТСУТСТВУЕТ"});
+  rows.push_back({"Сеть 220v ", 19, "Восстановление", 12, "Пропадание", 13, "Питание от сети ВОССТАНОВЛЕНО",
+                  "Питание от сети ОТСУТСТВУЕТ"});
   for (int k = 0; k <= 3; ++k) {
     const std::string n = std::to_string(k);
     rows.push_back({"Кнопка " + n, 54, "Нажатие", 4, "Отпускание", 5, "Кнопка " + n + " брелока НАЖАТА",
@@ -296,8 +296,8 @@ TEST_F(Tree1Test, RelayRefreshShowsEveryCode) {
 }
 
 TEST_F(Tree1Test, InvalidRelayByteStopsTheRefreshOnce) {
-  for (const std::uint8_t bad : {std::uint8_t{'z'}, std::uint8_t{'0'}, std::uint8_t{'*'}, std::uint8_t{0},
-                                 std::uint8_t{0xDA}}) {
+  for (const std::uint8_t bad :
+       {std::uint8_t{'z'}, std::uint8_t{'0'}, std::uint8_t{'*'}, std::uint8_t{0}, std::uint8_t{0xDA}}) {
     SCOPED_TRACE(static_cast<int>(bad));
     dialogs.Clear();
     TreeNode& relays = *At(tree, {3, 1, 0});
@@ -326,7 +326,7 @@ TEST_F(Tree1Test, InvalidRelayByteStopsTheRefreshOnce) {
 
 struct RelayMapCase {
   const char* name;
-  bool control;  // Tree1, else Tree2 of version 15
+  bool control;                   // Tree1, else Tree2 of version 15
   std::vector<std::size_t> path;  // to the "Реле" group
   std::size_t start;
 };
@@ -366,20 +366,19 @@ TEST_P(RelayMapping, GroupReadsItsBlock) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Blocks, RelayMapping,
-    ::testing::Values(RelayMapCase{"input1_close", true, {0, 0, 0}, 0},
-                      RelayMapCase{"input3_open", true, {2, 1, 0}, 295},
-                      RelayMapCase{"mains_lost", true, {8, 1, 0}, 1003},
-                      RelayMapCase{"button2_press", true, {11, 0, 0}, 1298},
-                      RelayMapCase{"disarm", true, {13, 1, 0}, 1593},
-                      RelayMapCase{"alarm1", true, {14, 0, 0}, 5087},
-                      RelayMapCase{"alarm2", true, {15, 0, 0}, 5103},
-                      RelayMapCase{"sensor1_above", false, {0, 0, 1}, 1652},
-                      RelayMapCase{"sensor8_below", false, {7, 2, 1}, 3009},
-                      RelayMapCase{"adc1_norm", false, {8, 1, 0}, 3127},
-                      RelayMapCase{"adc8_below", false, {15, 2, 1}, 4425}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Blocks, RelayMapping,
+                         ::testing::Values(RelayMapCase{"input1_close", true, {0, 0, 0}, 0},
+                                           RelayMapCase{"input3_open", true, {2, 1, 0}, 295},
+                                           RelayMapCase{"mains_lost", true, {8, 1, 0}, 1003},
+                                           RelayMapCase{"button2_press", true, {11, 0, 0}, 1298},
+                                           RelayMapCase{"disarm", true, {13, 1, 0}, 1593},
+                                           RelayMapCase{"alarm1", true, {14, 0, 0}, 5087},
+                                           RelayMapCase{"alarm2", true, {15, 0, 0}, 5103},
+                                           RelayMapCase{"sensor1_above", false, {0, 0, 1}, 1652},
+                                           RelayMapCase{"sensor8_below", false, {7, 2, 1}, 3009},
+                                           RelayMapCase{"adc1_norm", false, {8, 1, 0}, 3127},
+                                           RelayMapCase{"adc8_below", false, {15, 2, 1}, 4425}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Tree1Test, AlarmClockRelayFromItsOwnField) {
   image.SetByte(5090, 'Z');
@@ -416,9 +415,8 @@ TEST_F(Tree1Test, PhoneSlotsShowTheSubscriberList) {
   abonents[8] = "+79990000009";
   const std::size_t b = 118 * 5;  // input 6, closing
   image.SetRaw(b + 16, "13N912NN5");
-  const std::vector<std::string> expected = {"+79001112233", "2 - Нет -", "3 - Нет -",
-                                             "+79990000009", "+79001112233", "6 - Нет -",
-                                             "7 - Нет -",    "8 - Нет -",    "+74950000005"};
+  const std::vector<std::string> expected = {"+79001112233", "2 - Нет -", "3 - Нет -", "+79990000009", "+79001112233",
+                                             "6 - Нет -",    "7 - Нет -", "8 - Нет -", "+74950000005"};
   TreeNode& phones = *At(tree, {5, 0, 1});
   for (std::size_t k = 0; k < 9; ++k) phones.child(k)->icon = 99;
   Tree1Expanded(phones, image, abonents, dialogs);
@@ -463,7 +461,7 @@ TEST_F(Tree1Test, SmsNodeSkipsEveryFillByte) {
       {"cyrillic", "\xD2\xE5\xF1\xF2" + std::string(29, '*'), "Тест"},
   };
   const std::size_t b = 118 * 9 + 59;  // button 0, released
-  image.SetByte(b + 58, 'Q');  // the end byte is not part of the text
+  image.SetByte(b + 58, 'Q');          // the end byte is not part of the text
   TreeNode& sms = *At(tree, {9, 1, 2});
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -545,8 +543,7 @@ struct AlarmIconCase {
 
 TEST(AlarmIcons, FromTheAlarmDigit) {
   const std::vector<AlarmIconCase> cases = {
-      {'0', 53, 53}, {'1', 51, 53}, {'2', 53, 51}, {'3', 51, 51},
-      {'X', 7, 8},   {'4', 7, 8},   {'/', 7, 8},   {0, 7, 8},
+      {'0', 53, 53}, {'1', 51, 53}, {'2', 53, 51}, {'3', 51, 51}, {'X', 7, 8}, {'4', 7, 8}, {'/', 7, 8}, {0, 7, 8},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.flags));
@@ -608,10 +605,9 @@ TEST_P(Tree2Build, ChannelsOfTheVersion) {
     EXPECT_EQ(below.child(0)->text, "-2");
     EXPECT_EQ(below.child(0)->icon, 25);
     // The groups, checked as an event of Tree1 without the value node.
-    const std::vector<std::pair<const TreeNode*, std::string>> states = {
-        {&above, prefix + " - БОЛЬШЕ ВЕРХНЕГО порога"},
-        {&norm, prefix + " - НОРМА"},
-        {&below, prefix + " - МЕНЬШЕ НИЖНЕГО порога"}};
+    const std::vector<std::pair<const TreeNode*, std::string>> states = {{&above, prefix + " - БОЛЬШЕ ВЕРХНЕГО порога"},
+                                                                         {&norm, prefix + " - НОРМА"},
+                                                                         {&below, prefix + " - МЕНЬШЕ НИЖНЕГО порога"}};
     for (std::size_t e = 0; e < 3; ++e) {
       Tree copy;
       TreeNode* ev = copy.AddTop("e");
@@ -639,7 +635,9 @@ TEST_P(Tree2Build, ChannelsOfTheVersion) {
 INSTANTIATE_TEST_SUITE_P(Versions, Tree2Build,
                          ::testing::Values(Tree2Shape{10, 16, 0}, Tree2Shape{11, 16, 0}, Tree2Shape{12, 8, 0},
                                            Tree2Shape{13, 8, 8}, Tree2Shape{14, 8, 8}, Tree2Shape{15, 8, 8}),
-                         [](const auto& info) { return std::string(1, 'v').append(std::to_string(info.param.firmware)); });
+                         [](const auto& info) {
+                           return std::string(1, 'v').append(std::to_string(info.param.firmware));
+                         });
 
 TEST(Tree2, LongestDefaultTextFitsTheField) {
   ConfigImage image(L::kLongImageLength);
@@ -665,7 +663,7 @@ TEST_F(Tree2Test, ThresholdNodesShowTheirBytesWithoutSpaces) {
     const char* raw;
     const char* shown;
   };
-  const std::vector<Case> cases = {{" 5.5", "5.5"}, {"    ", ""},  {"21  ", "21"},
+  const std::vector<Case> cases = {{" 5.5", "5.5"}, {"    ", ""},     {"21  ", "21"},
                                    {"-1 0", "-10"}, {"abcd", "abcd"}, {"12.5", "12.5"}};
   TreeNode& above = *At(tree, {8, 0});
   TreeNode& below = *At(tree, {8, 2});

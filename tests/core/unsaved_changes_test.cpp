@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "window/main_model.h"
 #include "scripted_dialogs.h"
 #include "started_model.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {

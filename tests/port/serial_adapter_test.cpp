@@ -1,7 +1,7 @@
 // The serial port adapter over a pseudo-terminal: the test holds the master
 // end (the controller's side), the adapter opens the slave by its path.
-#include "port/port_list.h"
 #include "port/serial_adapter.h"
+#include "port/port_list.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -508,10 +508,8 @@ TEST(SerialAdapterOpen, ClassifiesQtOpenErrors) {
     QSerialPort::SerialPortError error;
     OpenStatus status;
   } cases[] = {
-      {QSerialPort::PermissionError, OpenStatus::Busy},
-      {QSerialPort::DeviceNotFoundError, OpenStatus::Missing},
-      {QSerialPort::OpenError, OpenStatus::Missing},
-      {QSerialPort::UnsupportedOperationError, OpenStatus::Refused},
+      {QSerialPort::PermissionError, OpenStatus::Busy}, {QSerialPort::DeviceNotFoundError, OpenStatus::Missing},
+      {QSerialPort::OpenError, OpenStatus::Missing},    {QSerialPort::UnsupportedOperationError, OpenStatus::Refused},
       {QSerialPort::UnknownError, OpenStatus::Refused},
   };
   for (const auto& c : cases) EXPECT_EQ(ClassifyOpenError(c.error), c.status) << c.error;

@@ -40,17 +40,17 @@
 
 #include "files/settings_file.h"
 #include "files/tree_text.h"
-#include "window/main_model.h"
 #include "model/layout.h"
 #include "scripted_dialogs.h"
 #include "shell/qt_file_store.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::ScriptedDialogs;
 using shell::QtFileStore;
+using testing::ScriptedDialogs;
 
 constexpr uid_t kNobody = 65534;
 constexpr const char* kFileName = "settings.dat";
@@ -236,8 +236,8 @@ std::string State(const MainModel& m) {
   return "version " + std::to_string(m.ws.FirmwareVersion) + " checksum " + std::to_string(m.ws.ChecksumEnabled) +
          "\nstatus " + m.status + "\npassword " + m.pages.PasswordEdit.text + " input1 " +
          std::to_string(m.pages.Input[0].value) + "\nworking " + m.ws.working.Raw(0, m.ws.working.size()) +
-         "\nincoming " + m.ws.incoming.Raw(0, m.ws.incoming.size()) + "\ntree1\n" + WriteTreeText(m.Tree1) +
-         "tree2\n" + WriteTreeText(m.Tree2);
+         "\nincoming " + m.ws.incoming.Raw(0, m.ws.incoming.size()) + "\ntree1\n" + WriteTreeText(m.Tree1) + "tree2\n" +
+         WriteTreeText(m.Tree2);
 }
 
 // ------------------------------------------------------------------ saving
@@ -315,7 +315,10 @@ TEST_F(FailedSave, OldFileStaysWholeAndTheFailureIsReported) {
          return {};
        },
        justTheFile, "File too large"},
-      {"full disk", false, 0755, 0644,
+      {"full disk",
+       false,
+       0755,
+       0644,
        [](FailedSave& t) -> std::string {
          // A small file system of the child's own over the folder, holding the
          // old file and then filled up to the last byte.
@@ -334,7 +337,8 @@ TEST_F(FailedSave, OldFileStaysWholeAndTheFailureIsReported) {
          close(fd);
          return {};
        },
-       {"filler", kFileName}, "No space left on device"},
+       {"filler", kFileName},
+       "No space left on device"},
   };
   const bool root = geteuid() == 0;
   for (const Case& c : cases) {
@@ -503,8 +507,7 @@ TEST(KilledSave, FileIsAlwaysWholeOldOrWholeNew) {
     ASSERT_TRUE(c.save(path, c.newBytes));
     ASSERT_TRUE(c.save(path, c.oldBytes));
     const auto perSaveUs = std::max<std::int64_t>(
-        1, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() /
-               2);
+        1, std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count() / 2);
 
     int keptOld = 0;
     int keptNew = 0;
@@ -555,8 +558,8 @@ TEST(KilledSave, FileIsAlwaysWholeOldOrWholeNew) {
     }
     EXPECT_EQ(keptOld + keptNew, c.rounds);
     std::cout << "[   INFO   ] " << c.name << ": " << c.rounds << " kills, " << keptOld << " left the old file, "
-              << keptNew << " the new one; one save takes " << perSaveUs << " us; temporary files left beside it: "
-              << leftOver.size();
+              << keptNew << " the new one; one save takes " << perSaveUs
+              << " us; temporary files left beside it: " << leftOver.size();
     for (const auto& name : leftOver) std::cout << " " << name;
     std::cout << "\n";
   }

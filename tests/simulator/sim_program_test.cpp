@@ -20,12 +20,12 @@
 #include <vector>
 
 #include "files/settings_file.h"
-#include "window/main_model.h"
 #include "model/dialogs.h"
 #include "model/image.h"
 #include "model/profiles.h"
 #include "program_testing.h"
 #include "sim/controller_sim.h"
+#include "window/main_model.h"
 
 extern char** environ;
 
@@ -336,9 +336,11 @@ TEST(SimProgram, LoadFaultsShapeTheAnswer) {
   const Bytes image = AsDelivered(DefaultsOf(15).image, 15);
   const std::string frame = "LOAD_OK\r\n";
   const std::vector<LoadFaultCase> cases = {
-      {"short image", {"--short-image", "100"},
+      {"short image",
+       {"--short-image", "100"},
        [&](const Bytes& b) { return frame + AsText(b).substr(0, 100) + frame; }},
-      {"bad checksum", {"--bad-checksum"},
+      {"bad checksum",
+       {"--bad-checksum"},
        [&](const Bytes& b) {
          Bytes wrong = b;
          if (!wrong.empty()) wrong.back() = static_cast<std::uint8_t>(vemtaro::ImageChecksum(b) + 1);
@@ -544,7 +546,8 @@ TEST(SimProgram, StrictPausesBelowVersion12) {
       // Over a real terminal the arrival times are measured to the ms.
       const std::string text = ReadFile(errors);
       EXPECT_EQ(text.rfind("vemtaro-sim: violation: write: separator after image byte 7 came ", 0), 0u) << text;
-      EXPECT_NE(text.find(" ms ahead of the 5 ms pauses before it (more than the tolerance of 2 ms)\n"), std::string::npos)
+      EXPECT_NE(text.find(" ms ahead of the 5 ms pauses before it (more than the tolerance of 2 ms)\n"),
+                std::string::npos)
           << text;
     }
     std::remove(errors.c_str());
@@ -598,9 +601,14 @@ TEST(SimProgram, SaveOkDelay) {
 
 TEST(SimProgram, RefusesBadArguments) {
   const std::vector<std::vector<std::string>> cases = {
-      {"--firmware", "9"},      {"--firmware", "16"},          {"--firmware", "x"},
-      {"--probe-interval", "0"}, {"--late-ms", "5"},           {"--image", TempPath("missing.dat")},
-      {"--no-such-option"},     {"extra"},
+      {"--firmware", "9"},
+      {"--firmware", "16"},
+      {"--firmware", "x"},
+      {"--probe-interval", "0"},
+      {"--late-ms", "5"},
+      {"--image", TempPath("missing.dat")},
+      {"--no-such-option"},
+      {"extra"},
       {"--gap-tolerance", "1"},  // without --strict
       {"--strict", "--gap-tolerance", "6"},
       {"--strict", "--gap-tolerance", "-1"},

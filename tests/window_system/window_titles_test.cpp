@@ -17,13 +17,13 @@
 #include <memory>
 #include <string>
 
-#include "main_window.h"
 #include "alarm_time_window.h"
 #include "dial_window.h"
+#include "main_window.h"
 #include "progress_window.h"
-#include "status_window.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
+#include "status_window.h"
 
 namespace vemtaro::app {
 namespace {
@@ -31,7 +31,7 @@ namespace {
 xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
   const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, static_cast<std::uint16_t>(std::strlen(name)), name);
   std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(xcb_intern_atom_reply(c, cookie, nullptr),
-                                                                      &std::free);
+                                                                       &std::free);
   return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
@@ -40,11 +40,10 @@ std::string WindowSystemTitle(const QWidget* window) {
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
   if (x11 == nullptr) return "(no X11)";
   xcb_connection_t* c = x11->connection();
-  const xcb_get_property_cookie_t cookie =
-      xcb_get_property(c, 0, static_cast<xcb_window_t>(window->winId()), Atom(c, "_NET_WM_NAME"),
-                       Atom(c, "UTF8_STRING"), 0, 1024);
+  const xcb_get_property_cookie_t cookie = xcb_get_property(c, 0, static_cast<xcb_window_t>(window->winId()),
+                                                            Atom(c, "_NET_WM_NAME"), Atom(c, "UTF8_STRING"), 0, 1024);
   std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(xcb_get_property_reply(c, cookie, nullptr),
-                                                                       &std::free);
+                                                                        &std::free);
   if (!reply) return "(no reply)";
   const auto* text = static_cast<const char*>(xcb_get_property_value(reply.get()));
   return std::string(text, static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));

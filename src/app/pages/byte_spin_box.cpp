@@ -7,8 +7,8 @@
 #include <QStyle>
 #include <QStyleOptionSpinBox>
 
-#include "window/main_model.h"
 #include "pages/page_binding.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 
@@ -17,8 +17,7 @@ namespace {
 constexpr int kMaxTypedDigits = 5;
 }  // namespace
 
-ByteSpinBox::ByteSpinBox(MainModel& model, SpinId id, QWidget* parent)
-    : QSpinBox(parent), model_(model), id_(id) {
+ByteSpinBox::ByteSpinBox(MainModel& model, SpinId id, QWidget* parent) : QSpinBox(parent), model_(model), id_(id) {
   setObjectName(ToQ(model_.pages.SpinAt(id_).name));
   setRange(kSpinMin, kSpinMax);
   setButtonSymbols(QAbstractSpinBox::PlusMinus);
@@ -92,8 +91,7 @@ void ByteSpinBox::keyPressEvent(QKeyEvent* event) {
 }
 
 void ByteSpinBox::PressedBy(const QMouseEvent& event) {
-  model_.pages.ReleMouseDown(id_, event.modifiers().testFlag(Qt::ControlModifier),
-                             event.button() == Qt::RightButton);
+  model_.pages.ReleMouseDown(id_, event.modifiers().testFlag(Qt::ControlModifier), event.button() == Qt::RightButton);
   setSingleStep(model_.pages.SpinAt(id_).step);
 }
 

@@ -13,9 +13,9 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-#include "window/main_model.h"
 #include "pages/byte_spin_box.h"
 #include "pages/page_binding.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 
@@ -55,7 +55,6 @@ constexpr const char* kStatusKinds[] = {
     "Включать в статусное сообщение показания аналоговых входов (версии 12–15).",
 };
 }  // namespace tips
-
 
 // Width of an edit that shows `chars` digits whole.
 int EditWidthFor(const QWidget* w, int chars) {
@@ -174,7 +173,8 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
   OnExit(objectId_, [this] { model_.pages.ObjectIDExit(); });
   // Enter moves the focus on in these two edits, which counts as leaving them.
   connect(objectId_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(objectId_); });
-  connect(password_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.PasswordEdit.text = FromQ(t); });
+  connect(password_, &QLineEdit::textEdited, this,
+          [this](const QString& t) { model_.pages.PasswordEdit.text = FromQ(t); });
   OnExit(password_, [this] { model_.pages.PasswordEditExit(); });
   connect(password_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(password_); });
   for (int k = 1; k <= 9; ++k) {
@@ -193,7 +193,9 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
   });
   connect(attempts_, &ByteSpinBox::changedByUser, this, &PageWidget::modelChanged);
   connect(statusSms_, &CheckGroupBox::itemToggled, this, [this](int i, bool checked) {
-    Run([this, i, checked] { model_.pages.SetItemChecked(model_.pages.StatusSMS, static_cast<std::size_t>(i), checked); });
+    Run([this, i, checked] {
+      model_.pages.SetItemChecked(model_.pages.StatusSMS, static_cast<std::size_t>(i), checked);
+    });
   });
   connect(statusMessages_, &CheckGroupBox::itemToggled, this, [this](int i, bool checked) {
     Run([this, i, checked] {

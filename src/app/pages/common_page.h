@@ -29,14 +29,14 @@ class CommonPage : public PageWidget {
   QLineEdit* NumberEdit(int k);
   // Runs a handler unless one is running already, then reports the change.
 
-  QLineEdit* objectId_ = nullptr;              // ObjectID
-  QLineEdit* password_ = nullptr;              // PasswordEdit
-  std::array<QLineEdit*, 9> abonents_{};       // AbonentNo1..AbonentNo9
-  QComboBox* centerPhone_ = nullptr;           // CenterPhone
-  QTableView* operators_ = nullptr;            // CenterPhone's drop-down table
-  ByteSpinBox* attempts_ = nullptr;            // NumOfAttempts
-  CheckGroupBox* statusSms_ = nullptr;         // StatusSMS
-  CheckGroupBox* statusMessages_ = nullptr;    // StatusMessages
+  QLineEdit* objectId_ = nullptr;            // ObjectID
+  QLineEdit* password_ = nullptr;            // PasswordEdit
+  std::array<QLineEdit*, 9> abonents_{};     // AbonentNo1..AbonentNo9
+  QComboBox* centerPhone_ = nullptr;         // CenterPhone
+  QTableView* operators_ = nullptr;          // CenterPhone's drop-down table
+  ByteSpinBox* attempts_ = nullptr;          // NumOfAttempts
+  CheckGroupBox* statusSms_ = nullptr;       // StatusSMS
+  CheckGroupBox* statusMessages_ = nullptr;  // StatusMessages
 };
 
 }  // namespace vemtaro::app

@@ -10,9 +10,9 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "window/main_model.h"
 #include "pages/byte_spin_box.h"
 #include "pages/page_binding.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 
@@ -106,7 +106,8 @@ GuardPage::GuardPage(MainModel& model, QWidget* parent) : PageWidget(model, pare
   connect(zones_, &CheckGroupBox::itemToggled, this, [this](int i, bool checked) {
     Run([this, i, checked] { model_.pages.SetItemChecked(model_.pages.Zones, static_cast<std::size_t>(i), checked); });
   });
-  connect(masterKey_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.MasterKey.text = FromQ(t); });
+  connect(masterKey_, &QLineEdit::textEdited, this,
+          [this](const QString& t) { model_.pages.MasterKey.text = FromQ(t); });
   OnExit(masterKey_, [this] { model_.pages.MasterKeyExit(); });
   connect(vihod_, &ByteSpinBox::changedByUser, this, &PageWidget::modelChanged);
 

@@ -22,16 +22,15 @@ class GuardPage : public PageWidget {
   void Refresh() override;
 
  private:
-
-  QGroupBox* ohr_ = nullptr;            // Ohr "Режим охраны"
+  QGroupBox* ohr_ = nullptr;  // Ohr "Режим охраны"
   QButtonGroup* ohrButtons_ = nullptr;
-  QRadioButton* allowed_ = nullptr;     // Ohr_1 "Режим разрешен"
-  QRadioButton* forbidden_ = nullptr;   // Ohr_2 "Режим запрещен"
-  QCheckBox* ohrSms_ = nullptr;         // OhrSMS: arming and disarming by SMS
-  CheckGroupBox* aZones_ = nullptr;     // AZones: disarmable analogue zones
-  CheckGroupBox* zones_ = nullptr;      // Zones: disarmable contact zones
-  QLineEdit* masterKey_ = nullptr;      // MasterKey
-  ByteSpinBox* vihod_ = nullptr;        // Vihod: the arming delay
+  QRadioButton* allowed_ = nullptr;    // Ohr_1 "Режим разрешен"
+  QRadioButton* forbidden_ = nullptr;  // Ohr_2 "Режим запрещен"
+  QCheckBox* ohrSms_ = nullptr;        // OhrSMS: arming and disarming by SMS
+  CheckGroupBox* aZones_ = nullptr;    // AZones: disarmable analogue zones
+  CheckGroupBox* zones_ = nullptr;     // Zones: disarmable contact zones
+  QLineEdit* masterKey_ = nullptr;     // MasterKey
+  ByteSpinBox* vihod_ = nullptr;       // Vihod: the arming delay
 };
 
 }  // namespace vemtaro::app

@@ -6,8 +6,8 @@
 #include <QLineEdit>
 #include <QVBoxLayout>
 
-#include "window/main_model.h"
 #include "pages/page_binding.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 

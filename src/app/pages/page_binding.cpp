@@ -46,9 +46,7 @@ void ShowTip(QWidget* widget, const QString& tip) {
   if (widget->toolTip() != tip) widget->setToolTip(tip);
 }
 
-QString DelayUnit(int firmware) {
-  return QString::fromUtf8(firmware > 12 ? "1 ед. = 1 с" : "1 ед. = 0,5 с");
-}
+QString DelayUnit(int firmware) { return QString::fromUtf8(firmware > 12 ? "1 ед. = 1 с" : "1 ед. = 0,5 с"); }
 
 QString StepTip() {
   return QString::fromUtf8("Ctrl или правая кнопка мыши на числе: кнопки «+» и «−» меняют значение на 10.");
@@ -73,8 +71,7 @@ bool ExitWatcher::eventFilter(QObject* watched, QEvent* event) {
     switch (static_cast<QFocusEvent*>(event)->reason()) {
       case Qt::ActiveWindowFocusReason:
       case Qt::PopupFocusReason:
-      case Qt::MenuBarFocusReason:
-        break;
+      case Qt::MenuBarFocusReason: break;
       default:
         if (edit_->isEnabled() && edit_->isVisible()) onExit_();
         break;

@@ -6,9 +6,9 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "window/main_model.h"
 #include "pages/byte_spin_box.h"
 #include "pages/page_binding.h"
+#include "window/main_model.h"
 
 namespace vemtaro::app {
 
@@ -30,7 +30,6 @@ constexpr const char* kAInput = "Задержка реакции на анало
 constexpr const char* kUAInput = "Задержка аналогового входа %1 после реакции: 0–255 (%2).";
 constexpr const char* kRele = "Длительность включения реле %1: 0–255 (%2); 0 — без ограничения времени (∞).";
 }  // namespace tips
-
 
 // Spin boxes of one row in columns, each beside its numbered label.
 void AddSpinGrid(QGridLayout* grid, int firstRow, const char* labelText, int rows, ByteSpinBox* const* spins,

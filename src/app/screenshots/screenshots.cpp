@@ -44,21 +44,21 @@
 #include <memory>
 #include <vector>
 
+#include "alarm_time_window.h"
 #include "app_setup.h"
 #include "backups_window.h"
 #include "main_window.h"
+#include "marquee_label.h"
+#include "pages/setup_page.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
-#include "marquee_label.h"
-#include "alarm_time_window.h"
 #include "progress_window.h"
-#include "splash_window.h"
-#include "status_window.h"
-#include "window_frame.h"
-#include "pages/setup_page.h"
 #include "qt_dialogs.h"
 #include "shell/qt_file_store.h"
+#include "splash_window.h"
+#include "status_window.h"
 #include "tree_view.h"
+#include "window_frame.h"
 
 namespace {
 
@@ -99,8 +99,8 @@ class Desktop : public QWidget {
 class TitleBar : public QWidget {
  public:
   explicit TitleBar(QWidget* window)
-      : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint |
-                             Qt::WindowDoesNotAcceptFocus),
+      : QWidget(nullptr,
+                Qt::Tool | Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint | Qt::WindowDoesNotAcceptFocus),
         window_(window) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     const QRect g = window->frameGeometry();
@@ -291,8 +291,7 @@ int main(int argc, char** argv) {
   // go on without the question.
   m.MarkUnmodified();
 
-  const char* names[] = {"tab1-common", "tab2-delays", "tab3-control-sensors", "tab4-parametric-sensors",
-                         "tab5-guard"};
+  const char* names[] = {"tab1-common", "tab2-delays", "tab3-control-sensors", "tab4-parametric-sensors", "tab5-guard"};
   for (int i = 0; i < 5; ++i) {
     main.RzPageControl1->setCurrentIndex(i);
     if (i == 2) {

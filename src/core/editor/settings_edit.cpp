@@ -196,10 +196,12 @@ constexpr const char* kGuardForbidden = "cannot be changed while guard mode is f
 
 // ---- Page controls -----------------------------------------------------------
 
+// clang-format off
 enum class Page {
   Firmware, Checksum, TreeState, ObjectID, Password, Abonent, CenterPhone, Spin, StatusSMS, StatusMessages,
   Identifier, MasterKey, Zones, AZones, Ohr, OhrSMS,
 };
+// clang-format on
 
 struct PageControl {
   Page page;
@@ -245,7 +247,9 @@ PageControl ControlOf(fields::Id id, int n) {
 // and a number 1..count.
 std::optional<PageControl> ParsePage(std::string_view name) {
   static constexpr std::pair<const char*, Page> kFixed[] = {
-      {"firmware", Page::Firmware}, {"checksum", Page::Checksum}, {"tree1", Page::TreeState},
+      {"firmware", Page::Firmware},
+      {"checksum", Page::Checksum},
+      {"tree1", Page::TreeState},
       {"tree2", Page::TreeState},
   };
   for (const auto& [fixed, page] : kFixed) {
@@ -279,11 +283,13 @@ struct FieldName {
 };
 
 std::optional<FieldName> ParseField(std::string_view rest) {
+  // clang-format off
   static constexpr std::pair<const char*, Field> kPlain[] = {
       {"relays", Field::Relays}, {"phones", Field::Phones}, {"sms", Field::Sms},       {"max", Field::Max},
       {"min", Field::Min},       {"time", Field::Time},     {"on", Field::On},         {TT::kRelays, Field::RelayGroup},
       {TT::kPhones, Field::PhoneGroup}, {TT::kSms, Field::SmsGroup},
   };
+  // clang-format on
   for (const auto& [text, field] : kPlain) {
     if (rest == text) return FieldName{field};
   }
@@ -441,8 +447,8 @@ class Editor {
       }
       case Page::Password: {
         const bool keeps = value.empty() && !pages_.PasswordEdit.text.empty();
-        SettingResult r = SetEdit(pages_.PasswordEdit, value, L::kPasswordLength, {},
-                                  [&] { pages_.PasswordEditExit(); });
+        SettingResult r =
+            SetEdit(pages_.PasswordEdit, value, L::kPasswordLength, {}, [&] { pages_.PasswordEditExit(); });
         if (r.ok() && keeps) r.notes.push_back("an empty password leaves the stored password as it is");
         return r;
       }
@@ -578,9 +584,9 @@ class Editor {
     switch (t.field.field) {
       case Field::Relays:
       case Field::RelayGroup: {
-        if (value.size() != L::kRelayCount ||
-            !std::all_of(value.begin(), value.end(),
-                         [](char c) { return RelayCode(std::string_view(&c, 1)).has_value(); })) {
+        if (value.size() != L::kRelayCount || !std::all_of(value.begin(), value.end(), [](char c) {
+              return RelayCode(std::string_view(&c, 1)).has_value();
+            })) {
           return Refused("'" + std::string(value) + "' is not 16 relay actions Z, R or N (relay 1 first)");
         }
         std::vector<std::pair<std::size_t, std::uint8_t>> wanted;
@@ -679,7 +685,8 @@ class Editor {
     if (changed.empty()) return Ok();
     for (const auto& change : changed) {
       if (change.first >= group->childCount()) {
-        return Refused("the group \"" + std::string(TT::kRelays) + "\" has no relay " + std::to_string(change.first + 1));
+        return Refused("the group \"" + std::string(TT::kRelays) + "\" has no relay " +
+                       std::to_string(change.first + 1));
       }
     }
     ExpandTo(t.tree1, *group);
@@ -716,14 +723,14 @@ class Editor {
     const SubscriberEdits edits = m_.AbonentEdits();
     for (std::size_t i : assign) {
       if (!IsSlotCode(after[i])) {
-        return Refused("slot " + std::to_string(i + 1) + " holds invalid data, which emptying the other slots "
+        return Refused("slot " + std::to_string(i + 1) +
+                       " holds invalid data, which emptying the other slots "
                        "would lose");
       }
       const int k = after[i] - '0';
       if (edits[static_cast<std::size_t>(k - 1)].empty()) {
-        return Refused("slot " + std::to_string(i + 1) + ": subscriber number " + std::to_string(k) +
-                       " (AbonentNo" + std::to_string(k) +
-                       ") is empty, and the phone menu offers only the numbers that are set");
+        return Refused("slot " + std::to_string(i + 1) + ": subscriber number " + std::to_string(k) + " (AbonentNo" +
+                       std::to_string(k) + ") is empty, and the phone menu offers only the numbers that are set");
       }
     }
     ExpandTo(t.tree1, *group);
@@ -871,10 +878,10 @@ BatchResult SetSettings(MainModel& model, EditDialogs& dialogs, const std::vecto
   enum class Kind { Ohr, Dependent, Page, Reaction };
   std::vector<Kind> kinds;
   for (const auto& a : assignments) {
-    kinds.push_back(a.name == ohr                  ? Kind::Ohr
-                    : IsGuardDependent(a.name)     ? Kind::Dependent
-                    : IsPageSettingName(a.name)    ? Kind::Page
-                                                   : Kind::Reaction);
+    kinds.push_back(a.name == ohr               ? Kind::Ohr
+                    : IsGuardDependent(a.name)  ? Kind::Dependent
+                    : IsPageSettingName(a.name) ? Kind::Page
+                                                : Kind::Reaction);
   }
   // The order of application: each Ohr moves within the page settings around it
   // (up to another Ohr or a reaction), before the guard settings it enables or
@@ -925,9 +932,9 @@ BatchResult SetSettings(MainModel& model, EditDialogs& dialogs, const std::vecto
     if (wanted && *wanted != model.pages.Vihod.value) {
       batch.ok = false;
       batch.failed = i;
-      batch.failure = Refused("the arming delay does not keep " + std::to_string(*wanted) +
-                              ": forbidding guard mode (Ohr: no) sets it to " +
-                              std::to_string(model.pages.Vihod.value));
+      batch.failure =
+          Refused("the arming delay does not keep " + std::to_string(*wanted) +
+                  ": forbidding guard mode (Ohr: no) sets it to " + std::to_string(model.pages.Vihod.value));
     }
     break;
   }

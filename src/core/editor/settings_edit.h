@@ -49,8 +49,8 @@
 #include <string_view>
 #include <vector>
 
-#include "window/main_model.h"
 #include "model/dialogs.h"
+#include "window/main_model.h"
 
 namespace vemtaro {
 
@@ -83,8 +83,7 @@ class EditDialogs : public UserDialogs {
   void ShowMessage(const std::string& text) override;
   void ShowError(const std::string& text) override;
   void ShowInformation(const std::string& text) override;
-  std::optional<std::string> InputText(const std::string& caption, const std::string& initial,
-                                       int maxLength) override;
+  std::optional<std::string> InputText(const std::string& caption, const std::string& initial, int maxLength) override;
   std::optional<std::string> AskSaveFileName() override { return shown_.AskSaveFileName(); }
   std::optional<std::string> AskOpenFileName() override { return shown_.AskOpenFileName(); }
   std::optional<int> ChooseConnectionType() override { return shown_.ChooseConnectionType(); }

@@ -112,9 +112,8 @@ SettingsFileParse ParseSettingsFile(std::string_view bytes) {
   return r;
 }
 
-std::optional<std::string> WriteSettingsFile(int version, const std::string& tree1,
-                                             const std::string& tree2, const Bytes& image,
-                                             std::string* error) {
+std::optional<std::string> WriteSettingsFile(int version, const std::string& tree1, const std::string& tree2,
+                                             const Bytes& image, std::string* error) {
   if (tree1.size() > kMaxLength || tree2.size() > kMaxLength || image.size() > kMaxLength) {
     if (error != nullptr) {
       *error = "текст дерева длиннее " + std::to_string(kMaxLength) +

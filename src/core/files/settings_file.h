@@ -19,9 +19,9 @@ inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
 
 struct SettingsFileData {
   int version = 0;
-  std::string tree1;           // bytes of the tree texts
+  std::string tree1;  // bytes of the tree texts
   std::string tree2;
-  std::size_t tree1Offset = 0; // where each section starts in the file
+  std::size_t tree1Offset = 0;  // where each section starts in the file
   std::size_t tree2Offset = 0;
   std::size_t imageLengthOffset = 0;
   std::size_t imageOffset = 0;
@@ -49,8 +49,7 @@ SettingsFileParse ParseSettingsFile(std::string_view bytes);
 // The bytes of a settings file. The tree lengths are written with five digits
 // (zero-padded); a tree text longer than 99999 bytes cannot be stored and gives
 // nothing, with the reason in error.
-std::optional<std::string> WriteSettingsFile(int version, const std::string& tree1,
-                                             const std::string& tree2, const Bytes& image,
-                                             std::string* error = nullptr);
+std::optional<std::string> WriteSettingsFile(int version, const std::string& tree1, const std::string& tree2,
+                                             const Bytes& image, std::string* error = nullptr);
 
 }  // namespace vemtaro

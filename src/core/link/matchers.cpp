@@ -11,8 +11,8 @@ namespace vemtaro {
 namespace {
 
 PacketSettings Matcher(const char* name, StartCond start, std::string_view startString, EndCond end,
-                       std::string_view endString, int packetSize, bool includeStrings, bool autoEnable,
-                       int timeOut, std::size_t maxSize) {
+                       std::string_view endString, int packetSize, bool includeStrings, bool autoEnable, int timeOut,
+                       std::size_t maxSize) {
   PacketSettings s;
   s.Name = name;
   s.StartCondition = start;
@@ -49,8 +49,7 @@ std::vector<PacketSettings> ProgramMatcherSettings() {
       Matcher(kLoad, scString, wire::kReplyEnd, kByString, imageEnd, 5121, false, false, link_timing::kLoadTicks,
               kMaxImageReply),
       Matcher(kTimeIn, scAnyData, "", kByString, wire::kReplyEnd, 17, false, false, link_timing::kClockTicks, 256),
-      Matcher(kIdReceive, scAnyData, "", kByString, wire::kReplyEnd, 256, false, false, link_timing::kIdsTicks,
-              1024),
+      Matcher(kIdReceive, scAnyData, "", kByString, wire::kReplyEnd, 256, false, false, link_timing::kIdsTicks, 1024),
       Matcher(kGetStatus, scString, wire::kStatus, kByString, wire::kEndStatus, 0, false, false,
               link_timing::kStatusTicks, 4096),
   };

@@ -63,8 +63,8 @@ struct EndCond {
 // when the matcher is armed; AutoEnable and IncludeStrings when a packet is
 // delivered.
 struct PacketSettings {
-  std::string Name;         // STARTPACK, Zagruzka, ...
-  bool AutoEnable = true;   // armed again once its packet's handler has run
+  std::string Name;        // STARTPACK, Zagruzka, ...
+  bool AutoEnable = true;  // armed again once its packet's handler has run
   StartCond StartCondition = StartCond::scString;
   EndCond EndCondition;
   std::string StartString;
@@ -72,7 +72,7 @@ struct PacketSettings {
   bool IgnoreCase = true;
   int PacketSize = 0;
   bool IncludeStrings = true;  // the packet keeps its start and end strings
-  int TimeOut = 2184;  // ticks; 0 means none
+  int TimeOut = 2184;          // ticks; 0 means none
   // The most bytes a packet may hold, its start string included; beyond it the
   // packet is dropped and OnOverflow (or, when none is set, OnTimeout) called.
   std::size_t MaxSize = 65536;

@@ -6,9 +6,9 @@ namespace vemtaro {
 
 std::optional<int> VersionNumberOf(std::string_view versionText, std::string* error) {
   // Characters 10..12, 1-based; what there is of them when the text is short.
-  const std::string_view digits =
-      versionText.size() > 9 ? versionText.substr(9, std::min<std::size_t>(3, versionText.size() - 9))
-                             : std::string_view{};
+  const std::string_view digits = versionText.size() > 9
+                                      ? versionText.substr(9, std::min<std::size_t>(3, versionText.size() - 9))
+                                      : std::string_view{};
   auto fail = [&]() -> std::optional<int> {
     if (error != nullptr) {
       // Built by appending to a new string and moved: g++ 12 at -O3 takes a

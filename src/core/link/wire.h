@@ -53,14 +53,14 @@ inline constexpr Millis kRelayPauseMs = 60;
 inline constexpr Millis kOldByteGapMs = 5;  // below version 12: byte, 5 ms, "\n", 5 ms
 inline constexpr int kAckWaitTicks = 100;   // "LOAD_OK", "SAVE_OK\r\n", "TIME_OK\r\n"
 inline constexpr int kByteAckTicks = 5;
-inline constexpr int kByteAttempts = 3;     // copies of one image byte before a write gives up
+inline constexpr int kByteAttempts = 3;  // copies of one image byte before a write gives up
 inline constexpr int kFinalSaveOkTicks = 40;
-inline constexpr int kLoadTicks = 1000;     // Zagruzka's time-out
+inline constexpr int kLoadTicks = 1000;  // Zagruzka's time-out
 // The time-outs of the other replies' matchers.
-inline constexpr int kVersionTicks = 100;   // ApdDataPacket3
-inline constexpr int kClockTicks = 4000;    // TimeIn
-inline constexpr int kIdsTicks = 2000;      // IDReciev (110 s)
-inline constexpr int kStatusTicks = 8000;   // GetStatus
+inline constexpr int kVersionTicks = 100;  // ApdDataPacket3
+inline constexpr int kClockTicks = 4000;   // TimeIn
+inline constexpr int kIdsTicks = 2000;     // IDReciev (110 s)
+inline constexpr int kStatusTicks = 8000;  // GetStatus
 inline constexpr Millis kTimer3Ms = 60;
 // Longest run of bytes a write sends between two services of the windows.
 inline constexpr Millis kWriteStepMs = 40;

@@ -72,9 +72,8 @@ InspectValue Letters(const ConfigImage& image, std::size_t offset, std::size_t n
 }
 
 InspectValue RelayLetters(const ConfigImage& image, std::size_t offset) {
-  return Letters(image, offset, L::kRelayCount, [](std::uint8_t c) {
-    return c == L::kRelayOn || c == L::kRelayOff || c == L::kUnchanged;
-  });
+  return Letters(image, offset, L::kRelayCount,
+                 [](std::uint8_t c) { return c == L::kRelayOn || c == L::kRelayOff || c == L::kUnchanged; });
 }
 
 InspectValue PhoneSlots(const ConfigImage& image, std::size_t offset) {
@@ -160,11 +159,10 @@ std::vector<AlarmInspection> DecodeAlarms(const ConfigImage& in, const Tree* tre
   for (std::size_t a = 0; a < 2; ++a) {
     const std::size_t source = a == 0 ? kAlarmSource1 : kAlarmSource2;
     AlarmInspection alarm;
-    alarm.name = NodeName(tree1, tree1 != nullptr ? tree1->top(source) : nullptr, DefaultSourceName(source), source,
-                          &missing);
+    alarm.name =
+        NodeName(tree1, tree1 != nullptr ? tree1->top(source) : nullptr, DefaultSourceName(source), source, &missing);
     alarm.time = RawText(in, a == 0 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength);
-    alarm.on = flagsValid ? Valid(((*flags - '0') & (1 << a)) != 0)
-                          : Invalid(L::kAlarmFlags);
+    alarm.on = flagsValid ? Valid(((*flags - '0') & (1 << a)) != 0) : Invalid(L::kAlarmFlags);
     alarm.relays = RelayLetters(in, a == 0 ? L::kAlarm1Relays : L::kAlarm2Relays);
     out.push_back(std::move(alarm));
   }
@@ -248,8 +246,8 @@ const char* ChecksumStateText(ChecksumState state) {
 std::string TreeStateText(const TreeInspection& tree) {
   std::string text;
   if (tree.error) {
-    text = "unreadable at line " + std::to_string(tree.error->line) + " (offset " +
-           std::to_string(tree.error->offset) + "): the default tree is used";
+    text = "unreadable at line " + std::to_string(tree.error->line) + " (offset " + std::to_string(tree.error->offset) +
+           "): the default tree is used";
   } else if (tree.nodes == 0) {
     text = "empty";
   } else if (tree.missing > 0) {
@@ -260,8 +258,7 @@ std::string TreeStateText(const TreeInspection& tree) {
   }
   if (tree.cutAt) {
     text += "; cut at a zero byte at offset " + std::to_string(*tree.cutAt) + ", " +
-            std::to_string(tree.bytesAfterCut) + (tree.bytesAfterCut == 1 ? " byte" : " bytes") +
-            " after it not read";
+            std::to_string(tree.bytesAfterCut) + (tree.bytesAfterCut == 1 ? " byte" : " bytes") + " after it not read";
   }
   return text;
 }

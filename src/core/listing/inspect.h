@@ -51,11 +51,11 @@ struct AlarmInspection {
 
 // The reaction to one event (Tree1) or one channel state (Tree2).
 struct ReactionInspection {
-  std::string name;          // "Source/Event" or "Channel/State"
-  std::size_t block = 0;     // image offset of the reaction block
-  InspectValue relays;       // 16 letters Z, R, N
-  InspectValue phones;       // 9 characters N or 1..9
-  InspectValue sms;          // the SMS text
+  std::string name;                 // "Source/Event" or "Channel/State"
+  std::size_t block = 0;            // image offset of the reaction block
+  InspectValue relays;              // 16 letters Z, R, N
+  InspectValue phones;              // 9 characters N or 1..9
+  InspectValue sms;                 // the SMS text
   std::optional<InspectValue> max;  // Tree2, "above MAX" state: the upper threshold
   std::optional<InspectValue> min;  // Tree2, "below MIN" state: the lower threshold
 };
@@ -108,9 +108,8 @@ struct Inspection {
 Inspection InspectSettingsFile(const SettingsFileData& file);
 
 // Every value of an inspection in one ordered list: firmware, checksum, the
-// states of the two trees ("tree1", "tree2"), the settings, the alarm clocks, then the reactions field by field. The key is
-// stable across files (it names the position, not the node text); the name is
-// what is shown.
+// states of the two trees ("tree1", "tree2"), the settings, the alarm clocks, then the reactions field by field. The
+// key is stable across files (it names the position, not the node text); the name is what is shown.
 struct FlatItem {
   std::string key;
   std::string name;

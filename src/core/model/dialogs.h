@@ -29,8 +29,8 @@ class UserDialogs {
   virtual void ShowError(const std::string& text) = 0;
   // The one-line input dialog: caption, starting text, length limit. Returns the
   // confirmed text, or nothing when cancelled.
-  virtual std::optional<std::string> InputText(const std::string& caption,
-                                               const std::string& initial, int maxLength) = 0;
+  virtual std::optional<std::string> InputText(const std::string& caption, const std::string& initial,
+                                               int maxLength) = 0;
   // File dialogs: the chosen path, or nothing when cancelled.
   virtual std::optional<std::string> AskSaveFileName() = 0;
   virtual std::optional<std::string> AskOpenFileName() = 0;
@@ -51,9 +51,7 @@ class SilentDialogs : public UserDialogs {
  public:
   void ShowMessage(const std::string&) override {}
   void ShowError(const std::string&) override {}
-  std::optional<std::string> InputText(const std::string&, const std::string&, int) override {
-    return std::nullopt;
-  }
+  std::optional<std::string> InputText(const std::string&, const std::string&, int) override { return std::nullopt; }
   std::optional<std::string> AskSaveFileName() override { return std::nullopt; }
   std::optional<std::string> AskOpenFileName() override { return std::nullopt; }
   SaveChangesAnswer AskSaveChanges() override { return SaveChangesAnswer::Cancel; }

@@ -31,10 +31,12 @@ enum class Codec {
 };
 
 // The fields, in the order of the table.
+// clang-format off
 enum class Id {
   ObjectID, PasswordEdit, AbonentNo, CenterPhone, NumOfAttempts, StatusSMS, StatusMessages, Input, UInput, AInput,
   UAInput, Rele, Vihod, ID, MasterKey, Zones, AZones, Ohr, OhrSMS,
 };
+// clang-format on
 
 using VersionRule = bool (*)(int);
 
@@ -52,10 +54,10 @@ struct Field {
   // lying right after the one before.
   int count;
   Codec codec;
-  Place place;          // of the (first) control
-  Place moved;          // of the (first) control in the versions of `moves`
-  VersionRule moves;    // null: the field lies at `place` in every version
-  VersionRule exists;   // the versions whose images hold the field; null: all
+  Place place;         // of the (first) control
+  Place moved;         // of the (first) control in the versions of `moves`
+  VersionRule moves;   // null: the field lies at `place` in every version
+  VersionRule exists;  // the versions whose images hold the field; null: all
 
   bool In(int v) const { return exists == nullptr || exists(v); }
   // The first and last number of the field's controls: 0 and 0 for a single control.
@@ -78,6 +80,7 @@ namespace L = layout;
 namespace V = versions;
 inline constexpr Place kNoMove{0, 0};
 
+// clang-format off
 inline constexpr std::array<Field, 19> kFields = {{
     {Id::ObjectID, "ObjectID", 0, Codec::Text, {L::kObjectIdShort, L::kObjectIdShortLength},
      {L::kObjectIdLong, L::kObjectIdLongLength}, V::LongObjectId, nullptr},
@@ -112,6 +115,7 @@ inline constexpr std::array<Field, 19> kFields = {{
     {Id::Ohr, "Ohr", 0, Codec::OnIfOne, {L::kGuardMode, 1}, kNoMove, nullptr, nullptr},
     {Id::OhrSMS, "OhrSMS", 0, Codec::OffIfZero, {L::kSmsArming, 1}, kNoMove, nullptr, nullptr},
 }};
+// clang-format on
 
 constexpr const Field& Of(Id id) { return kFields[static_cast<std::size_t>(id)]; }
 

@@ -79,9 +79,7 @@ std::optional<int> ConfigImage::ReadHexPair(std::size_t offset) const {
   return hi * 16 + lo;
 }
 
-void ConfigImage::WriteMaskPair(std::size_t offset, const CheckStates& items) {
-  WriteHexPair(offset, MaskOf(items));
-}
+void ConfigImage::WriteMaskPair(std::size_t offset, const CheckStates& items) { WriteHexPair(offset, MaskOf(items)); }
 
 std::optional<CheckStates> ConfigImage::ReadMaskPair(std::size_t offset) const {
   const auto v = ReadHexPair(offset);

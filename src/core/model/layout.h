@@ -13,14 +13,14 @@ inline constexpr std::size_t kLongImageLength = 5484;   // versions 11, 13..15
 
 // Reaction record (ReactionBlock), offsets inside the block.
 inline constexpr std::size_t kBlockLength = 59;
-inline constexpr std::size_t kBlockRelays = 0;       // 16 relay actions
+inline constexpr std::size_t kBlockRelays = 0;  // 16 relay actions
 inline constexpr std::size_t kRelayCount = 16;
-inline constexpr std::size_t kBlockPhones = 16;      // 9 phone slots
+inline constexpr std::size_t kBlockPhones = 16;  // 9 phone slots
 inline constexpr std::size_t kPhoneSlotCount = 9;
-inline constexpr std::size_t kBlockSms = 25;         // 33-byte SMS text field
+inline constexpr std::size_t kBlockSms = 25;  // 33-byte SMS text field
 inline constexpr std::size_t kSmsFieldLength = 33;
 inline constexpr std::size_t kSmsMaxTyped = 32;
-inline constexpr std::size_t kBlockEnd = 58;         // end byte '*'
+inline constexpr std::size_t kBlockEnd = 58;  // end byte '*'
 
 // Control-event area: 14 sources of two blocks.
 inline constexpr std::size_t kControlArea = 0;

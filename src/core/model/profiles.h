@@ -13,11 +13,11 @@ inline constexpr int kMaxFirmware = 15;
 struct VersionProfile {
   int version;
   std::size_t imageLength;
-  bool checksum;               // ChecksumEnabled and the mark of N22
-  std::optional<int> gauge;    // maximum of Gauge1; version 10 leaves it unchanged
-  int phoneWidth;              // CenterPhone and AbonentNo1..AbonentNo9
-  int objectIdWidth;           // ObjectID, set by ResetImage
-  const char* menuName;        // the version item of "Версия прошивки"
+  bool checksum;             // ChecksumEnabled and the mark of N22
+  std::optional<int> gauge;  // maximum of Gauge1; version 10 leaves it unchanged
+  int phoneWidth;            // CenterPhone and AbonentNo1..AbonentNo9
+  int objectIdWidth;         // ObjectID, set by ResetImage
+  const char* menuName;      // the version item of "Версия прошивки"
   const char* menuCaption;
 };
 
@@ -40,13 +40,13 @@ inline const VersionProfile* FindProfile(int version) {
 
 // Version-dependent branches, gathered in one place.
 namespace versions {
-inline bool LongObjectId(int v) { return v >= 14; }          // ObjectID at 5171, 10 bytes
-inline bool LongPhones(int v) { return v > 14; }             // numbers of 16 characters at 5181
-inline bool ReadsStatusKinds(int v) { return v > 11; }       // status digit read after a load
-inline bool HasAfterDelays(int v) { return v > 12; }         // UInput, AInput, UAInput, AZones
-inline bool SixteenSensors(int v) { return v < 12; }         // Tree2: 16 sensors, else 8
-inline bool HasAnalogInputs(int v) { return v > 12; }        // Tree2: 8 analogue inputs
-inline bool AcknowledgedBytes(int v) { return v >= 12; }     // per-byte "o" while writing
+inline bool LongObjectId(int v) { return v >= 14; }       // ObjectID at 5171, 10 bytes
+inline bool LongPhones(int v) { return v > 14; }          // numbers of 16 characters at 5181
+inline bool ReadsStatusKinds(int v) { return v > 11; }    // status digit read after a load
+inline bool HasAfterDelays(int v) { return v > 12; }      // UInput, AInput, UAInput, AZones
+inline bool SixteenSensors(int v) { return v < 12; }      // Tree2: 16 sensors, else 8
+inline bool HasAnalogInputs(int v) { return v > 12; }     // Tree2: 8 analogue inputs
+inline bool AcknowledgedBytes(int v) { return v >= 12; }  // per-byte "o" while writing
 }  // namespace versions
 
 }  // namespace vemtaro

@@ -51,7 +51,7 @@ struct CheckBox {
 };
 
 struct Label {
-  std::string name;  // Label1, RzGroupBox2, Label19, ...
+  std::string name;     // Label1, RzGroupBox2, Label19, ...
   std::string caption;  // "\n" is a line break
   bool visible = true;
 };

@@ -43,18 +43,16 @@ struct UnitCaptions {
   const char* label5;
   const char* relays;
 };
-constexpr UnitCaptions kHalfSecond = {
-    "Задержка реакции по аналоговым входам\n(1 ед. = 0.5 сек)",
-    "Задержки аналоговых входов после реакции\n(1 ед. = 0,5 сек)",
-    "Задержки реакции по контактным входам\n(1 ед. = 0,5 сек)",
-    "Задержки контактных входов после реакции\n(1 ед. = 0,5 сек)",
-    "Длительность включения реле (1 ед.=0.5 сек)"};
-constexpr UnitCaptions kOneSecond = {
-    "Задержка реакции по аналоговым входам\n(1 ед. = 1 сек)",
-    "Задержки аналоговых входов после реакции\n(1 ед. = 1 сек)",
-    "Задержки реакции по контактным входам\n(1 ед. = 1 сек)",
-    "Задержки контактных входов после реакции\n(1 ед. = 1 сек)",
-    "Длительность включения реле (1 ед.=1 сек)"};
+constexpr UnitCaptions kHalfSecond = {"Задержка реакции по аналоговым входам\n(1 ед. = 0.5 сек)",
+                                      "Задержки аналоговых входов после реакции\n(1 ед. = 0,5 сек)",
+                                      "Задержки реакции по контактным входам\n(1 ед. = 0,5 сек)",
+                                      "Задержки контактных входов после реакции\n(1 ед. = 0,5 сек)",
+                                      "Длительность включения реле (1 ед.=0.5 сек)"};
+constexpr UnitCaptions kOneSecond = {"Задержка реакции по аналоговым входам\n(1 ед. = 1 сек)",
+                                     "Задержки аналоговых входов после реакции\n(1 ед. = 1 сек)",
+                                     "Задержки реакции по контактным входам\n(1 ед. = 1 сек)",
+                                     "Задержки контактных входов после реакции\n(1 ед. = 1 сек)",
+                                     "Длительность включения реле (1 ед.=1 сек)"};
 
 }  // namespace
 
@@ -75,8 +73,8 @@ Pages::Pages(Workspace& ws, Tree& tree1, Tree& tree2, UserDialogs& dialogs)
   for (int k = 1; k <= 9; ++k) AbonentNo[k - 1] = {name(F::Id::AbonentNo, k), "", 16};
   CenterPhone = {name(F::Id::CenterPhone), "", 16};
   NumOfAttempts = {name(F::Id::NumOfAttempts), 5};
-  StatusSMS = MakeGroup(name(F::Id::StatusSMS), "Отправка статусного сообщения (часы)",
-                        {"00:00", "06:00", "12:00", "18:00"});
+  StatusSMS =
+      MakeGroup(name(F::Id::StatusSMS), "Отправка статусного сообщения (часы)", {"00:00", "06:00", "12:00", "18:00"});
   StatusMessages = MakeGroup(name(F::Id::StatusMessages), "Статусные сообщения",
                              {"Входы/выходы", "Цифровая шина", "АЦП (аналоговые входы)"});
   for (int n = 1; n <= 8; ++n) {
@@ -434,9 +432,8 @@ void Pages::ApplyUnitCaptions(int firmware) {
 namespace {
 // The fields whose bytes may not decode, in the order ApplyIncomingImage reads
 // them: the first such field is the one reported.
-constexpr F::Id kCheckedFields[] = {F::Id::StatusMessages, F::Id::UInput, F::Id::AInput, F::Id::UAInput,
-                                    F::Id::AZones,         F::Id::Zones,  F::Id::Input,  F::Id::Vihod,
-                                    F::Id::Rele};
+constexpr F::Id kCheckedFields[] = {F::Id::StatusMessages, F::Id::UInput, F::Id::AInput, F::Id::UAInput, F::Id::AZones,
+                                    F::Id::Zones,          F::Id::Input,  F::Id::Vihod,  F::Id::Rele};
 
 bool Decodes(const ConfigImage& image, F::Codec codec, std::size_t offset) {
   switch (codec) {

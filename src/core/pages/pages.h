@@ -84,13 +84,13 @@ class Pages {
   bool TabSheet3Enabled = true;          // the analogue inputs' sub-page takes input
 
   // Sensor identifiers and guard mode.
-  std::array<Edit, 16> ID;                   // ID1..ID16: parametric sensor identifiers
-  std::array<Label, 8> IdLabels;             // Label19..Label26 beside ID9..ID16
-  RadioGroup Ohr;                            // guard mode allowed (0) or forbidden (1)
-  CheckBox OhrSMS;                           // arming and disarming by SMS
-  CheckGroup Zones;                          // disarmable zones, contact sensors
-  CheckGroup AZones;                         // disarmable zones, analogue sensors
-  Edit MasterKey;                            // Touch Memory master key
+  std::array<Edit, 16> ID;        // ID1..ID16: parametric sensor identifiers
+  std::array<Label, 8> IdLabels;  // Label19..Label26 beside ID9..ID16
+  RadioGroup Ohr;                 // guard mode allowed (0) or forbidden (1)
+  CheckBox OhrSMS;                // arming and disarming by SMS
+  CheckGroup Zones;               // disarmable zones, contact sensors
+  CheckGroup AZones;              // disarmable zones, analogue sensors
+  Edit MasterKey;                 // Touch Memory master key
 
   // Handlers of the common page, each storing its control's field.
   void ObjectIDExit();

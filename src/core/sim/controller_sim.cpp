@@ -202,9 +202,7 @@ std::optional<std::int64_t> ControllerSim::NextEventMs() const {
   if (!queue_.empty()) consider(FloorDiv(queue_.front().dueUs + 999, 1000));
   if (!started_) return next;
   switch (state_) {
-    case State::Probing:
-      consider(nextProbeMs_);
-      break;
+    case State::Probing: consider(nextProbeMs_); break;
     case State::AwaitingPcOk:
       consider(pcOkDeadlineMs_);
       if (options_.keepProbing) consider(nextProbeMs_);
@@ -212,12 +210,9 @@ std::optional<std::int64_t> ControllerSim::NextEventMs() const {
     case State::ReceivingImage:
     case State::ReadingTime:
     case State::ReadingDate:
-    case State::ReadingRelays:
-      consider(lastRxMs_ + options_.idleTimeoutMs);
-      break;
+    case State::ReadingRelays: consider(lastRxMs_ + options_.idleTimeoutMs); break;
     case State::Connected:
-    case State::HungUp:
-      break;
+    case State::HungUp: break;
   }
   return next;
 }
@@ -315,19 +310,12 @@ void ControllerSim::Handle(std::uint8_t byte, std::int64_t nowMs) {
   switch (state_) {
     case State::Probing:
     case State::AwaitingPcOk:
-    case State::Connected:
-      HandleCommand(byte, nowMs);
-      break;
-    case State::ReceivingImage:
-      HandleImageByte(byte, nowMs);
-      break;
+    case State::Connected: HandleCommand(byte, nowMs); break;
+    case State::ReceivingImage: HandleImageByte(byte, nowMs); break;
     case State::ReadingTime:
     case State::ReadingDate:
-    case State::ReadingRelays:
-      HandleLine(byte, nowMs);
-      break;
-    case State::HungUp:
-      break;
+    case State::ReadingRelays: HandleLine(byte, nowMs); break;
+    case State::HungUp: break;
   }
 }
 
@@ -623,8 +611,7 @@ void ControllerSim::HandleLine(std::uint8_t byte, std::int64_t nowMs) {
       for (std::size_t i = 0; i < relays_.size() && i < line_.size(); ++i) relays_[i] = line_[i] == '1';
       state_ = State::Connected;
       break;
-    default:
-      break;
+    default: break;
   }
   ClearLine();
   ClearCommandText();
@@ -717,9 +704,7 @@ void ControllerSim::ReportUnexpected() {
     case State::AwaitingPcOk:
       Violation("awaiting PC_OK: unexpected " + bytes + " where \"PC_OK\", \"PC\\r\\n\" or \"BYE\" should come");
       break;
-    default:
-      Violation("connected: unexpected " + bytes + " where a command should begin");
-      break;
+    default: Violation("connected: unexpected " + bytes + " where a command should begin"); break;
   }
 }
 

@@ -107,10 +107,10 @@ struct ClockTime {
 
 // What "STAT\n" reports. Texts are sent as they are.
 struct StatusBlock {
-  std::array<bool, 8> inputs{};            // contact inputs 1..8
+  std::array<bool, 8> inputs{};                                                // contact inputs 1..8
   std::array<std::string, 8> analog{"0", "0", "0", "0", "0", "0", "0", "0"};   // inputs 1..8
   std::array<std::string, 8> sensors{"0", "0", "0", "0", "0", "0", "0", "0"};  // sensors 1..8
-  std::string key = "0000000000000000";    // Touch Memory key code
+  std::string key = "0000000000000000";                                        // Touch Memory key code
 };
 
 struct ControllerOptions {
@@ -119,21 +119,21 @@ struct ControllerOptions {
   std::optional<Bytes> image;              // stored image; zeros by default; fitted to the version's length
   std::int64_t probeIntervalMs = 1000;     // "ATI" period while probing
   std::string probe = std::string(wire::kProbe) + std::string(wire::kProbeEnd);  // "ATI" and one more byte
-  std::string ack = std::string(wire::kAck);  // answer to each image byte from version 12 on
-  std::int64_t pcOkTimeoutMs = 3000;       // wait for "PC_OK" after the version, then probe again
+  std::string ack = std::string(wire::kAck);                // answer to each image byte from version 12 on
+  std::int64_t pcOkTimeoutMs = 3000;                        // wait for "PC_OK" after the version, then probe again
   std::int64_t idleTimeoutMs = controller_timing::kIdleMs;  // silence that abandons a write or a half-received line
-  std::int64_t replyDelayMs = 0;           // from the end of a command to the first byte of its answer
-  bool paced = false;                      // space sent bytes kByteTimeUs apart
-  ClockTime clock;                         // clock at the first moment the controller sees
-  std::string clockTrailer = "*";          // sent after "HH:MM:SS*DD-MM-YY", before "\r\n"
-  bool strict = false;                     // check the PC's side and record violations
+  std::int64_t replyDelayMs = 0;                            // from the end of a command to the first byte of its answer
+  bool paced = false;                                       // space sent bytes kByteTimeUs apart
+  ClockTime clock;                                          // clock at the first moment the controller sees
+  std::string clockTrailer = "*";                           // sent after "HH:MM:SS*DD-MM-YY", before "\r\n"
+  bool strict = false;                                      // check the PC's side and record violations
   // Strict, below 12. 0: the times are exact (virtual time) and every pause
   // must last 5 ms. Above 0: the times are measured on a real line, and each
   // byte must keep to the schedule of 5 ms pauses after the bytes shortly
   // before it, less this many ms (a late reading cannot make a byte early).
   std::int64_t gapToleranceMs = 0;
-  std::int64_t saveOkDelayMs = 0;          // final "SAVE_OK\r\n" this long after the end of the image
-  bool keepProbing = false;                // go on probing while waiting for "PC_OK"
+  std::int64_t saveOkDelayMs = 0;  // final "SAVE_OK\r\n" this long after the end of the image
+  bool keepProbing = false;        // go on probing while waiting for "PC_OK"
 };
 
 // The PC's pause after each image byte and after each "\n" below version 12.
@@ -257,11 +257,11 @@ class ControllerSim {
   std::int64_t nextProbeMs_ = 0;
   std::int64_t pcOkDeadlineMs_ = 0;
   std::int64_t lastRxMs_ = 0;
-  std::string tail_;             // last bytes seen in a command state
-  std::string line_;             // line being collected
-  std::string timeLine_;         // the time line of a TIME command
-  std::size_t imageIndex_ = 0;   // next image byte of a write
-  bool separatorNext_ = false;   // below version 12: the "\n" after a byte is due
+  std::string tail_;            // last bytes seen in a command state
+  std::string line_;            // line being collected
+  std::string timeLine_;        // the time line of a TIME command
+  std::size_t imageIndex_ = 0;  // next image byte of a write
+  bool separatorNext_ = false;  // below version 12: the "\n" after a byte is due
   int dropsLeft_ = 0;
   int dropped_ = 0;  // copies of the dropped byte not taken in this write
   // For the bytes of a write below version 12 measured on a real line: for
@@ -291,20 +291,20 @@ class ControllerSim {
   std::vector<std::string> violations_;
   std::size_t violationCount_ = 0;
   std::function<void(const std::string&)> onViolation_;
-  std::string commandStart_;             // bytes that begin an expected text
-  std::string unexpected_;               // the first bytes of the current run of unexpected bytes
-  std::size_t unexpectedCount_ = 0;      // and how many there are
+  std::string commandStart_;                // bytes that begin an expected text
+  std::string unexpected_;                  // the first bytes of the current run of unexpected bytes
+  std::size_t unexpectedCount_ = 0;         // and how many there are
   State unexpectedState_ = State::Probing;  // the state it came in
   bool unexpectedOpen_ = false;
   bool unexpectedReported_ = false;
   std::int64_t unexpectedLastMs_ = 0;
-  std::string rawLine_;                  // the line as sent, "\r" included
+  std::string rawLine_;  // the line as sent, "\r" included
   std::size_t rawLineLength_ = 0;
-  std::int64_t lastImageByteMs_ = 0;     // below 12: the last image byte's arrival
-  std::int64_t lastSeparatorMs_ = 0;     // below 12: the last separator's arrival
-  std::optional<std::uint64_t> ackEnd_;  // queue position just after the last "o" of the write
-  std::int64_t ackDueUs_ = 0;            // when that "o" is due
-  std::optional<std::int64_t> byeMs_;    // a session ended by "BYE", no probe gone out since
+  std::int64_t lastImageByteMs_ = 0;       // below 12: the last image byte's arrival
+  std::int64_t lastSeparatorMs_ = 0;       // below 12: the last separator's arrival
+  std::optional<std::uint64_t> ackEnd_;    // queue position just after the last "o" of the write
+  std::int64_t ackDueUs_ = 0;              // when that "o" is due
+  std::optional<std::int64_t> byeMs_;      // a session ended by "BYE", no probe gone out since
   std::optional<std::uint64_t> probeEnd_;  // the first probe queued after that "BYE"
 };
 

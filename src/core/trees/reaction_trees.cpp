@@ -27,22 +27,26 @@ struct SourceDefaults {
 SourceDefaults Source(std::size_t s) {
   if (s < 8) {
     const std::string k = std::to_string(s + 1);
-    return {"Вход " + k, icons::kInput,
+    return {"Вход " + k,
+            icons::kInput,
             {{{"Замыкание", icons::kFirstEvent, "Вход " + k + " Замкнут"},
               {"Размыкание", icons::kSecondEvent, "Вход " + k + " Разомкнут"}}}};
   }
   if (s == 8) {
-    return {"Сеть 220v ", icons::kMains,
+    return {"Сеть 220v ",
+            icons::kMains,
             {{{"Восстановление", icons::kRelayOn, "Питание от сети ВОССТАНОВЛЕНО"},
               {"Пропадание", icons::kRelayOff, "Питание от сети ОТСУТСТВУЕТ"}}}};
   }
   if (s < 13) {
     const std::string k = std::to_string(s - 9);
-    return {"Кнопка " + k, icons::kButton,
+    return {"Кнопка " + k,
+            icons::kButton,
             {{{"Нажатие", icons::kFirstEvent, "Кнопка " + k + " брелока НАЖАТА"},
               {"Отпускание", icons::kSecondEvent, "Кнопка " + k + " брелока ОТПУЩЕНА"}}}};
   }
-  return {TT::kGuardBuilt, icons::kGuard,
+  return {TT::kGuardBuilt,
+          icons::kGuard,
           {{{TT::kArm, icons::kArm, TT::kArmSms}, {TT::kDisarm, icons::kDisarm, TT::kDisarmSms}}}};
 }
 
@@ -103,8 +107,8 @@ void RefreshRelays(TreeNode& group, const ConfigImage& image, std::size_t start,
   }
 }
 
-void RefreshPhones(TreeNode& group, const ConfigImage& image, std::size_t start,
-                   const AbonentList& abonents, UserDialogs& dialogs) {
+void RefreshPhones(TreeNode& group, const ConfigImage& image, std::size_t start, const AbonentList& abonents,
+                   UserDialogs& dialogs) {
   // Every slot is checked first, so an invalid byte changes nothing.
   const std::size_t n = std::min<std::size_t>(group.childCount(), L::kPhoneSlotCount);
   for (std::size_t k = 0; k < n; ++k) {
@@ -219,8 +223,7 @@ void BuildTree2(Tree& tree2, ConfigImage& image, int firmware) {
   for (std::size_t c = 0; c < channels; ++c) {
     const bool analog = c >= sensors;
     const std::string prefix = ChannelPrefix(c, firmware);
-    TreeNode* channel =
-        tree2.AddTop(DefaultChannelName(c, firmware), analog ? icons::kAnalog : icons::kSensor);
+    TreeNode* channel = tree2.AddTop(DefaultChannelName(c, firmware), analog ? icons::kAnalog : icons::kSensor);
     TreeNode* above = channel->AddChild(TT::kAboveMax, icons::kFirstEvent);
     TreeNode* norm = channel->AddChild(TT::kNorm, icons::kNorm);
     TreeNode* below = channel->AddChild(TT::kBelowMin, icons::kSecondEvent);
@@ -315,8 +318,7 @@ std::optional<std::size_t> Tree2Block(const TreeNode& node) {
   return std::nullopt;
 }
 
-void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents,
-                   UserDialogs& dialogs) {
+void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents, UserDialogs& dialogs) {
   const int level = node.level();
   const std::size_t s = TopIndex(node);
   const bool alarm = s == kAlarmSource1 || s == kAlarmSource2;
@@ -325,16 +327,14 @@ void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& 
     RefreshRelays(node, image, *block, dialogs);  // sources 0..13 and the alarm clocks
   }
   if (level == 1 && alarm) {
-    node.text = Cp1251ToUtf8(
-        image.Raw(s == kAlarmSource1 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength));
+    node.text = Cp1251ToUtf8(image.Raw(s == kAlarmSource1 ? L::kAlarm1Time : L::kAlarm2Time, L::kTimeTextLength));
   }
   if (alarm || !block) return;
   if (level == 2 && node.text == TT::kPhones) RefreshPhones(node, image, *block, abonents, dialogs);
   if (level == 2 && node.text == TT::kSms) RefreshSms(node, image, *block);
 }
 
-void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents,
-                   UserDialogs& dialogs) {
+void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents, UserDialogs& dialogs) {
   const int level = node.level();
   const std::size_t c = TopIndex(node);
   if (level == 2) {
@@ -364,8 +364,7 @@ void SetStructuralIcons(Tree& tree1, Tree& tree2, int firmware, bool guardEnable
   for (std::size_t c = 0; c < channels; ++c) {
     TreeNode* channel = tree2.top(c);
     channel->icon = IsAnalogChannel(c, firmware) ? icons::kAnalog : icons::kSensor;
-    static constexpr std::array<int, 3> kStateIcons = {icons::kFirstEvent, icons::kNorm,
-                                                       icons::kSecondEvent};
+    static constexpr std::array<int, 3> kStateIcons = {icons::kFirstEvent, icons::kNorm, icons::kSecondEvent};
     for (std::size_t e = 0; e < 3; ++e) {
       TreeNode* state = channel->child(e);
       if (state == nullptr) break;

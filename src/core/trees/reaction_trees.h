@@ -22,8 +22,8 @@ namespace vemtaro {
 // Icon numbers of ImageList1; they name the node kinds and states.
 namespace icons {
 inline constexpr int kInput = 3;
-inline constexpr int kFirstEvent = 4;     // "Замыкание", "Нажатие", "Выше MAX порога"
-inline constexpr int kSecondEvent = 5;    // "Размыкание", "Отпускание", "Ниже MIN уровня"
+inline constexpr int kFirstEvent = 4;   // "Замыкание", "Нажатие", "Выше MAX порога"
+inline constexpr int kSecondEvent = 5;  // "Размыкание", "Отпускание", "Ниже MIN уровня"
 inline constexpr int kRelays = 6;
 inline constexpr int kPhones = 7;
 inline constexpr int kSms = 8;
@@ -96,10 +96,8 @@ std::optional<std::size_t> Tree2Block(const TreeNode& node);
 std::size_t TopIndex(const TreeNode& node);
 
 // The refresh of a node's children from the image, run at every expansion.
-void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents,
-                   UserDialogs& dialogs);
-void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents,
-                   UserDialogs& dialogs);
+void Tree1Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents, UserDialogs& dialogs);
+void Tree2Expanded(TreeNode& node, const ConfigImage& image, const AbonentList& abonents, UserDialogs& dialogs);
 
 // The alarm clock nodes' icons from the alarm digit '0'..'3'; another byte
 // leaves them as they are.

@@ -100,8 +100,7 @@ TreeCommands::TreeCommands(Tree& tree1, Tree& tree2, ConfigImage& image, UserDia
                          {"N3", C::kRelayOff, icons::kRelayOff, true},
                          {"N4", C::kRelayUnchanged, icons::kRelayUnchanged, true}};
   LMDPopupMenu3.name = "LMDPopupMenu3";
-  LMDPopupMenu3.items = {{"N12", C::kRename, icons::kRename, true},
-                         {"N18", C::kAlarmToggle, icons::kAlarmOn, false}};
+  LMDPopupMenu3.items = {{"N12", C::kRename, icons::kRename, true}, {"N18", C::kAlarmToggle, icons::kAlarmOn, false}};
   LMDPopupMenu4.name = "LMDPopupMenu4";
   LMDPopupMenu4.items = {{"N17", C::kChangeTime, icons::kAlarmTime, true}};
 }
@@ -166,8 +165,7 @@ void TreeCommands::PreparePhoneMenu(const SubscriberEdits& abonentEdits) {
 
 // The presses both trees share: the SMS text entry, the relay menu and the
 // phone slot menu.
-PopupMenuId TreeCommands::LeafPress(TreeNode& node, bool right, bool doubleClick,
-                                    const SubscriberEdits& abonentEdits) {
+PopupMenuId TreeCommands::LeafPress(TreeNode& node, bool right, bool doubleClick, const SubscriberEdits& abonentEdits) {
   if (doubleClick && IsSmsTextNode(node)) {
     SmsTextEntry(node);
     return PopupMenuId::None;
@@ -223,6 +221,7 @@ void TreeCommands::PopupClosed() { LMDPopupMenu3.Find("N18")->visible = false; }
 
 bool TreeCommands::Click(std::string_view itemName, const std::vector<TreeNode*>& selection) {
   using Handler = std::function<void()>;
+  // clang-format off
   const std::pair<const char*, Handler> handlers[] = {
       {"N1", [this] { N1Click(); }},
       {"N2", [&] { N2Click(selection); }},
@@ -241,6 +240,7 @@ bool TreeCommands::Click(std::string_view itemName, const std::vector<TreeNode*>
       {"N17", [this] { N17Click(); }},
       {"N18", [this] { N18Click(); }},
   };
+  // clang-format on
   for (const auto& [name, handler] : handlers) {
     if (itemName == name) {
       handler();
@@ -265,9 +265,7 @@ void TreeCommands::SetRelays(const std::vector<TreeNode*>& selection, std::uint8
 
 void TreeCommands::N2Click(const std::vector<TreeNode*>& selection) { SetRelays(selection, L::kRelayOn); }
 void TreeCommands::N3Click(const std::vector<TreeNode*>& selection) { SetRelays(selection, L::kRelayOff); }
-void TreeCommands::N4Click(const std::vector<TreeNode*>& selection) {
-  SetRelays(selection, L::kUnchanged);
-}
+void TreeCommands::N4Click(const std::vector<TreeNode*>& selection) { SetRelays(selection, L::kUnchanged); }
 
 void TreeCommands::AssignPhone(int k) {
   if (k < 1 || k > 9) return;

@@ -31,25 +31,23 @@ namespace vemtaro {
 
 // User-visible texts of the tree commands.
 namespace command_texts {
-inline constexpr const char* kClearPhones = "Удалить все";              // N1
-inline constexpr const char* kRelayOn = "Включить";                     // N2
-inline constexpr const char* kRelayOff = "Выключить";                   // N3
-inline constexpr const char* kRelayUnchanged = "Не изменять";           // N4
-inline constexpr const char* kRename = "Изменить название";             // N12
-inline constexpr const char* kChangeTime = "Изменить время";            // N17
-inline constexpr const char* kAlarmToggle = "Вкл./Выкл.";               // N18
-inline constexpr const char* kRelaySeparator = " - ";                   // "12 - Включить"
+inline constexpr const char* kClearPhones = "Удалить все";     // N1
+inline constexpr const char* kRelayOn = "Включить";            // N2
+inline constexpr const char* kRelayOff = "Выключить";          // N3
+inline constexpr const char* kRelayUnchanged = "Не изменять";  // N4
+inline constexpr const char* kRename = "Изменить название";    // N12
+inline constexpr const char* kChangeTime = "Изменить время";   // N17
+inline constexpr const char* kAlarmToggle = "Вкл./Выкл.";      // N18
+inline constexpr const char* kRelaySeparator = " - ";          // "12 - Включить"
 inline constexpr const char* kSmsCaption = "Введите текст сообщения (макс. 32 символа)";
 inline constexpr const char* kThresholdCaption = "Введите новое значение";
 inline constexpr const char* kRenameCaption = "Введите новое название";
-inline constexpr const char* kThresholdInvalid =
-    "Можно использовать только цифры и символы \".\", \"-\"";
+inline constexpr const char* kThresholdInvalid = "Можно использовать только цифры и символы \".\", \"-\"";
 inline constexpr const char* kThresholdInvalidValue = "0";
-inline constexpr const char* kAlarmFlagsInvalid =
-    "Ошибка данных\rНедопустимое значение признака включения будильников";
-inline constexpr const char* kTimeCaption = "Установите время...";       // TForm4
-inline constexpr const char* kTimeOk = "Ok";                            // Button1
-inline constexpr const char* kTimeCancel = "Отмена";                    // Button2
+inline constexpr const char* kAlarmFlagsInvalid = "Ошибка данных\rНедопустимое значение признака включения будильников";
+inline constexpr const char* kTimeCaption = "Установите время...";  // TForm4
+inline constexpr const char* kTimeOk = "Ok";                        // Button1
+inline constexpr const char* kTimeCancel = "Отмена";                // Button2
 }  // namespace command_texts
 
 // Length limits of the input dialog.
@@ -101,8 +99,8 @@ class TForm4 {
   const std::string Caption = command_texts::kTimeCaption;
   const std::string Button1 = command_texts::kTimeOk;      // "Ok" button's caption
   const std::string Button2 = command_texts::kTimeCancel;  // "Отмена" button's caption
-  std::string RzDateTimeEdit1;  // the time as the edit shows it: "7:30" or "07:30"
-  bool visible = false;         // the window is shown
+  std::string RzDateTimeEdit1;                             // the time as the edit shows it: "7:30" or "07:30"
+  bool visible = false;                                    // the window is shown
 
   // The edit takes the text of ClickedNode; the window is shown.
   void FormShow();
@@ -146,10 +144,8 @@ class TreeCommands {
   // A mouse press on Tree1 or Tree2 (node: the node under the pointer, or
   // nothing). Sets ClickedNode, prepares and returns the menu to open, or runs
   // the SMS text entry or threshold entry of a double click (then None).
-  PopupMenuId Tree1MouseDown(TreeNode* node, MouseButton button, bool doubleClick,
-                             const SubscriberEdits& abonentEdits);
-  PopupMenuId Tree2MouseDown(TreeNode* node, MouseButton button, bool doubleClick,
-                             const SubscriberEdits& abonentEdits);
+  PopupMenuId Tree1MouseDown(TreeNode* node, MouseButton button, bool doubleClick, const SubscriberEdits& abonentEdits);
+  PopupMenuId Tree2MouseDown(TreeNode* node, MouseButton button, bool doubleClick, const SubscriberEdits& abonentEdits);
   // Hides N18 again once a popup menu has closed.
   void PopupClosed();
 

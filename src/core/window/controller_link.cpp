@@ -435,8 +435,8 @@ void ControllerLink::KeepBackup(std::string_view image) {
   copy.objectId = ObjectIdOf(read, copy.version);
   std::string error;
   std::string where;
-  const auto file = WriteSettingsFile(copy.version, WriteTreeText(model_.Tree1), WriteTreeText(model_.Tree2),
-                                      read.bytes(), &error);
+  const auto file =
+      WriteSettingsFile(copy.version, WriteTreeText(model_.Tree1), WriteTreeText(model_.Tree2), read.bytes(), &error);
   if (file) copy.fileBytes = *file;
   if (!file || !backups->Keep(copy, where, error)) {
     LoadForWriteFailed(LoadPurpose::Backup, std::string(T::kBackupNotKept) + "\r" + error);
@@ -495,8 +495,8 @@ void ControllerLink::OnServiced(Millis nowMs) {
 }
 
 void ControllerLink::Timer3Timer() {
-  gaugePosition = static_cast<int>(std::min<std::size_t>(TransferCount, static_cast<std::size_t>(
-                                                                            std::max(0, model_.gaugeMax))));
+  gaugePosition =
+      static_cast<int>(std::min<std::size_t>(TransferCount, static_cast<std::size_t>(std::max(0, model_.gaugeMax))));
 }
 
 // ---------------------------------------------------------------- writing

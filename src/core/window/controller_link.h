@@ -60,8 +60,7 @@ inline constexpr const char* kSaveDone = "Сохранение завершен�
 
 inline constexpr const char* kReplyTooLong = "Ошибка передачи данных!\rОтвет контроллера длиннее допустимого.";
 // A write that stopped after some bytes had gone out.
-inline constexpr const char* kMayBeIncomplete =
-    "Контроллер может хранить неполную конфигурацию: повторите запись.";
+inline constexpr const char* kMayBeIncomplete = "Контроллер может хранить неполную конфигурацию: повторите запись.";
 // A configuration of one firmware version is not written into a controller of
 // another: "Конфигурация подготовлена для версии прошивки 15, а контроллер
 // сообщил версию 12.\rКонфигурация не передана."
@@ -139,7 +138,7 @@ class LinkHost {
 
 // The status window TForm5 "Управление".
 struct StatusWindowModel {
-  std::array<bool, 8> Inputs{};  // contact inputs 1..8
+  std::array<bool, 8> Inputs{};    // contact inputs 1..8
   std::array<std::string, 8> ACP;  // ACP1..ACP8
   std::array<std::string, 8> Dat;  // Dat1..Dat8
   std::string TM;                  // Touch Memory key code
@@ -195,10 +194,10 @@ class ControllerLink {
   void PortLost(const std::string& reason);
 
   // --- Exchange menu. ---
-  void N14Click();  // read the configuration
-  void N15Click();  // write the configuration
-  void N16Click();  // set the controller's clock
-  void ID17Click(); // ask for the sensor identifiers
+  void N14Click();   // read the configuration
+  void N15Click();   // write the configuration
+  void N16Click();   // set the controller's clock
+  void ID17Click();  // ask for the sensor identifiers
   // Timer3: copies TransferCount into Gauge1.
   void Timer3Timer();
 
@@ -229,9 +228,9 @@ class ControllerLink {
 
   // What the last write did beyond its outcome in saveResult.
   struct WriteReport {
-    std::string backupPath;            // where the copy read before it was kept
-    std::optional<Bytes> sent;         // the image as sent, checksum included
-    std::optional<Bytes> readBack;     // the image read back after it
+    std::string backupPath;                      // where the copy read before it was kept
+    std::optional<Bytes> sent;                   // the image as sent, checksum included
+    std::optional<Bytes> readBack;               // the image read back after it
     std::optional<std::size_t> firstDifference;  // the first offset where they differ
   };
   const WriteReport& LastWrite() const { return lastWrite_; }
@@ -245,14 +244,14 @@ class ControllerLink {
   void STARTPACKPacket();                            // the probe "ATI": the handshake
   void ApdDataPacket3Packet(std::string_view data);  // the firmware version reply
   void ApdDataPacket3Timeout();
-  void ZagruzkaPacket(std::string_view data);        // the image of a read
+  void ZagruzkaPacket(std::string_view data);  // the image of a read
   void ZagruzkaTimeout();
   // Zagruzka collected more than any image reply holds.
   void ZagruzkaOverflow();
-  void TimeSet();                                  // "TIME\n", then the PC's time and date
-  void TimeInPacket(std::string_view data);        // the controller's clock reply
-  void IDRecievPacket(std::string_view data);      // the sensor identifiers
-  void GetStatusPacket(std::string_view data);     // the status block
+  void TimeSet();                               // "TIME\n", then the PC's time and date
+  void TimeInPacket(std::string_view data);     // the controller's clock reply
+  void IDRecievPacket(std::string_view data);   // the sensor identifiers
+  void GetStatusPacket(std::string_view data);  // the status block
 
  private:
   struct SaveTransfer {

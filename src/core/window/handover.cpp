@@ -123,8 +123,8 @@ Answers ReadAnswers(std::string_view received, std::size_t expected) {
     const std::size_t end = received.find(kEnd);
     if (end == std::string_view::npos) {
       // An answer under way may only be the start of one.
-      const bool start = kAccepted.substr(0, received.size()) == received ||
-                         kRefused.substr(0, received.size()) == received;
+      const bool start =
+          kAccepted.substr(0, received.size()) == received || kRefused.substr(0, received.size()) == received;
       return start ? Answers::Incomplete : Answers::Broken;
     }
     const std::string_view line = received.substr(0, end);

@@ -84,8 +84,7 @@ void MainModel::Expand(TreeKind kind, TreeNode& node) {
 std::optional<std::string> MainModel::SettingsFileBytes(std::string* error) {
   Tree1.CollapseAll();
   Tree2.CollapseAll();
-  return WriteSettingsFile(ws.FirmwareVersion, WriteTreeText(Tree1), WriteTreeText(Tree2),
-                           ws.working.bytes(), error);
+  return WriteSettingsFile(ws.FirmwareVersion, WriteTreeText(Tree1), WriteTreeText(Tree2), ws.working.bytes(), error);
 }
 
 bool MainModel::SaveSettings(const std::string& path, FileStore& store) {
@@ -172,8 +171,7 @@ bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) 
 
   if (file.image) {
     ws.incoming = std::move(incoming);
-    SetStructuralIcons(Tree1, Tree2, ws.FirmwareVersion,
-                       ws.incoming.Byte(L::kGuardMode) == std::uint8_t{'1'});
+    SetStructuralIcons(Tree1, Tree2, ws.FirmwareVersion, ws.incoming.Byte(L::kGuardMode) == std::uint8_t{'1'});
     pages.ApplyIncomingImage(true);
   } else {
     // The image section is unreadable: the configuration takes the defaults of
@@ -231,15 +229,13 @@ bool MainModel::Modified() const {
 bool MainModel::SaveChangesFirst(FileStore& store) {
   if (!Modified()) return true;
   switch (dialogs_.AskSaveChanges()) {
-    case SaveChangesAnswer::Discard:
-      return true;
+    case SaveChangesAnswer::Discard: return true;
     case SaveChangesAnswer::Save:
       // A cancelled save dialog or a failed save keeps the changes, and the
       // action does not go on.
       if (const auto path = dialogs_.AskSaveFileName()) return SaveSettings(*path, store);
       return false;
-    case SaveChangesAnswer::Cancel:
-      break;
+    case SaveChangesAnswer::Cancel: break;
   }
   return false;
 }

@@ -57,12 +57,12 @@ class MainModel {
   // The editing commands of both trees, with ClickedNode and the popup menus.
   TreeCommands commands;
 
-  std::array<MenuItem, 6> versionMenu;  // v110 .. v151 of "Версия прошивки"
-  MenuItem N22{"N22", "Проверка контрольной суммы", true};      // checksum on or off
+  std::array<MenuItem, 6> versionMenu;                         // v110 .. v151 of "Версия прошивки"
+  MenuItem N22{"N22", "Проверка контрольной суммы", true};     // checksum on or off
   MenuItem N13{"N13", "&Обмен с контроллером", false, false};  // the exchange menu
-  int gaugeMax = 5484;                  // Gauge1 of the progress window
-  std::string status;                   // RzMarqueeStatus1
-  int selectedPort = 1;                 // the port number the program starts with
+  int gaugeMax = 5484;                                         // Gauge1 of the progress window
+  std::string status;                                          // RzMarqueeStatus1
+  int selectedPort = 1;                                        // the port number the program starts with
 
   // The image steps of the start-up sequence (FormShow).
   void Startup();
