@@ -1,20 +1,25 @@
 // vemtaro-sim: a simulated controller on a pseudo-terminal. The first line of
 // its output is the terminal's path, for the PC's program to open as its port.
 // Exit codes: 0 stopped by SIGINT or SIGTERM, 1 the terminal or the --save file
-// failed, 2 wrong usage, 3 (with --strict) the PC broke the protocol.
+// failed, 2 wrong usage or an --image file that cannot be read, 3 (with
+// --strict) the PC broke the protocol.
 #include <QCoreApplication>
 #include <QStringList>
 
 #include <cstdio>
 
 #include "pty_server.h"
+#include "shell/qt_file_store.h"
 #include "sim_config.h"
 
 int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("vemtaro-sim");
 
-  const vemtaro::simulator::ConfigResult parsed = vemtaro::simulator::ParseSimArguments(app.arguments());
+  // The same files as vemtaro-cli's: only regular files of a settings file's
+  // size are read, and --save replaces its file only when the new one is whole.
+  vemtaro::shell::QtFileStore files;
+  const vemtaro::simulator::ConfigResult parsed = vemtaro::simulator::ParseSimArguments(app.arguments(), files);
   if (parsed.helpShown) return 0;
   if (!parsed.config) {
     std::fprintf(stderr, "vemtaro-sim: %s\n", parsed.error.c_str());
@@ -41,7 +46,7 @@ int main(int argc, char* argv[]) {
 
   const bool served = server.Serve(controller, &error);
   if (!served) std::fprintf(stderr, "vemtaro-sim: %s\n", error.c_str());
-  const bool saved = vemtaro::simulator::SaveImageFile(config, controller.image(), &error);
+  const bool saved = vemtaro::simulator::SaveImageFile(config, controller.image(), files, &error);
   if (!saved) std::fprintf(stderr, "vemtaro-sim: %s\n", error.c_str());
   if (strict) {
     const std::size_t count = controller.ViolationCount();

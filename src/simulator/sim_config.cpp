@@ -5,9 +5,8 @@
 #include <QStringList>
 
 #include <cstdio>
-#include <fstream>
 #include <limits>
-#include <sstream>
+#include <map>
 
 #include "files/settings_file.h"
 #include "link/wire.h"
@@ -38,19 +37,7 @@ std::optional<int> VersionInText(const std::string& text) {
   return static_cast<int>(*value);
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  if (in.bad()) return std::nullopt;
-  return bytes.str();
-}
-
-}  // namespace
-
-std::optional<DefaultConfiguration> DefaultConfigurationOf(int version) {
-  if (!KnownVersion(version)) return std::nullopt;
+DefaultConfiguration MakeDefaultConfiguration(int version) {
   SilentDialogs dialogs;
   MainModel model(dialogs);
   model.Startup();
@@ -68,18 +55,34 @@ std::optional<DefaultConfiguration> DefaultConfigurationOf(int version) {
   return result;
 }
 
-ConfigResult ParseSimArguments(const QStringList& arguments) {
+}  // namespace
+
+std::optional<DefaultConfiguration> DefaultConfigurationOf(int version) {
+  if (!KnownVersion(version)) return std::nullopt;
+  // Made once per version: a start of the tool is the costly part of reading
+  // a command line without --image.
+  static std::map<int, DefaultConfiguration> made;
+  auto it = made.find(version);
+  if (it == made.end()) it = made.emplace(version, MakeDefaultConfiguration(version)).first;
+  return it->second;
+}
+
+ConfigResult ParseSimArguments(const QStringList& arguments, FileStore& files) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Simulated alarm controller on a pseudo-terminal. Prints the terminal's path "
       "on the first line, then serves until SIGINT or SIGTERM. Exit codes: 0 stopped, "
-      "1 the terminal or the --save file failed, 2 wrong usage, 3 protocol violations (--strict).");
+      "1 the terminal or the --save file failed, 2 wrong usage or an --image file that cannot be read, "
+      "3 protocol violations (--strict).");
   const QCommandLineOption helpOption = parser.addHelpOption();
   const QCommandLineOption firmware("firmware", "Firmware version 10..15 (default 15).", "N");
   const QCommandLineOption versionText(
       "version-text", "Whole text after \"Ver.\"; the version is read from its characters 10..12.", "TEXT");
-  const QCommandLineOption image("image", "Settings file (*.dat) whose image the controller holds.", "FILE");
-  const QCommandLineOption save("save", "Write the held image as a settings file at exit.", "FILE");
+  const QCommandLineOption image(
+      "image", "Settings file (*.dat) whose image the controller holds: a regular file of at most 1 MiB.", "FILE");
+  const QCommandLineOption save(
+      "save", "Write the held image as a settings file at exit; the file is replaced only when the new one is whole.",
+      "FILE");
   const QCommandLineOption paced("paced", "Send at the pace of 9600 bit/s.");
   const QCommandLineOption probeInterval("probe-interval", "Period of the \"ATI\" probes in ms (default 1000).", "MS");
   const QCommandLineOption replyDelay("reply-delay", "Delay before each answer in ms (default 0).", "MS");
@@ -192,12 +195,13 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
 
   if (parser.isSet(image)) {
     const std::string path = parser.value(image).toStdString();
-    const auto bytes = ReadWholeFile(path);
-    if (!bytes) {
-      result.error = "cannot read " + path;
+    std::string bytes;
+    std::string why;
+    if (!files.ReadAll(path, bytes, why)) {
+      result.error = "cannot read " + path + ": " + why;
       return result;
     }
-    const SettingsFileParse parse = ParseSettingsFile(*bytes);
+    const SettingsFileParse parse = ParseSettingsFile(bytes);
     if (!parse.data || !parse.data->image) {
       result.error = path + ": " + (parse.data ? std::string("no image in the file") : parse.error.message);
       return result;
@@ -230,25 +234,14 @@ ConfigResult ParseSimArguments(const QStringList& arguments) {
   return result;
 }
 
-bool SaveImageFile(const SimConfig& config, const Bytes& image, std::string* error) {
+bool SaveImageFile(const SimConfig& config, const Bytes& image, FileStore& files, std::string* error) {
   if (!config.savePath) return true;
   const auto bytes = WriteSettingsFile(config.controller.version, config.tree1, config.tree2, image, error);
   if (!bytes) return false;
   const std::string& path = *config.savePath;
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out.write(bytes->data(), static_cast<std::streamsize>(bytes->size()));
-    out.close();
-    if (!out) {
-      if (error != nullptr) *error = "cannot write " + temporary;
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    if (error != nullptr) *error = "cannot replace " + path;
-    std::remove(temporary.c_str());
+  std::string why;
+  if (!files.WriteAll(path, *bytes, why)) {
+    if (error != nullptr) *error = "cannot write " + path + ": " + why;
     return false;
   }
   return true;

@@ -1,5 +1,8 @@
 // The command line of vemtaro-sim: which controller to simulate, with which
-// image and which faults, and where to keep the image at exit.
+// image and which faults, and where to keep the image at exit. Files are read
+// and written through a FileStore: the program's store takes the same rules
+// as vemtaro-cli's (regular files of at most a settings file's size, a save
+// that replaces the file only when the new one is whole).
 #pragma once
 
 #include <QStringList>
@@ -7,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "model/dialogs.h"
 #include "model/image.h"
 #include "sim/controller_sim.h"
 
@@ -29,8 +33,9 @@ struct ConfigResult {
 };
 
 // Reads the arguments (argv[0] first). The image is the one of the settings
-// file given with --image, else the default image of the firmware version.
-ConfigResult ParseSimArguments(const QStringList& arguments);
+// file given with --image, read from files, else the default image of the
+// firmware version.
+ConfigResult ParseSimArguments(const QStringList& arguments, FileStore& files);
 
 // The default image of a firmware version 10..15 with the tree texts that go
 // with it, as a freshly started configuration tool holds them.
@@ -41,7 +46,8 @@ struct DefaultConfiguration {
 };
 std::optional<DefaultConfiguration> DefaultConfigurationOf(int version);
 
-// Writes a settings file holding the image; false with the reason on failure.
-bool SaveImageFile(const SimConfig& config, const Bytes& image, std::string* error);
+// Writes a settings file holding the image to the --save path through files;
+// false with the reason on failure.
+bool SaveImageFile(const SimConfig& config, const Bytes& image, FileStore& files, std::string* error);
 
 }  // namespace vemtaro::simulator

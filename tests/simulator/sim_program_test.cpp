@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -18,6 +19,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include "files/settings_file.h"
 #include "model/dialogs.h"
@@ -32,6 +37,7 @@ extern char** environ;
 namespace {
 
 using vemtaro::Bytes;
+using vemtaro::program_testing::Contains;
 using vemtaro::program_testing::ReadFile;
 using vemtaro::program_testing::WriteFile;
 using Clock = std::chrono::steady_clock;
@@ -96,6 +102,23 @@ class SimProcess {
       if (n <= 0) return text;
       text.append(buffer, static_cast<std::size_t>(n));
     }
+  }
+
+  // Waits for the program to end by itself, at most kWaitMs: its exit code,
+  // or -1 when it did not exit normally or had to be killed.
+  int Ended() {
+    if (pid_ <= 0) return -1;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(kWaitMs);
+    int status = 0;
+    pid_t done = 0;
+    while ((done = ::waitpid(pid_, &status, WNOHANG)) == 0 && Clock::now() < deadline) {
+      pollfd none{-1, 0, 0};
+      ::poll(&none, 0, 10);
+    }
+    if (done == 0) return -1;  // still running: killed by the destructor
+    pid_ = -1;
+    if (done < 0 || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
   }
 
   // Sends the signal (none: only waits) and returns the exit code, or -1 when
@@ -597,6 +620,84 @@ TEST(SimProgram, SaveOkDelay) {
   // The controller's clock counts whole ms: at worst 1 ms of the delay is lost.
   EXPECT_GE(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - lastSent).count(), 299);
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
+}
+
+// An image is read only from a regular file no larger than a settings file
+// may be: a device, a FIFO or a folder is refused before anything is read
+// from it (/dev/zero never fills the memory, a FIFO never blocks), a larger
+// file once a byte past the limit has been read; exit code 2, no terminal.
+TEST(SimProgram, ReadsTheImageOnlyFromASettingsFileSizedRegularFile) {
+  namespace fs = std::filesystem;
+  const fs::path dir = vemtaro::program_testing::MakeTestFolder("vemtaro-sim-");
+  const std::string fifo = (dir / "fifo.dat").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string large = (dir / "large.dat").string();
+  WriteFile(large, "V15*" + std::string(vemtaro::kMaxSettingsFileBytes, '0'));
+  struct Case {
+    std::string path;
+    std::string reason;
+  };
+  const Case cases[] = {
+      {"/dev/zero", "not a regular file"},
+      {fifo, "not a regular file"},
+      {dir.string(), "is a directory"},
+      {large, "the file is too large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string errors = (dir / "errors.txt").string();
+    SimProcess sim({"--image", c.path}, errors);
+    ASSERT_TRUE(sim.started());
+    EXPECT_EQ(sim.ReadOutput(false), "");
+    EXPECT_EQ(sim.Ended(), 2);
+    const std::string text = ReadFile(errors);
+    EXPECT_EQ(text.rfind("vemtaro-sim: cannot read " + c.path + ": ", 0), 0u) << text;
+    EXPECT_TRUE(Contains(text, c.reason)) << text;
+  }
+  vemtaro::program_testing::RemoveTestFolder(dir);
+}
+
+// The image saved at exit goes into a new file of the program's own, made
+// beside the target, renamed over it when whole: a link planted under the
+// name a save once wrote through ("FILE.part") leads nowhere, the file
+// replaced keeps its permissions, nothing is left behind; a save that cannot
+// be made says why and ends with 1.
+TEST(SimProgram, SaveWritesNoFileButItsOwn) {
+  namespace fs = std::filesystem;
+  const fs::path dir = vemtaro::program_testing::MakeTestFolder("vemtaro-sim-");
+  const fs::path target = dir / "out.dat";
+  const fs::path victim = dir / "victim";
+  WriteFile(victim, "not to be written");
+  WriteFile(target, "the old file");
+  ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+  fs::create_symlink(victim, dir / "out.dat.part");
+  {
+    SimProcess sim({"--firmware", "12", "--save", target.string()});
+    ASSERT_TRUE(sim.started());
+    ASSERT_EQ(sim.ReadOutput(true).rfind("/dev/", 0), 0u);
+    EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  }
+  EXPECT_EQ(ReadFile(victim), "not to be written");
+  EXPECT_TRUE(fs::is_symlink(dir / "out.dat.part"));
+  const auto parse = vemtaro::ParseSettingsFile(ReadFile(target));
+  ASSERT_TRUE(parse.data.has_value()) << parse.error.message;
+  EXPECT_EQ(parse.data->version, 12);
+  EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"out.dat", "out.dat.part", "victim"}));
+
+  const std::string errors = (dir / "errors.txt").string();
+  const std::string nowhere = (dir / "no-such-folder" / "out.dat").string();
+  SimProcess sim({"--save", nowhere}, errors);
+  ASSERT_TRUE(sim.started());
+  ASSERT_EQ(sim.ReadOutput(true).rfind("/dev/", 0), 0u);
+  EXPECT_EQ(sim.Stop(SIGTERM), 1);
+  const std::string text = ReadFile(errors);
+  EXPECT_EQ(text.rfind("vemtaro-sim: cannot write " + nowhere + ": ", 0), 0u) << text;
+  vemtaro::program_testing::RemoveTestFolder(dir);
 }
 
 TEST(SimProgram, RefusesBadArguments) {
