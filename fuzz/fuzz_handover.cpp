@@ -1,8 +1,9 @@
 // The single-instance channel's reader on arbitrary bytes, fed in pieces of
 // sizes the input chooses: it never keeps more than a message's bound, takes
 // no more messages than a start sends, takes only messages whose bytes it was
-// given, and stays refused once it has refused. The answers' reader on the
-// same bytes.
+// given, and stays refused once it has refused. The same bytes as a file
+// name: when the channel can carry it, its OPEN reads back as that very name.
+// The answers' reader on the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -45,6 +46,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(!sent.empty() && sent.size() <= kMaxMessageBytes);
     Check(stream.find(sent) != std::string_view::npos);
     if (m.kind == Kind::Open) Check(IsAbsolutePath(m.path));
+  }
+
+  if (const auto open = OpenMessage(stream)) {
+    MessageReader back;
+    std::vector<Message> taken;
+    Check(open->size() <= kMaxMessageBytes);
+    Check(back.Feed(*open, taken) && taken.size() == 1 && taken[0].kind == Kind::Open && taken[0].path == stream);
   }
 
   for (std::size_t expected = 0; expected <= 3; ++expected) {

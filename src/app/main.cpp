@@ -54,7 +54,8 @@ int main(int argc, char** argv) {
   const QCommandLineOption portOption(
       "port", "Also list this serial port in the port menu (e.g. the /dev/pts/N of vemtaro-sim).", "DEV");
   parser.addOption(portOption);
-  parser.process(app);
+  // The arguments as bytes: a file name need not be UTF-8.
+  parser.process(vemtaro::app::ArgumentsOf(argc, argv));
   const QStringList arguments = parser.positionalArguments();
   const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 

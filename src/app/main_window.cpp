@@ -22,6 +22,7 @@
 #include <algorithm>
 
 #include "alarm_time_window.h"
+#include "app_setup.h"
 #include "backups_window.h"
 #include "dial_window.h"
 #include "guide_window.h"
@@ -457,7 +458,7 @@ void TForm1::N7Click() {
 }
 
 bool TForm1::OpenFile(const QString& path) {
-  const bool opened = model_.OpenSettings(path.toStdString(), files_);
+  const bool opened = model_.OpenSettings(FileNameBytes(path), files_);
   RefreshAll();
   return opened;
 }

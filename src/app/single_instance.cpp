@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app_setup.h"
 #include "window/handover.h"
 
 #ifdef Q_OS_WIN
@@ -100,13 +101,15 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
   QByteArray messages = Line(handover::RaiseMessage());
   std::size_t expected = 1;
   QString problem;
+  // The file's name goes byte for byte: it need not be UTF-8.
+  const std::string path = fileToOpen.isEmpty() ? std::string() : AbsoluteFileName(fileToOpen);
+  const QString shownPath = ShownFileName(FileNameText(path));
   if (!fileToOpen.isEmpty()) {
-    const QFileInfo file(fileToOpen);
-    const auto open = handover::OpenMessage(file.absoluteFilePath().toStdString());
-    if (!file.isFile()) {
-      problem = Text(texts::kNotAFile).arg(fileToOpen);
+    const auto open = handover::OpenMessage(path);
+    if (!IsRegularFile(FileNameText(path))) {
+      problem = Text(texts::kNotAFile).arg(ShownFileName(fileToOpen));
     } else if (!open) {
-      problem = Text(texts::kCannotHand).arg(file.absoluteFilePath());
+      problem = Text(texts::kCannotHand).arg(shownPath);
     } else {
       messages += Line(*open);
       ++expected;
@@ -130,8 +133,7 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
   if (!problem.isEmpty()) return {Outcome::Failed, problem};
   switch (state) {
     case handover::Answers::Accepted: return {Outcome::HandedOver, {}};
-    case handover::Answers::Refused:
-      return {Outcome::Failed, Text(texts::kRefused).arg(QFileInfo(fileToOpen).absoluteFilePath())};
+    case handover::Answers::Refused: return {Outcome::Failed, Text(texts::kRefused).arg(shownPath)};
     case handover::Answers::Incomplete:
     case handover::Answers::Broken: break;
   }
@@ -201,8 +203,8 @@ void SingleInstance::Serve(QLocalSocket* socket) {
           if (raise_) raise_();
           taken = true;
         } else {
-          const QString path = QString::fromStdString(message.path);
-          taken = QFileInfo(path).isFile() && open_ && open_(path);
+          const QString path = FileNameText(message.path);
+          taken = IsRegularFile(path) && open_ && open_(path);
         }
       }
       socket->write(Line(taken ? handover::kAccepted : handover::kRefused) + '\n');

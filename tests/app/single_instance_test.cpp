@@ -21,6 +21,8 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
+#include <spawn.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -37,6 +39,7 @@
 #include <utility>
 #include <vector>
 
+#include "app_setup.h"
 #include "desk.h"
 #include "hand.h"
 #include "main_window.h"
@@ -44,6 +47,8 @@
 #include "shell/qt_file_store.h"
 #include "single_instance.h"
 #include "tree_view.h"
+
+extern char** environ;
 
 namespace vemtaro::app {
 namespace {
@@ -151,6 +156,45 @@ QString MakeFile(const QTemporaryDir& dir, const QString& name, const QByteArray
   return file.fileName();
 }
 
+// A name in Windows-1251, as an old Windows archive unpacks: not UTF-8.
+const std::string kCp1251Name = "\xCF\xF0\xE8\xEC\xE5\xF0.dat";
+
+// A file of that name in the folder, with the bytes; its whole name as bytes.
+std::string MakeCp1251File(const QTemporaryDir& dir, const std::string& bytes = "x") {
+  const std::string path = QFile::encodeName(dir.path()).toStdString() + "/" + kCp1251Name;
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+  EXPECT_GE(fd, 0) << std::strerror(errno);
+  if (fd >= 0) {
+    EXPECT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    ::close(fd);
+  }
+  return path;
+}
+
+// ---- File names byte for byte ----------------------------------------------------
+
+// The program's arguments keep the bytes of a file name that is not UTF-8, and
+// give them back whole; names in UTF-8 are plain text.
+TEST(FileNames, ArgumentsKeepTheBytesOfTheirNames) {
+  std::string program = "/usr/bin/vemtaro";
+  std::string cp1251 = "/home/u/" + kCp1251Name;
+  std::string utf8 = "/home/u/Объект 7.dat";
+  std::string broken = "/a\xD0/\xC0\xAF/\xED\xA0\x80/\xF4\x90\x80\x80/\xFF";  // cut, overlong, surrogate, too high
+  char* argv[] = {program.data(), cp1251.data(), utf8.data(), broken.data()};
+  const QStringList arguments = ArgumentsOf(4, argv);
+  ASSERT_EQ(arguments.size(), 4);
+  EXPECT_EQ(arguments[0], QString::fromStdString(program));
+  EXPECT_EQ(arguments[2], QString::fromUtf8("/home/u/Объект 7.dat"));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(FileNameBytes(arguments[i]), std::string(argv[i])) << i;
+  EXPECT_FALSE(arguments[1].contains(QChar(0xFFFD)));
+  EXPECT_EQ(ShownFileName(arguments[1]), QString::fromUtf8("/home/u/\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD.dat"));
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const std::string file = MakeCp1251File(dir);
+  EXPECT_TRUE(IsRegularFile(FileNameText(file)));
+  EXPECT_FALSE(IsRegularFile(QString::fromStdString(file))) << "the name as UTF-8 text, U+FFFD for its bytes";
+}
+
 // ---- The channel's name and folder -------------------------------------------
 
 TEST(SingleInstanceChannel, IsPrivateToTheUserAndTheSession) {
@@ -238,6 +282,8 @@ class SingleInstanceServed : public ::testing::Test {
 
 TEST_F(SingleInstanceServed, ALaterStartHandsOverItsFileAndComesForward) {
   const QString site = MakeFile(files, "site.dat");
+  const std::string cp1251Bytes = MakeCp1251File(files);
+  const QString cp1251 = FileNameText(cp1251Bytes);
   struct Case {
     const char* name;
     QString file;
@@ -252,6 +298,7 @@ TEST_F(SingleInstanceServed, ALaterStartHandsOverItsFileAndComesForward) {
       {"a file not taken", site, false, Outcome::Failed, {site}, "не приняла файл"},
       {"a file that is not there", files.filePath("missing.dat"), true, Outcome::Failed, {}, "не найден"},
       {"a folder", files.path(), true, Outcome::Failed, {}, "не обычный файл"},
+      {"a name in Windows-1251", cp1251, true, Outcome::HandedOver, {cp1251}, ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -263,7 +310,9 @@ TEST_F(SingleInstanceServed, ALaterStartHandsOverItsFileAndComesForward) {
     EXPECT_TRUE(result.error.contains(QString::fromUtf8(c.error))) << result.error.toStdString();
     EXPECT_EQ(raised, 1) << "every later start brings the window forward";
     EXPECT_EQ(opened, c.opened);
+    for (const QString& path : opened) EXPECT_TRUE(IsRegularFile(path)) << ShownFileName(path).toStdString();
   }
+  EXPECT_EQ(FileNameBytes(cp1251), cp1251Bytes);
 }
 
 TEST_F(SingleInstanceServed, NothingRunsOnceTheWindowIsGone) {
@@ -604,6 +653,54 @@ TEST(SingleInstanceProgram, ASecondStartLeavesOneProgramRunning) {
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished(kWaitMs);
+}
+
+// The program started by a file manager with a file whose name is in
+// Windows-1251 opens it, and so does the running copy when a second start
+// hands it the same name. Each open is seen as the file being opened.
+TEST(SingleInstanceProgram, OpensAFileWhoseNameIsNotUtf8) {
+  QTemporaryDir runtime;
+  QTemporaryDir files;
+  ASSERT_TRUE(runtime.isValid() && files.isValid());
+  const std::string site = MakeCp1251File(files, OtherFile());
+  const int watch = ::inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+  ASSERT_GE(watch, 0);
+  ASSERT_GE(::inotify_add_watch(watch, site.c_str(), IN_OPEN), 0);
+  // Whether the file was opened within the wait.
+  const auto opened = [watch] {
+    pollfd fd{watch, POLLIN, 0};
+    if (::poll(&fd, 1, kWaitMs) <= 0) return false;
+    alignas(inotify_event) char buffer[4096];
+    return ::read(watch, buffer, sizeof buffer) > 0;
+  };
+  const Env env{{"QT_QPA_PLATFORM", QByteArray("offscreen")}, {"XDG_RUNTIME_DIR", QFile::encodeName(runtime.path())}};
+  // Started with the name's bytes as its argument, as a file manager does.
+  const auto start = [&site] {
+    std::string program = VEMTARO_APP_PATH;
+    std::string file = site;
+    char* argv[] = {program.data(), file.data(), nullptr};
+    pid_t pid = -1;
+    return ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv, environ) == 0 ? pid : -1;
+  };
+  const pid_t first = start();
+  ASSERT_GT(first, 0);
+  EXPECT_TRUE(opened()) << "the first start did not open its file";
+
+  const pid_t second = start();
+  ASSERT_GT(second, 0);
+  EXPECT_TRUE(opened()) << "the running copy did not open the file handed to it";
+  int status = -1;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  pid_t ended = 0;
+  while ((ended = ::waitpid(second, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+    QTest::qWait(10);
+  }
+  if (ended == 0) ::kill(second, SIGKILL), ::waitpid(second, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the second start: " << status;
+  EXPECT_EQ(::waitpid(first, nullptr, WNOHANG), 0) << "the first copy ended";
+  ::kill(first, SIGKILL);
+  ::waitpid(first, nullptr, 0);
+  ::close(watch);
 }
 
 }  // namespace

@@ -46,6 +46,24 @@ std::vector<ReadCase> ReadCases() {
       {"a surrogate", "OPEN /a\xED\xA0\x80.dat\n", {}, false},
       {"a cut UTF-8 character", "OPEN /a\xD0\n", {}, false},
       {"a good message after a bad one", "QUIT\nRAISE\n", {}, false},
+      // Bytes the line does not carry as they are come as "%HH".
+      {"a Windows-1251 name",
+       "OPEN /home/u/%CF%F0%E8%EC%E5%F0.dat\n",
+       {{Kind::Open, "/home/u/\xCF\xF0\xE8\xEC\xE5\xF0.dat"}},
+       true},
+      {"a line end, a C1 control and a percent sign in a name",
+       "OPEN /a%0Ab%C2%85c%25.dat\n",
+       {{Kind::Open,
+         "/a\nb\xC2\x85"
+         "c%.dat"}},
+       true},
+      {"a lower-case escape", "OPEN /a%cf.dat\n", {}, false},
+      {"an escape of a byte the line carries as it is", "OPEN /a%41.dat\n", {}, false},
+      {"an escape of a Cyrillic letter", "OPEN /a%D0%9E.dat\n", {}, false},
+      {"a cut escape", "OPEN /a%C\n", {}, false},
+      {"a lone percent sign", "OPEN /a%.dat\n", {}, false},
+      {"an escaped zero byte", "OPEN /a%00b.dat\n", {}, false},
+      {"an escaped relative path", "OPEN %2Fa.dat\n", {}, false},
   };
 }
 
@@ -98,15 +116,18 @@ TEST(HandoverMessages, OnlyPathsTheChannelCarriesAreSent) {
   EXPECT_EQ(RaiseMessage(), "RAISE\n");
   EXPECT_EQ(OpenMessage("/home/u/site.dat"), "OPEN /home/u/site.dat\n");
   EXPECT_EQ(OpenMessage("D:\\sites\\site.dat"), "OPEN D:\\sites\\site.dat\n");
-  for (const std::string& bad : {std::string("site.dat"), std::string(), std::string("/a\nOPEN /b"),
-                                 "/" + std::string(kMaxMessageBytes, 'a'), std::string("/a\xFF")}) {
+  EXPECT_EQ(OpenMessage("/srv/\xCF\xF0\xE8\xEC\xE5\xF0.dat"), "OPEN /srv/%CF%F0%E8%EC%E5%F0.dat\n");
+  EXPECT_EQ(OpenMessage("/a\nOPEN /b"), "OPEN /a%0AOPEN /b\n");
+  for (const std::string& bad : {std::string("site.dat"), std::string(), std::string("/a\0b", 4),
+                                 "/" + std::string(kMaxMessageBytes, 'a'), "/" + std::string(1400, '\xFF')}) {
     EXPECT_EQ(OpenMessage(bad), std::nullopt) << bad.substr(0, 20);
   }
   // What is sent is what is read.
   MessageReader reader;
   std::vector<Message> messages;
-  ASSERT_TRUE(reader.Feed(RaiseMessage() + *OpenMessage("/srv/Объект.dat"), messages));
-  EXPECT_EQ(messages, (std::vector<Message>{{Kind::Raise, {}}, {Kind::Open, "/srv/Объект.dat"}}));
+  const std::string mixed = "/srv/Объект \xCF\xF0\xE8\xEC\xE5\xF0 100%\x7F.dat";
+  ASSERT_TRUE(reader.Feed(RaiseMessage() + *OpenMessage(mixed), messages));
+  EXPECT_EQ(messages, (std::vector<Message>{{Kind::Raise, {}}, {Kind::Open, mixed}}));
 }
 
 TEST(HandoverAnswers, AreReadWholeAndNothingMore) {

@@ -7,48 +7,94 @@ namespace {
 
 constexpr char kEnd = '\n';
 
-bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+constexpr char kEscape = '%';
+constexpr char kHexDigits[] = "0123456789ABCDEF";
 
-// Well-formed UTF-8 (no overlong forms, no surrogates, nothing above U+10FFFF)
-// without control characters.
-bool IsCleanUtf8(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      if (IsControl(c)) return false;
+bool IsPrintableAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
+
+// The length of the well-formed UTF-8 character at text[i] of a code point
+// from U+00A0 on (no overlong forms, no surrogates, nothing above U+10FFFF),
+// or 0.
+std::size_t WideCharacterAt(std::string_view text, std::size_t i) {
+  const auto c = static_cast<unsigned char>(text[i]);
+  std::size_t extra = 0;
+  std::uint32_t code = 0;
+  std::uint32_t least = 0;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1;
+    code = c & 0x1F;
+    least = 0xA0;  // the C1 control characters are written byte by byte
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2;
+    code = c & 0x0F;
+    least = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3;
+    code = c & 0x07;
+    least = 0x10000;
+  } else {
+    return 0;
+  }
+  if (extra > text.size() - i - 1) return 0;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    const auto next = static_cast<unsigned char>(text[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (next & 0x3F);
+  }
+  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  return extra + 1;
+}
+
+// A path as the line carries it.
+std::string Written(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t i = 0; i < path.size();) {
+    const auto c = static_cast<unsigned char>(path[i]);
+    if (IsPrintableAscii(c) && c != kEscape) {
+      out += static_cast<char>(c);
       ++i;
       continue;
     }
-    std::size_t extra = 0;
-    std::uint32_t code = 0;
-    std::uint32_t least = 0;
-    if ((c & 0xE0) == 0xC0) {
-      extra = 1;
-      code = c & 0x1F;
-      least = 0x80;
-    } else if ((c & 0xF0) == 0xE0) {
-      extra = 2;
-      code = c & 0x0F;
-      least = 0x800;
-    } else if ((c & 0xF8) == 0xF0) {
-      extra = 3;
-      code = c & 0x07;
-      least = 0x10000;
-    } else {
-      return false;
+    if (const std::size_t n = c >= 0x80 ? WideCharacterAt(path, i) : 0; n > 0) {
+      out.append(path.substr(i, n));
+      i += n;
+      continue;
     }
-    if (extra > text.size() - i - 1) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      code = (code << 6) | (next & 0x3F);
-    }
-    if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-    if (code >= 0x80 && code < 0xA0) return false;  // the C1 control characters
-    i += extra + 1;
+    out += kEscape;
+    out += kHexDigits[c >> 4];
+    out += kHexDigits[c & 0x0F];
+    ++i;
   }
-  return true;
+  return out;
+}
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+// The bytes of a path as the line carries it; nothing when the line is not
+// written as Written writes it.
+std::optional<std::string> Unwritten(std::string_view line) {
+  std::string path;
+  path.reserve(line.size());
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] != kEscape) {
+      path += line[i];
+      continue;
+    }
+    if (line.size() - i < 3) return std::nullopt;
+    const int high = HexValue(line[i + 1]);
+    const int low = HexValue(line[i + 2]);
+    if (high < 0 || low < 0) return std::nullopt;
+    path += static_cast<char>(high * 16 + low);
+    i += 2;
+  }
+  // One way of writing each path: what would be written otherwise is refused.
+  if (Written(path) != line) return std::nullopt;
+  return path;
 }
 
 bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
@@ -59,7 +105,7 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 std::optional<std::string> PathProblem(std::string_view path) {
   if (path.empty()) return "no path";
   if (!IsAbsolutePath(path)) return "not an absolute path";
-  if (!IsCleanUtf8(path)) return "not UTF-8 text without control characters";
+  if (path.find('\0') != std::string_view::npos) return "a zero byte in the path";
   return std::nullopt;
 }
 
@@ -76,7 +122,7 @@ std::string RaiseMessage() { return std::string(kRaise) + kEnd; }
 
 std::optional<std::string> OpenMessage(std::string_view path) {
   if (PathProblem(path)) return std::nullopt;
-  std::string message = std::string(kOpen) + std::string(path) + kEnd;
+  std::string message = std::string(kOpen) + Written(path) + kEnd;
   if (message.size() > kMaxMessageBytes) return std::nullopt;
   return message;
 }
@@ -106,9 +152,10 @@ bool MessageReader::Feed(std::string_view bytes, std::vector<Message>& messages)
     if (line == kRaise) {
       messages.push_back({Kind::Raise, {}});
     } else if (line.substr(0, kOpen.size()) == kOpen) {
-      const std::string_view path = line.substr(kOpen.size());
-      if (const auto problem = PathProblem(path)) return Fail("OPEN: " + *problem);
-      messages.push_back({Kind::Open, std::string(path)});
+      const auto path = Unwritten(line.substr(kOpen.size()));
+      if (!path) return Fail("OPEN: a path not written as the channel writes it");
+      if (const auto problem = PathProblem(*path)) return Fail("OPEN: " + *problem);
+      messages.push_back({Kind::Open, *path});
     } else {
       return Fail("an unknown message");
     }

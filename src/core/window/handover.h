@@ -2,14 +2,22 @@
 // copy that runs. The later start sends one line per message, each ending in
 // "\n":
 //   "RAISE"          come forward;
-//   "OPEN <path>"    open this settings file (an absolute path, UTF-8);
+//   "OPEN <path>"    open this settings file, an absolute path;
 // and the running copy answers every message with one line, "OK" when it has
 // taken the message, "REFUSED" when it will not act on it.
 //
+// A path is the bytes of the system's file name, whatever they are: on Unix a
+// name need not be UTF-8 (a name from an old Windows archive is
+// Windows-1251). The line keeps printable ASCII and well-formed UTF-8
+// characters from U+00A0 on as they are; every other byte (a control
+// character, a C1 control, a byte that is not part of well-formed UTF-8) and
+// "%" itself are written "%HH", two upper-case hexadecimal digits. Each path
+// has exactly one line, so a message is what OpenMessage makes of its path.
+//
 // Whatever reaches the running copy is outside input: a message is read only
 // whole, never past the bytes received, and a connection that sends anything
-// else (an unknown or empty message, a relative path, a control character,
-// bytes that are not UTF-8, more than a message's bound without its end, more
+// else (an unknown or empty message, a relative path, a zero byte, a line not
+// written as above, more than a message's bound without its end, more
 // messages than a start sends) is refused and closed.
 #pragma once
 
@@ -35,7 +43,7 @@ enum class Kind { Raise, Open };
 
 struct Message {
   Kind kind = Kind::Raise;
-  std::string path;  // the file of an OPEN
+  std::string path;  // the file of an OPEN, its name's bytes
   bool operator==(const Message&) const = default;
 };
 
@@ -44,8 +52,8 @@ struct Message {
 bool IsAbsolutePath(std::string_view path);
 
 // The bytes of the messages, "\n" included. An OPEN only for a path that the
-// channel can carry (absolute, UTF-8 without control characters, short enough
-// for the bound); nothing otherwise.
+// channel can carry (absolute, without a zero byte, short enough for the bound
+// once written); nothing otherwise.
 std::string RaiseMessage();
 std::optional<std::string> OpenMessage(std::string_view path);
 
