@@ -1,5 +1,6 @@
 // vemtaro-sim's command line on arbitrary arguments: the input is the
-// arguments after the program's name, separated by zero bytes. The files an
+// arguments after the program's name, separated by zero bytes, taken as the
+// program takes its arguments (bytes that are not UTF-8 kept). The files an
 // --image may name are kept in memory: "v12.dat" (a version-12 settings
 // file), "bad.dat" (not a settings file) and "big.dat" (a file the store
 // refuses as too large); every other name is missing.
@@ -22,6 +23,7 @@
 
 #include "files/settings_file.h"
 #include "model/profiles.h"
+#include "shell/file_names.h"
 #include "sim_config.h"
 #include "started_model.h"
 
@@ -81,14 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t at = 0; at <= input.size();) {
     const std::size_t end = std::min(input.find('\0', at), input.size());
     const std::string_view word = input.substr(at, end - at);
-    arguments.append(QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size())));
+    arguments.append(shell::FileNameText(word));
     at = end + 1;
   }
 
   const simulator::ConfigResult result = simulator::ParseSimArguments(arguments, files);
   Check(int(result.config.has_value()) + int(result.helpShown) + int(!result.error.empty()) == 1);
   // A reason names what was wrong, at most a few bytes for each byte given
-  // ("-\xFF\xFF" is two unknown options, each shown as U+FFFD).
+  // ("-\xFF\xFF" is two unknown options, each shown as three bytes).
   Check(result.error.size() <= 8 * size + 200);
   if (!result.config) return 0;
   const simulator::SimConfig& config = *result.config;

@@ -16,6 +16,7 @@
 #include "main_window.h"
 #include "progress_window.h"
 #include "qt_dialogs.h"
+#include "shell/file_names.h"
 #include "shell/qt_file_store.h"
 #include "single_instance.h"
 #include "splash_window.h"
@@ -55,7 +56,7 @@ int main(int argc, char** argv) {
       "port", "Also list this serial port in the port menu (e.g. the /dev/pts/N of vemtaro-sim).", "DEV");
   parser.addOption(portOption);
   // The arguments as bytes: a file name need not be UTF-8.
-  parser.process(vemtaro::app::ArgumentsOf(argc, argv));
+  parser.process(vemtaro::shell::ArgumentsOf(argc, argv));
   const QStringList arguments = parser.positionalArguments();
   const QString fileToOpen = arguments.isEmpty() ? QString() : arguments.first();
 

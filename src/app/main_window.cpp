@@ -22,7 +22,6 @@
 #include <algorithm>
 
 #include "alarm_time_window.h"
-#include "app_setup.h"
 #include "backups_window.h"
 #include "dial_window.h"
 #include "guide_window.h"
@@ -37,6 +36,7 @@
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "progress_window.h"
+#include "shell/file_names.h"
 #include "status_window.h"
 #include "tree_view.h"
 #include "vemtaro_version.h"
@@ -458,7 +458,7 @@ void TForm1::N7Click() {
 }
 
 bool TForm1::OpenFile(const QString& path) {
-  const bool opened = model_.OpenSettings(FileNameBytes(path), files_);
+  const bool opened = model_.OpenSettings(shell::FileNameBytes(path), files_);
   RefreshAll();
   return opened;
 }

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app_setup.h"
+#include "shell/file_names.h"
 #include "window/handover.h"
 
 #ifdef Q_OS_WIN
@@ -102,12 +102,12 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
   std::size_t expected = 1;
   QString problem;
   // The file's name goes byte for byte: it need not be UTF-8.
-  const std::string path = fileToOpen.isEmpty() ? std::string() : AbsoluteFileName(fileToOpen);
-  const QString shownPath = ShownFileName(FileNameText(path));
+  const std::string path = fileToOpen.isEmpty() ? std::string() : shell::AbsoluteFileName(fileToOpen);
+  const QString shownPath = shell::ShownFileName(shell::FileNameText(path));
   if (!fileToOpen.isEmpty()) {
     const auto open = handover::OpenMessage(path);
-    if (!IsRegularFile(FileNameText(path))) {
-      problem = Text(texts::kNotAFile).arg(ShownFileName(fileToOpen));
+    if (!shell::IsRegularFile(shell::FileNameText(path))) {
+      problem = Text(texts::kNotAFile).arg(shell::ShownFileName(fileToOpen));
     } else if (!open) {
       problem = Text(texts::kCannotHand).arg(shownPath);
     } else {
@@ -203,8 +203,8 @@ void SingleInstance::Serve(QLocalSocket* socket) {
           if (raise_) raise_();
           taken = true;
         } else {
-          const QString path = FileNameText(message.path);
-          taken = IsRegularFile(path) && open_ && open_(path);
+          const QString path = shell::FileNameText(message.path);
+          taken = shell::IsRegularFile(path) && open_ && open_(path);
         }
       }
       socket->write(Line(taken ? handover::kAccepted : handover::kRefused) + '\n');

@@ -46,12 +46,12 @@ class SingleInstance : public QObject {
   };
   // A later start: "RAISE", and "OPEN" with the file's absolute path when a
   // file is given (a regular file; another is not sent and makes the start
-  // fail). The name is taken byte for byte (FileNameBytes). Waits at most
+  // fail). The name is taken byte for byte (shell::FileNameBytes). Waits at most
   // waitMs for the answers.
   Result HandOver(const QString& fileToOpen, int waitMs = 5000);
 
   // The first start listens. raise runs for every "RAISE"; open is given the
-  // path of every "OPEN" of a regular file (its bytes kept as FileNameText
+  // path of every "OPEN" of a regular file (its bytes kept as shell::FileNameText
   // keeps them) and answers whether it took it.
   // Neither runs once context is gone. False when the channel could not be
   // set up (the program then runs without it).

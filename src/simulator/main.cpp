@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "pty_server.h"
+#include "shell/file_names.h"
 #include "shell/qt_file_store.h"
 #include "sim_config.h"
 
@@ -16,10 +17,12 @@ int main(int argc, char* argv[]) {
   QCoreApplication app(argc, argv);
   QCoreApplication::setApplicationName("vemtaro-sim");
 
-  // The same files as vemtaro-cli's: only regular files of a settings file's
-  // size are read, and --save replaces its file only when the new one is whole.
+  // The same files as vemtaro-cli's: named byte for byte (a name need not be
+  // UTF-8), only regular files of a settings file's size are read, and --save
+  // replaces its file only when the new one is whole.
   vemtaro::shell::QtFileStore files;
-  const vemtaro::simulator::ConfigResult parsed = vemtaro::simulator::ParseSimArguments(app.arguments(), files);
+  const vemtaro::simulator::ConfigResult parsed =
+      vemtaro::simulator::ParseSimArguments(vemtaro::shell::ArgumentsOf(argc, argv), files);
   if (parsed.helpShown) return 0;
   if (!parsed.config) {
     std::fprintf(stderr, "vemtaro-sim: %s\n", parsed.error.c_str());

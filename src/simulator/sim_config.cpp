@@ -12,6 +12,7 @@
 #include "link/wire.h"
 #include "model/dialogs.h"
 #include "model/profiles.h"
+#include "shell/file_names.h"
 #include "window/main_model.h"
 
 namespace vemtaro::simulator {
@@ -149,8 +150,8 @@ ConfigResult ParseSimArguments(const QStringList& arguments, FileStore& files) {
   std::optional<int> version;
   if (parser.isSet(firmware)) version = static_cast<int>(number(firmware, kMinFirmware, kMaxFirmware));
   if (parser.isSet(versionText)) {
-    const QByteArray text = parser.value(versionText).toLocal8Bit();
-    controller.versionText = std::string(text.constData(), static_cast<std::size_t>(text.size()));
+    // The argument's own bytes go on the line.
+    controller.versionText = shell::FileNameBytes(parser.value(versionText));
     if (!version) version = VersionInText(*controller.versionText);
   }
   if (parser.isSet(probeInterval)) controller.probeIntervalMs = number(probeInterval, 1, kMaxMs);
@@ -190,20 +191,22 @@ ConfigResult ParseSimArguments(const QStringList& arguments, FileStore& files) {
     result.error = "--late-ms needs --late-ack";
   }
   if (parser.isSet(hangUp)) faults.hangUpAt = static_cast<std::size_t>(number(hangUp, 0, kMaxCount));
-  if (parser.isSet(save)) config.savePath = parser.value(save).toStdString();
+  if (parser.isSet(save)) config.savePath = shell::FileNameBytes(parser.value(save));
   if (failed) return result;
 
   if (parser.isSet(image)) {
-    const std::string path = parser.value(image).toStdString();
+    const std::string path = shell::FileNameBytes(parser.value(image));
+    // Messages show the bytes that are not UTF-8 as U+FFFD.
+    const std::string shown = shell::ShownFileName(parser.value(image)).toStdString();
     std::string bytes;
     std::string why;
     if (!files.ReadAll(path, bytes, why)) {
-      result.error = "cannot read " + path + ": " + why;
+      result.error = "cannot read " + shown + ": " + why;
       return result;
     }
     const SettingsFileParse parse = ParseSettingsFile(bytes);
     if (!parse.data || !parse.data->image) {
-      result.error = path + ": " + (parse.data ? std::string("no image in the file") : parse.error.message);
+      result.error = shown + ": " + (parse.data ? std::string("no image in the file") : parse.error.message);
       return result;
     }
     // Without a version of its own the controller takes the file's.
@@ -241,7 +244,9 @@ bool SaveImageFile(const SimConfig& config, const Bytes& image, FileStore& files
   const std::string& path = *config.savePath;
   std::string why;
   if (!files.WriteAll(path, *bytes, why)) {
-    if (error != nullptr) *error = "cannot write " + path + ": " + why;
+    if (error != nullptr) {
+      *error = "cannot write " + shell::ShownFileName(shell::FileNameText(path)).toStdString() + ": " + why;
+    }
     return false;
   }
   return true;

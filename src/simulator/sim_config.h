@@ -32,9 +32,10 @@ struct ConfigResult {
   bool helpShown = false;
 };
 
-// Reads the arguments (argv[0] first). The image is the one of the settings
-// file given with --image, read from files, else the default image of the
-// firmware version.
+// Reads the arguments (argv[0] first), with the bytes that are not UTF-8 kept
+// as shell::FileNameText keeps them. The image is the one of the settings file
+// given with --image, read from files, else the default image of the firmware
+// version.
 ConfigResult ParseSimArguments(const QStringList& arguments, FileStore& files);
 
 // The default image of a firmware version 10..15 with the tree texts that go

@@ -39,11 +39,11 @@
 #include <utility>
 #include <vector>
 
-#include "app_setup.h"
 #include "desk.h"
 #include "hand.h"
 #include "main_window.h"
 #include "marquee_label.h"
+#include "shell/file_names.h"
 #include "shell/qt_file_store.h"
 #include "single_instance.h"
 #include "tree_view.h"
@@ -54,6 +54,11 @@ namespace vemtaro::app {
 namespace {
 
 using Outcome = SingleInstance::Outcome;
+using shell::ArgumentsOf;
+using shell::FileNameBytes;
+using shell::FileNameText;
+using shell::IsRegularFile;
+using shell::ShownFileName;
 
 constexpr int kWaitMs = 20000;  // nothing waits that long unless something is broken
 const QString kProgram = QStringLiteral("/usr/bin/vemtaro");

@@ -700,6 +700,30 @@ TEST(SimProgram, SaveWritesNoFileButItsOwn) {
   vemtaro::program_testing::RemoveTestFolder(dir);
 }
 
+// File names are bytes: an image and a save named in Windows-1251 (not UTF-8)
+// are read and written under exactly those names.
+TEST(SimProgram, NamesItsFilesByteForByte) {
+  namespace fs = std::filesystem;
+  const fs::path dir = vemtaro::program_testing::MakeTestFolder("vemtaro-sim-");
+  const std::string input = dir.string() + "/\xCF\xF0\xE8\xEC\xE5\xF0.dat";  // "Пример.dat"
+  const std::string output = dir.string() + "/\xCA\xEE\xEF\xE8\xFF.dat";     // "Копия.dat"
+  const Defaults defaults = DefaultsOf(13);
+  const Bytes custom = AsDelivered(Modified(defaults.image), 13);
+  WriteFile(input, vemtaro::WriteSettingsFile(13, defaults.tree1, defaults.tree2, custom).value_or(""));
+  SimProcess sim({"--image", input, "--save", output, "--probe-interval", "20"});
+  ASSERT_TRUE(sim.started());
+  Port port(sim.ReadOutput(true));
+  ASSERT_TRUE(port.open());
+  EXPECT_EQ(Connect(port), "Ver.GSM-ALARM 13\r\n");
+  EXPECT_EQ(Load(port, vemtaro::sim::ImageLengthOf(13)), AsText(custom));
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  const auto parse = vemtaro::ParseSettingsFile(ReadFile(output));
+  ASSERT_TRUE(parse.data.has_value()) << parse.error.message;
+  ASSERT_TRUE(parse.data->image.has_value());
+  EXPECT_EQ(*parse.data->image, custom);
+  vemtaro::program_testing::RemoveTestFolder(dir);
+}
+
 TEST(SimProgram, RefusesBadArguments) {
   const std::vector<std::vector<std::string>> cases = {
       {"--firmware", "9"},
