@@ -46,6 +46,20 @@ Bytes Delivered(const std::string& reply) {
   return Bytes(reply.begin() + frame.size(), reply.end() - frame.size());
 }
 
+// A PC that repeats "LOAD\n" faster than a paced line carries the images
+// gets whole images only, and no more of them than the queue holds.
+TEST(SimFaults, RepeatedReadsQueueWholeImagesUpToTheBound) {
+  ControllerOptions options = Options(15, true);
+  options.paced = true;
+  ControllerSim sim = ConnectedSim(options);
+  std::string requests;
+  for (int i = 0; i < 1000; ++i) requests += "LOAD\n";
+  const std::size_t sent = sim.Receive(requests, 1000).size() + sim.Poll(2000).size();
+  EXPECT_LE(sim.Pending().size(), kMaxQueuedBytes);
+  const std::size_t reply = 2 * std::string("LOAD_OK\r\n").size() + options.image->size();
+  EXPECT_EQ((sent + sim.Pending().size()) % reply, 0u) << "no answer is queued in part";
+}
+
 TEST(SimFaults, NoLoadOkIgnoresTheReadOnly) {
   ControllerSim sim = ConnectedSim(Options(15));
   sim.faults().noLoadOk = true;

@@ -621,6 +621,8 @@ void ControllerSim::Send(std::string_view bytes, std::int64_t dueMs) { SendAt(by
 
 void ControllerSim::SendAt(std::string_view bytes, std::int64_t dueUs) {
   if (faults_.silent) return;
+  // An answer that would overflow the queue is not sent at all, never in part.
+  if (queue_.size() + bytes.size() > kMaxQueuedBytes) return;
   for (char c : bytes) {
     const std::uint8_t byte = faults_.garbageSeed ? NextGarbage() : static_cast<std::uint8_t>(c);
     // The line sends in order: nothing goes out before what was queued earlier.

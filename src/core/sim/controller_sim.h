@@ -148,6 +148,10 @@ inline constexpr int kPcByteAttempts = link_timing::kByteAttempts;
 
 // Violation texts kept by a strict controller; later ones are only counted.
 inline constexpr std::size_t kMaxViolationTexts = 100;
+// The most bytes the controller holds queued for the line: a PC that repeats
+// "LOAD\n" faster than the images go out (a paced line, a reply delay) gets
+// no more answers once this much waits, so the queue stays bounded.
+inline constexpr std::size_t kMaxQueuedBytes = 1 << 20;
 
 // "GSM-ALARM" and the version right-aligned in characters 10..12, e.g.
 // "GSM-ALARM 15", so that the PC reads the version from characters 10..12.
