@@ -42,33 +42,35 @@ constexpr const char* kConnection =
     "controller's firmware version selects the version profile. The connection\n"
     "ends with \"BYE\". The program's messages are printed on standard error.\n";
 
-// The options every command on the controller takes, and its parsing.
+// The options every command on the controller takes, and its parsing. A
+// command that waits for a reply takes --reply-timeout, `replyDefaultS`
+// seconds unless given; 0 for the others.
 class DeviceCommand {
  public:
-  DeviceCommand(std::string name, std::string usage, const std::string& description, bool waitsForReply)
-      : name_(std::move(name)),
+  DeviceCommand(std::string name, std::string usage, const std::string& description, int replyDefaultS)
+      : replyTimeoutS(replyDefaultS),
+        name_(std::move(name)),
         usage_(std::move(usage)),
-        waitsForReply_(waitsForReply),
+        waitsForReply_(replyDefaultS > 0),
         help_(parser.addHelpOption()),
         portOption_(QStringList{"p", "port"}, "The serial port: /dev/ttyUSB0, /dev/pts/3, COM3.", "DEV"),
         connectOption_(
             QStringList{"connect-timeout"},
             "Seconds to wait for the controller to connect (default " + QString::number(kDefaultConnectTimeoutS) + ").",
             "S"),
-        replyOption_(
-            QStringList{"reply-timeout"},
-            "Seconds to wait for the controller's reply (default " + QString::number(kDefaultReplyTimeoutS) + ").",
-            "S") {
+        replyOption_(QStringList{"reply-timeout"},
+                     "Seconds to wait for the controller's reply (default " + QString::number(replyDefaultS) + ").",
+                     "S") {
     parser.setApplicationDescription(QString::fromStdString(description));
     parser.addOption(portOption_);
     parser.addOption(connectOption_);
     if (waitsForReply_) parser.addOption(replyOption_);
   }
 
+  int replyTimeoutS;
   QCommandLineParser parser;
   std::string port;
   int connectTimeoutS = kDefaultConnectTimeoutS;
-  int replyTimeoutS = kDefaultReplyTimeoutS;
 
   // Parses the arguments. An exit code when the command ends here: its help
   // was shown, or the usage is wrong.
@@ -183,17 +185,32 @@ int NotConnected(DeviceSession& session) {
   return session.Interrupted() ? session.StopAfterInterrupt("nothing was sent") : kFailed;
 }
 
+// A reply the link waits for with a time-out of its own: the matcher that
+// takes it gives up silently after `seconds` s.
+struct LinkReplyWait {
+  const TApdDataPacket* matcher = nullptr;
+  int seconds = 0;
+};
+
 // Runs an exchange and waits for its outcome. kSuccess, kFailed when it
-// failed (its message has been shown), or when no outcome came in time; after
-// Ctrl-C the exchange is stopped and `whenStopped` is said (130).
+// failed (its message has been shown), or when no outcome came in time or the
+// link gave up waiting for the reply; after Ctrl-C, SIGTERM or SIGHUP the
+// exchange is stopped and `whenStopped` is said (128 + the signal).
 int RunExchange(DeviceSession& session, const std::function<void()>& start,
                 const std::function<std::optional<bool>()>& outcome, qint64 timeoutMs, const std::string& what,
-                const std::string& whenStopped) {
+                const std::string& whenStopped, LinkReplyWait linkWait = {}) {
   start();
-  session.WaitFor([&] { return outcome().has_value(); }, timeoutMs);
+  const auto gaveUp = [&] { return linkWait.matcher != nullptr && !linkWait.matcher->Enabled() && !outcome(); };
+  session.WaitFor([&] { return outcome().has_value() || gaveUp(); }, timeoutMs);
   if (session.Interrupted() && !outcome()) return session.StopAfterInterrupt(whenStopped);
   if (const auto result = outcome()) return *result ? kSuccess : kFailed;
-  if (!session.Lost()) session.ReportNoAnswer(what, static_cast<int>(timeoutMs / 1000));
+  if (session.Lost()) return kFailed;
+  if (session.link().Phase() == ControllerLink::TransferPhase::Write) {
+    // Given up in the middle of the image: part of it may be in the controller.
+    session.link().StopTransfer();
+    Error(session.portName() + ": " + LineBreaks(link_texts::kMayBeIncomplete));
+  }
+  session.ReportNoAnswer(what, gaveUp() ? linkWait.seconds : static_cast<int>(timeoutMs / 1000));
   return kFailed;
 }
 
@@ -251,7 +268,7 @@ int RunRead(const QStringList& positional) {
                         "Reads the controller's configuration (\"Загрузить конфигурацию из контроллера\")\n"
                         "and saves it as the settings file the desktop program saves after it. When\n"
                         "anything fails no file is written and an existing OUT.dat is left as it is.",
-                        false);
+                        0);
   const QCommandLineOption output(QStringList{"o", "output"}, "The settings file to write.", "OUT.dat");
   command.parser.addOption(output);
   if (const auto code = command.Parse(positional)) return *code;
@@ -321,7 +338,7 @@ int RunWrite(const QStringList& positional) {
                         "then the settings and reactions they decode to) and the exit code is 1.\n"
                         "With --backup the controller's configuration is first read and kept in a new\n"
                         "settings file; if that fails, nothing is written.",
-                        false);
+                        0);
   const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare (the default).");
   const QCommandLineOption noVerify(QStringList{"no-verify"}, "Do not read the configuration back.");
   const QCommandLineOption backup(
@@ -379,7 +396,7 @@ int RunClock(const QStringList& positional) {
   DeviceCommand command("clock", "clock --port DEV [--connect-timeout S] [--reply-timeout S]",
                         "Sets the controller's clock to this computer's local time (\"Установить\n"
                         "системные часы контроллера\") and prints the time the controller then reports.",
-                        true);
+                        kClockReplyTimeoutS);
   if (const auto code = command.Parse(positional)) return *code;
   if (const auto code = command.ExpectArguments(0, "")) return *code;
 
@@ -388,7 +405,8 @@ int RunClock(const QStringList& positional) {
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.N16Click(); }, [&] { return link.timeResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "clock reply", "the clock may have been set");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "clock reply", "the clock may have been set",
+      {&link.matchers().TimeIn, kClockReplyTimeoutS});
   session.End();
   if (code == kSuccess) PrintOut(TerminalSafe(link.ClockReply() + "\n"));
   return code;
@@ -403,7 +421,7 @@ int RunIds(const QStringList& positional) {
                         "--into the identifiers are stored into the settings file as the desktop\n"
                         "program stores them after opening it; the file must be for the controller's\n"
                         "firmware version.",
-                        true);
+                        kIdsReplyTimeoutS);
   const QCommandLineOption into(QStringList{"into"}, "Store the identifiers into this settings file.", "FILE.dat");
   command.parser.addOption(into);
   if (const auto code = command.Parse(positional)) return *code;
@@ -422,7 +440,8 @@ int RunIds(const QStringList& positional) {
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.ID17Click(); }, [&] { return link.idsResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "identifiers", "no file was written");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "identifiers", "no file was written",
+      {&link.matchers().IDReciev, kIdsReplyTimeoutS});
   session.End();
   if (code != kSuccess) return code;
   std::string text;
@@ -441,7 +460,7 @@ int RunStatus(const QStringList& positional) {
                         "Asks the controller for its state (\"Запрос состояния\" of the window\n"
                         "\"Управление\") and prints the contact inputs 1..8, the readings of the\n"
                         "analogue inputs and of the sensors 1..8 and the Touch Memory key code.",
-                        true);
+                        kStatusReplyTimeoutS);
   const QCommandLineOption json(QStringList{"json"},
                                 "Print one JSON document: inputs (8 bools, input 1 first), analog and\n"
                                 "sensors (8 texts each), key (text).");
@@ -454,7 +473,8 @@ int RunStatus(const QStringList& positional) {
   ControllerLink& link = session.link();
   const int code = RunExchange(
       session, [&] { link.Button1Click(); }, [&] { return link.statusResult; },
-      static_cast<qint64>(command.replyTimeoutS) * 1000, "status", "nothing was changed");
+      static_cast<qint64>(command.replyTimeoutS) * 1000, "status", "nothing was changed",
+      {&link.matchers().GetStatus, static_cast<int>(link_timing::kStatusTicks * kTickMs / 1000)});
   session.End();
   if (code != kSuccess) return code;
   const StatusWindowModel& form5 = link.form5;
@@ -494,7 +514,7 @@ int RunRelays(const QStringList& positional) {
                         "Switches the relays as the check boxes \"Управление реле\" of the window\n"
                         "\"Управление\" do: PATTERN is eight characters 0 (off) or 1 (on), relay 1\n"
                         "first. The whole pattern goes to the controller in one relay command.",
-                        false);
+                        0);
   command.parser.addPositionalArgument("PATTERN", "Eight characters 0 or 1, relay 1 first.");
   if (const auto code = command.Parse(positional)) return *code;
   if (const auto code = command.ExpectArguments(1, "the relay pattern")) return *code;

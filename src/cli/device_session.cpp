@@ -6,7 +6,14 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+#include <QSocketNotifier>
+#endif
 
 #include "cli_common.h"
 #include "output.h"
@@ -22,9 +29,30 @@ constexpr qint64 kProgressIntervalMs = 250;
 // Width of the progress line, padded so that a shorter line covers a longer.
 constexpr std::size_t kProgressWidth = 72;
 
-volatile std::sig_atomic_t interrupted = 0;
+// The first of the signals that stop a session; 0 while none came.
+volatile std::sig_atomic_t caughtSignal = 0;
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+#ifndef _WIN32
+// The handler writes a byte here, so that the event loop wakes at once.
+int wakePipe[2] = {-1, -1};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+constexpr int kStopSignals[] = {SIGINT, SIGTERM};
+#endif
+constexpr std::size_t kStopSignalCount = sizeof kStopSignals / sizeof kStopSignals[0];
+
+// Does only what is safe in a signal handler: a flag and a write.
+extern "C" void OnStopSignal(int signal) {
+  if (caughtSignal == 0) caughtSignal = signal;
+#ifndef _WIN32
+  const int saved = errno;
+  if (wakePipe[1] >= 0) {
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(wakePipe[1], &byte, 1);
+  }
+  errno = saved;
+#endif
+}
 
 QElapsedTimer& SessionClock() {
   static QElapsedTimer clock;
@@ -45,23 +73,83 @@ const char* PhaseName(ControllerLink::TransferPhase phase) {
 
 }  // namespace
 
-DeviceSession::DeviceSession() : model_(dialogs_), host_(adapter_), link_(model_, adapter_.comPort(), host_) {
-  interrupted = 0;
-  previousSigint_ = std::signal(SIGINT, OnInterrupt);
+// SIGINT (Ctrl-C), SIGTERM and SIGHUP end a session as Ctrl-C does: the handler
+// notes the signal and wakes the event loop through a pipe; the session's
+// waits see the note and stop the transfer at a byte boundary. The signals'
+// earlier dispositions come back when the session ends.
+class StopSignals {
+ public:
+  StopSignals() {
+    caughtSignal = 0;
+#ifndef _WIN32
+    if (::pipe(wakePipe) == 0) {
+      for (const int fd : wakePipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+      }
+      notifier_ = std::make_unique<QSocketNotifier>(wakePipe[0], QSocketNotifier::Read);
+      QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(), [] {
+        char bytes[64];
+        while (::read(wakePipe[0], bytes, sizeof bytes) > 0) {
+        }
+      });
+    } else {
+      wakePipe[0] = wakePipe[1] = -1;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t i = 0; i < kStopSignalCount; ++i) ::sigaction(kStopSignals[i], &action, &previous_[i]);
+#else
+    for (std::size_t i = 0; i < kStopSignalCount; ++i) previous_[i] = std::signal(kStopSignals[i], OnStopSignal);
+#endif
+  }
+  ~StopSignals() {
+#ifndef _WIN32
+    for (std::size_t i = 0; i < kStopSignalCount; ++i) ::sigaction(kStopSignals[i], &previous_[i], nullptr);
+    notifier_.reset();
+    for (int& fd : wakePipe) {
+      if (fd >= 0) ::close(fd);
+      fd = -1;
+    }
+#else
+    for (std::size_t i = 0; i < kStopSignalCount; ++i) {
+      std::signal(kStopSignals[i], previous_[i] == SIG_ERR ? SIG_DFL : previous_[i]);
+    }
+#endif
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+ private:
+#ifndef _WIN32
+  struct sigaction previous_[kStopSignalCount] {};
+  std::unique_ptr<QSocketNotifier> notifier_;
+#else
+  void (*previous_[kStopSignalCount])(int) = {};
+#endif
+};
+
+DeviceSession::DeviceSession()
+    : model_(dialogs_),
+      host_(adapter_),
+      link_(model_, adapter_.comPort(), host_),
+      signals_(std::make_unique<StopSignals>()) {
   showProgress_ = ErrorIsTerminal();
   model_.Startup();
   QObject::connect(&adapter_, &port::SerialAdapter::portLost, &adapter_, [this](const QString& reason) {
     lost_ = true;
-    link_.PortLost(Std(reason));
     ClearProgress();
-    Error(portName_ + ": " + LineBreaks(link_.comStatus) + (reason.isEmpty() ? std::string() : ": " + Std(reason)));
+    // The loss first, then what it leaves: a write cut short says that the
+    // controller may hold part of it.
+    Error(portName_ + ": " + link_texts::kComLost + portName_ +
+          (reason.isEmpty() ? std::string() : ": " + Std(reason)));
+    link_.PortLost(Std(reason));
   });
 }
 
-DeviceSession::~DeviceSession() {
-  End();
-  std::signal(SIGINT, previousSigint_ == SIG_ERR ? SIG_DFL : previousSigint_);
-}
+DeviceSession::~DeviceSession() { End(); }
 
 bool DeviceSession::Connect(const std::string& portName, int timeoutS) {
   // A name without a folder is one of the system's ports ("ttyUSB0" is
@@ -106,7 +194,7 @@ bool DeviceSession::WaitFor(const std::function<bool()>& done, qint64 timeoutMs)
   return done();
 }
 
-bool DeviceSession::Interrupted() const { return interrupted != 0; }
+bool DeviceSession::Interrupted() const { return caughtSignal != 0; }
 
 int DeviceSession::StopAfterInterrupt(const std::string& whatIsLeft) {
   ClearProgress();
@@ -129,7 +217,7 @@ int DeviceSession::StopAfterInterrupt(const std::string& whatIsLeft) {
   // A second Ctrl-C is no reason to leave the line in the middle of a command.
   if (writing && !lost_) host_.Pause(kAbandonedWriteMs);
   End();
-  return kInterrupted;
+  return kSignalExitBase + static_cast<int>(caughtSignal);
 }
 
 void DeviceSession::ShowProgress() {

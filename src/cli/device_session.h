@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -20,10 +21,15 @@ namespace vemtaro::cli {
 
 // How long a command waits for the handshake by default, in seconds.
 inline constexpr int kDefaultConnectTimeoutS = 30;
-// How long the clock, identifier and status commands wait for the controller's
-// reply by default, in seconds. The program's own matchers wait minutes for
-// these replies or without limit, which suits a window, not a command.
-inline constexpr int kDefaultReplyTimeoutS = 10;
+// How long the identifier, clock and status commands wait for the controller's
+// reply by default, in seconds: as long as the desktop program's matchers wait
+// for the identifiers (2000 ticks) and for the clock's reply after
+// "TIME_OK" (4000 ticks). The status block has no limit in the desktop program
+// until it starts; a command waits a minute for it, so that a script never
+// hangs. --reply-timeout sets another wait.
+inline constexpr int kIdsReplyTimeoutS = static_cast<int>(link_timing::kIdsTicks * kTickMs / 1000);
+inline constexpr int kClockReplyTimeoutS = static_cast<int>(link_timing::kClockTicks * kTickMs / 1000);
+inline constexpr int kStatusReplyTimeoutS = 60;
 // Upper bound of a read or write: both end by the link's own time-outs long
 // before this.
 inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
@@ -32,8 +38,11 @@ inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
 // command, not as bytes of the configuration: half a second past the silence
 // after which the controller drops it.
 inline constexpr qint64 kAbandonedWriteMs = controller_timing::kIdleMs + 500;
-// The exit code of a command stopped by Ctrl-C (128 + SIGINT).
-inline constexpr int kInterrupted = 130;
+// The exit code of a command stopped by a signal is 128 + its number: 130
+// after Ctrl-C (SIGINT), 143 after SIGTERM, 129 after SIGHUP.
+inline constexpr int kSignalExitBase = 128;
+
+class StopSignals;
 
 class DeviceSession {
  public:
@@ -56,13 +65,15 @@ class DeviceSession {
   // its progress.
   bool WaitFor(const std::function<bool()>& done, qint64 timeoutMs);
 
-  // Whether the user pressed Ctrl-C since the session began. The session
-  // takes SIGINT for its lifetime, so that the connection is ended properly.
+  // Whether the user pressed Ctrl-C, or the program was told to end (SIGTERM:
+  // `timeout`, a stopped service; SIGHUP: a closed terminal or SSH session),
+  // since the session began. The session takes these signals for its
+  // lifetime, so that the connection is ended properly.
   bool Interrupted() const;
-  // Stops the transfer under way after Ctrl-C and ends the connection: a
-  // write sends nothing more and, after the controller has dropped it,
+  // Stops the transfer under way after such a signal and ends the connection:
+  // a write sends nothing more and, after the controller has dropped it,
   // "BYE"; a read takes nothing more. Says what this leaves and returns the
-  // exit code 130.
+  // exit code 128 + the signal's number.
   int StopAfterInterrupt(const std::string& whatIsLeft);
 
   // Ending the connection ("BYE", 300 ms, flushes) and closing the port. Also
@@ -100,7 +111,8 @@ class DeviceSession {
   int progressPhase_ = 0;
   qint64 phaseStartMs_ = 0;
   qint64 lastProgressMs_ = -1;
-  void (*previousSigint_)(int) = nullptr;
+  // Takes SIGINT, SIGTERM and SIGHUP while it lives.
+  std::unique_ptr<StopSignals> signals_;
 };
 
 }  // namespace vemtaro::cli

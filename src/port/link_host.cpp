@@ -56,6 +56,7 @@ PortOpening AdapterLinkHost::OpenPort(const std::string& name) {
   switch (lastOpen_.status) {
     case OpenStatus::Opened: return {PortOpenResult::Opened, {}};
     case OpenStatus::Busy: return {PortOpenResult::AccessDenied, lastOpen_.errorText.toStdString()};
+    case OpenStatus::Denied: return {PortOpenResult::NoPermission, lastOpen_.errorText.toStdString()};
     case OpenStatus::Missing:
     case OpenStatus::Refused: break;
   }

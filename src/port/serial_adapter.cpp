@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 #ifdef Q_OS_UNIX
 #include <poll.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 #endif
 
 namespace vemtaro::port {
@@ -84,6 +86,21 @@ OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error) {
   }
 }
 
+OpenStatus ClassifyPermissionError(const QString& name) {
+#ifdef Q_OS_UNIX
+  // The device's path as QSerialPort forms it from the name.
+  const bool path = name.startsWith('/') || name.startsWith("./") || name.startsWith("../");
+  const QByteArray device = QFile::encodeName(path ? name : QStringLiteral("/dev/") + name);
+  const int saved = errno;
+  const bool refused = ::access(device.constData(), R_OK | W_OK) != 0 && (errno == EACCES || errno == EPERM);
+  errno = saved;
+  if (refused) return OpenStatus::Denied;
+#else
+  (void)name;
+#endif
+  return OpenStatus::Busy;
+}
+
 OpenResult QtSerialLine::Open(const QString& name) {
   Close();
   port_.setPortName(name);
@@ -97,6 +114,7 @@ OpenResult QtSerialLine::Open(const QString& name) {
   if (!port_.open(QIODevice::ReadWrite)) {
     OpenStatus status = ClassifyOpenError(port_.error());
     if (status == OpenStatus::Opened) status = OpenStatus::Refused;
+    if (port_.error() == QSerialPort::PermissionError) status = ClassifyPermissionError(name);
     OpenResult result{status, port_.errorString()};
     port_.close();
     port_.clearError();

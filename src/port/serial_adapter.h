@@ -43,10 +43,11 @@
 
 namespace vemtaro::port {
 
-// How opening a port ended. Busy: the port exists but another program holds it
-// or access is refused. Missing: there is no such port. Refused: the port was
-// found but could not be set up.
-enum class OpenStatus { Opened, Busy, Missing, Refused };
+// How opening a port ended. Busy: the port exists but another program holds
+// it. Denied: the port exists but this user may not open it (on Linux, not in
+// the group that owns serial ports). Missing: there is no such port. Refused:
+// the port was found but could not be set up.
+enum class OpenStatus { Opened, Busy, Denied, Missing, Refused };
 
 struct OpenResult {
   OpenStatus status = OpenStatus::Missing;
@@ -56,6 +57,11 @@ struct OpenResult {
 
 // Tells a busy port from a missing one by the error QSerialPort reported.
 OpenStatus ClassifyOpenError(QSerialPort::SerialPortError error);
+// QSerialPort reports a port held by another program and one this user may
+// not open alike (PermissionError). The device's own permissions tell them
+// apart: Denied when they refuse this user reading and writing (EACCES,
+// EPERM), else Busy. `name` as given to Open (/dev/ttyUSB0 or ttyUSB0).
+OpenStatus ClassifyPermissionError(const QString& name);
 
 // Line settings of the port.
 inline constexpr qint32 kBaudRate = 9600;

@@ -269,7 +269,7 @@ TEST_F(HandInputTest, WhileItWaitsThePaneSaysWhatFor) {
   d.Choose(d.window.N13, d.window.ID17);  // "Запрос ID датчиков"
   EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Ожидание ID датчиков от контроллера (до 110 с) ...");
   ASSERT_TRUE(port::RunEventsUntil([&] { return d.window.link().idsResult.has_value(); }, kConnectMs));
-  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "Загрузка неудачна !!!") << "what it said before";
+  EXPECT_EQ(d.window.RzMarqueeStatus1->text(), "ID датчиков получены от контроллера") << "how the wait ended";
 }
 
 // Every control of the pages tells in Russian what it sets and its range: an

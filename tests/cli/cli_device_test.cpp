@@ -7,8 +7,10 @@
 #ifndef _WIN32
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -28,6 +30,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/settings_file.h"
@@ -162,12 +165,24 @@ class TestController {
   // Hangs up the line (as pulling the cable does) once this many bytes have
   // gone to the program.
   void HangUpAfter(std::size_t bytes) { hangUpAfter_ = bytes; }
+  // Hangs up the line once the program has sent this many bytes.
+  void HangUpAfterReceiving(std::size_t bytes) { hangUpAfterReceiving_ = bytes; }
+  // Holds back what the controller sends for `ms` once the program has sent
+  // `command`, as a controller that takes its time over it (scanning its
+  // sensors) does.
+  void DelayAnswerTo(std::string command, std::int64_t ms) {
+    delayedCommand_ = std::move(command);
+    delayMs_ = ms;
+  }
 
   int fd() const { return master_; }
   bool HasOutput() const { return !pending_.empty(); }
   // How long the controller may sleep: until its next event; -1 for no limit.
   int TimeoutMs() const {
     if (master_ < 0 || !started_) return -1;
+    if (heldUntilMs_ && *heldUntilMs_ > Now()) {
+      return static_cast<int>(std::clamp<std::int64_t>(*heldUntilMs_ - Now(), 0, kRunDeadlineMs));
+    }
     const auto next = sim_.NextEventMs();
     if (!next) return -1;
     return static_cast<int>(std::clamp<std::int64_t>(*next - Now(), 0, kRunDeadlineMs));
@@ -183,8 +198,16 @@ class TestController {
       received_.append(buffer, static_cast<std::size_t>(n));
       started_ = true;
       pending_ += sim_.Receive(std::string_view(buffer, static_cast<std::size_t>(n)), Now());
+      if (hangUpAfterReceiving_ && received_.size() >= *hangUpAfterReceiving_) {
+        HangUp();
+        return;
+      }
     }
     if (started_) pending_ += sim_.Poll(Now());
+    if (!delayedCommand_.empty() && !heldUntilMs_ && received_.find(delayedCommand_) != std::string::npos) {
+      heldUntilMs_ = Now() + delayMs_;
+    }
+    if (heldUntilMs_ && *heldUntilMs_ > Now()) return;
     while (!pending_.empty()) {
       std::size_t count = pending_.size();
       if (hangUpAfter_) count = std::min(count, *hangUpAfter_ - sent_);
@@ -218,6 +241,10 @@ class TestController {
   std::string pending_;
   std::size_t sent_ = 0;
   std::optional<std::size_t> hangUpAfter_;
+  std::optional<std::size_t> hangUpAfterReceiving_;
+  std::string delayedCommand_;
+  std::int64_t delayMs_ = 0;
+  std::optional<std::int64_t> heldUntilMs_;
 };
 
 // Options of the test's controller: probing quickly, holding the image of the
@@ -235,9 +262,11 @@ struct RunOptions {
   TestController* controller = nullptr;  // served while it runs
   int deadlineMs = kRunDeadlineMs;
   // When set, its standard error is a terminal of its own, as a user's at a
-  // terminal is; once what it shows there passes this test, it gets SIGINT
-  // (the terminal's Ctrl-C).
+  // terminal is; once what it shows there passes this test, it gets
+  // `interruptSignal`: SIGINT (the terminal's Ctrl-C), SIGTERM (`timeout`, a
+  // stopped service) or SIGHUP (a closed terminal or SSH session).
   std::function<bool(const std::string&)> interruptWhen;
+  int interruptSignal = SIGINT;
 };
 
 // Runs vemtaro-cli, serving the test's controller meanwhile; killed (and the
@@ -311,7 +340,7 @@ Result RunCli(const std::vector<std::string>& args, const RunOptions& options) {
     }
     if (controller != nullptr) controller->Service();
     if (options.interruptWhen && !interrupted && options.interruptWhen(r.err)) {
-      ::kill(pid, SIGINT);
+      ::kill(pid, options.interruptSignal);
       interrupted = true;
     }
     if (MsLeft(deadline) == 0 && (streams[0] >= 0 || streams[1] >= 0)) {
@@ -672,6 +701,48 @@ TEST_F(CliDevice, ProgressAndCtrlCOnATerminal) {
   EXPECT_EQ(sim.Stop(), 0) << sim.Errors();
 }
 
+// SIGTERM and SIGHUP end a transfer as Ctrl-C does: at a byte boundary, the
+// line quiet until the controller has dropped a write, then "BYE" (the strict
+// controller flags anything else), the same message, and the exit code 128 +
+// the signal.
+TEST_F(CliDevice, SigtermAndSighupEndATransferAsCtrlCDoes) {
+  for (const int signal : {SIGTERM, SIGHUP}) {
+    SCOPED_TRACE(signal == SIGTERM ? "SIGTERM" : "SIGHUP");
+    const std::string file = EditedFile(12);
+    WriteFile(Path("in.dat"), file);
+    SimProcess sim({"--paced", "--firmware", "12", "--save", Path("kept.dat")});
+    ASSERT_FALSE(sim.path().empty());
+    RunOptions options;
+    options.interruptSignal = signal;
+    options.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "writing").value_or(0) >= 300; };
+    const Result w = RunCli({"write", Path("in.dat"), "--port", sim.path()}, options);
+    EXPECT_EQ(w.code, 128 + signal) << w.err;
+    std::smatch stopped;
+    ASSERT_TRUE(std::regex_search(
+        w.err, stopped,
+        std::regex("vemtaro-cli: " + sim.path() + ": interrupted after ([0-9]+) of " + std::to_string(ImageLength(12)) +
+                   " bytes; the controller may hold an incomplete configuration: write "
+                   "it again\n$")))
+        << w.err;
+    const std::size_t sent = std::stoul(stopped[1]);
+    ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+    const Bytes kept = ImageOf(ReadFile(Path("kept.dat")));
+    const Bytes wanted = ImageOf(file);
+    ASSERT_EQ(kept.size(), wanted.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.begin() + static_cast<std::ptrdiff_t>(sent), wanted.begin()));
+    fs::remove(Path("kept.dat"));
+
+    SimProcess reading({"--paced", "--firmware", "15"});
+    ASSERT_FALSE(reading.path().empty());
+    options.interruptWhen = [](const std::string& err) { return ProgressBytes(err, "reading").value_or(0) > 0; };
+    const Result r = RunCli({"read", "--port", reading.path(), "-o", Path("out.dat")}, options);
+    EXPECT_EQ(r.code, 128 + signal) << r.err;
+    EXPECT_TRUE(Contains(r.err, "vemtaro-cli: " + reading.path() + ": interrupted; no file was written\n")) << r.err;
+    EXPECT_FALSE(fs::exists(Path("out.dat")));
+    EXPECT_EQ(reading.Stop(), 0) << reading.Errors();
+  }
+}
+
 // ---- backups and the handshake ---------------------------------------------
 
 TEST_F(CliDevice, BackupKeepsTheControllersConfigurationBeforeTheWrite) {
@@ -759,6 +830,29 @@ TEST_F(CliDevice, ServicesOfVemtaroSim) {
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "");
+}
+
+// The commands wait for a reply as long as the desktop program does: a
+// controller that scans its sensors for 15 s still gives `ids` its
+// identifiers; --reply-timeout sets a shorter wait, which then ends the
+// command.
+TEST_F(CliDevice, IdsWaitsForASlowControllerAsTheDesktopDoes) {
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  controller.sim().identifiers()[0] = "0123456789ABCDEF";
+  controller.DelayAnswerTo("ID\n", 15000);
+  const Result r = RunCli({"ids", "--port", controller.path()}, &controller);
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "ID1: 0123456789ABCDEF\nID2:\n")) << r.out;
+
+  TestController late(ControllerOptions(15));
+  ASSERT_TRUE(late.ok());
+  late.DelayAnswerTo("ID\n", 3000);
+  const Result timedOut = RunCli({"ids", "--port", late.path(), "--reply-timeout", "2"}, &late);
+  EXPECT_EQ(timedOut.code, 1);
+  EXPECT_EQ(timedOut.out, "");
+  EXPECT_TRUE(Contains(timedOut.err, late.path() + ": the controller did not answer (no identifiers within 2 s)"))
+      << timedOut.err;
 }
 
 TEST_F(CliDevice, IdsPrintsAndStoresTheControllersIdentifiers) {
@@ -975,6 +1069,77 @@ TEST_F(CliDevice, ALineThatGoesAwayDuringAReadWritesNothing) {
   EXPECT_EQ(Files(), std::vector<std::string>{"out.dat"});
 }
 
+// A line that goes away while the image goes out leaves the controller with
+// part of it: the command says so, as the desktop program does, whether the
+// controller acknowledges each byte (15) or not (10).
+TEST_F(CliDevice, ALineThatGoesAwayDuringAWriteSaysTheControllerMayHoldPartOfIt) {
+  for (const int version : {10, 15}) {
+    SCOPED_TRACE(version);
+    TestController controller(ControllerOptions(version));
+    ASSERT_TRUE(controller.ok());
+    controller.HangUpAfterReceiving(1500);  // past the handshake and "SAVE\n", inside the image
+    WriteFile(Path("in.dat"), EditedFile(version));
+    const Result r = RunCli({"write", Path("in.dat"), "--port", controller.path()}, &controller);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_TRUE(Contains(r.err, "vemtaro-cli: " + controller.path() + ": Нет связи с портом " + controller.path()))
+        << r.err;
+    EXPECT_TRUE(Contains(r.err, "Контроллер может хранить неполную конфигурацию: повторите запись.\n")) << r.err;
+    EXPECT_FALSE(Contains(r.err, "wrote ")) << r.err;
+  }
+}
+
+// A port this user may not open (on Linux, not in the group "dialout") is
+// not called busy without a word: the box says why and what helps. The user
+// is played by "nobody" on a terminal only root may open.
+TEST_F(CliDevice, APortTheUserMayNotOpenSaysWhyAndWhatHelps) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to run the program as another user";
+  TestController controller(ControllerOptions(15));
+  ASSERT_TRUE(controller.ok());
+  ASSERT_EQ(::chown(controller.path().c_str(), 0, 0), 0);
+  ASSERT_EQ(::chmod(controller.path().c_str(), 0600), 0);
+  int err[2];
+  ASSERT_TRUE(Pipe(err));
+  std::string program = VEMTARO_CLI_PATH;
+  std::vector<std::string> args{program, "clock", "--port", controller.path(), "--connect-timeout", "2"};
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    constexpr uid_t kNobody = 65534;
+    ::dup2(err[1], STDERR_FILENO);
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(99);
+    }
+    ::execv(program.c_str(), argv.data());
+    ::_exit(98);
+  }
+  ::close(err[1]);
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    pollfd fd{err[0], POLLIN, 0};
+    if (::poll(&fd, 1, kRunDeadlineMs) <= 0) break;
+    const ssize_t n = ::read(err[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(err[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+  EXPECT_TRUE(Contains(text, "vemtaro-cli: " + controller.path() +
+                                 ": Порт занят\nНет доступа к порту: у пользователя нет прав на его открытие.\n"
+                                 "В Linux добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и "
+                                 "войдите в систему заново.\n"))
+      << text;
+  EXPECT_EQ(controller.received(), "") << "nothing was sent";
+}
+
 TEST_F(CliDevice, APortThatIsNotThereIsReported) {
   const std::string missing = Path("no-such-tty");
   const Result r = RunCli({"clock", "--port", missing});
@@ -1033,6 +1198,16 @@ TEST_F(CliDevice, HelpOfTheCommands) {
     EXPECT_TRUE(Contains(r.out, "--port <DEV>")) << command;
     EXPECT_TRUE(Contains(r.out, "--connect-timeout <S>")) << command;
     EXPECT_TRUE(Contains(r.out, "Exit codes")) << command;
+  }
+  // The waits for a reply: the identifiers 110 s and the clock's reply 220 s
+  // as in the desktop program, the status block a minute.
+  for (const auto& [command, seconds] :
+       std::vector<std::pair<std::string, std::string>>{{"ids", "110"}, {"clock", "220"}, {"status", "60"}}) {
+    const Result r = RunCli({command, "--help"});
+    EXPECT_TRUE(std::regex_search(
+        r.out, std::regex("--reply-timeout <S> +Seconds to wait for the controller's reply\\s+\\(default\\s+" +
+                          seconds + "\\)")))
+        << r.out;
   }
   const Result ports = RunCli({"ports", "--help"});
   EXPECT_EQ(ports.code, 0);

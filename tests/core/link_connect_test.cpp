@@ -268,6 +268,40 @@ TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
             "PC\r\n");
 }
 
+// A version reply that floods the line ("Ver." and 300 digits, no line end)
+// is dropped as the other replies that pass their bound are, with the same
+// message; the search goes on and the next probe is answered.
+TEST(LinkConnect, AFloodedVersionReplyIsReportedAndTheSearchGoesOn) {
+  // A later search, so that only the end of the reply can arm the probe
+  // matcher again. The test plays the controller's probes itself.
+  LinkBench b(15);
+  b.checkProtocol = false;
+  ASSERT_TRUE(b.Connect());
+  b.faults().silent = true;
+  b.ClickPort(0);
+  const std::size_t mark = b.Mark();
+  b.Inject("ATI\r");
+  b.Run(200);
+  ASSERT_EQ(b.Sent(mark), "PC\r\n");
+  b.Inject("Ver." + std::string(300, '1'));
+  b.Run(100);
+  EXPECT_EQ(b.Shown(), std::vector<std::string>{"Ошибка передачи данных!\rОтвет контроллера длиннее допустимого."});
+  EXPECT_FALSE(b.dialogs.shown.at(0).error) << "a message, as for the other replies";
+  EXPECT_FALSE(b.matchers().ApdDataPacket3.Enabled());
+  EXPECT_TRUE(b.link.NotConnected()) << "the search goes on";
+  EXPECT_FALSE(b.model.N13.enabled);
+  EXPECT_EQ(b.Sent(mark), "PC\r\n") << "nothing is answered to the flood";
+  // The next probe is answered and a proper reply connects.
+  b.Inject("ATI\r");
+  b.Run(200);
+  EXPECT_EQ(b.Sent(mark), "PC\r\nPC\r\n");
+  b.Inject("Ver.GSM-ALARM 15\r\n");
+  b.Run(1200);
+  EXPECT_TRUE(b.model.N13.enabled);
+  EXPECT_EQ(b.Sent(mark), "PC\r\nPC\r\nPC_OK");
+  EXPECT_EQ(b.Shown().size(), 1u);
+}
+
 TEST(LinkConnect, SilentControllerIsSearchedForWithoutLimit) {
   LinkBench b(15);
   b.faults().silent = true;
@@ -291,6 +325,9 @@ TEST(LinkConnect, PortThatCannotBeOpened) {
   for (const Case& c : std::vector<Case>{
            {PortOpenResult::AccessDenied, "COM3", "Permission denied", "Порт COM3 занят", "Порт занят"},
            {PortOpenResult::AccessDenied, "/dev/ttyUSB0", "", "Порт /dev/ttyUSB0 занят", "Порт занят"},
+           {PortOpenResult::NoPermission, "/dev/ttyUSB0", "Permission denied", "Порт /dev/ttyUSB0: нет доступа",
+            "Порт занят\rНет доступа к порту: у пользователя нет прав на его открытие.\rВ Linux добавьте "
+            "пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново."},
            {PortOpenResult::Failed, "COM7", "", "Порт COM7 не найден", "Порт не найден"},
            {PortOpenResult::Failed, "COM7", "No such file or directory", "Порт COM7 не найден",
             "Порт не найден\rNo such file or directory"},

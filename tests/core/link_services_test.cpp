@@ -88,7 +88,7 @@ TEST(LinkClock, ReplyTexts) {
       EXPECT_EQ(b.link.timeResult, false);
       EXPECT_EQ(b.Shown(), std::vector<std::string>{"Ошибка установки времени\rКод ошибки: 98"});
       EXPECT_TRUE(b.dialogs.shown[0].error);
-      EXPECT_EQ(b.model.status, "Версия прошивки: GSM-ALARM 15") << "nothing shown in the status bar";
+      EXPECT_EQ(b.model.status, "Ошибка установки времени") << "no time shown; the wait's end says it failed";
       EXPECT_TRUE(b.dialogs.information.empty());
     }
   }

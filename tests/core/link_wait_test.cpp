@@ -213,6 +213,7 @@ TEST(LinkPortAvailable, ListsOpenableAndBusyPorts) {
       tried.push_back(n);
       if (n == 1) return PortOpenResult::Opened;
       if (n == 2) return PortOpenResult::AccessDenied;
+      if (n == 4) return PortOpenResult::NoPermission;
       return PortOpenResult::Failed;
     }
   } probe;
@@ -221,6 +222,7 @@ TEST(LinkPortAvailable, ListsOpenableAndBusyPorts) {
   EXPECT_TRUE(PortAvailable(probe, 1));
   EXPECT_TRUE(PortAvailable(probe, 2));
   EXPECT_FALSE(PortAvailable(probe, 3));
+  EXPECT_TRUE(PortAvailable(probe, 4)) << "listed: choosing it says why it cannot be used";
 }
 
 }  // namespace

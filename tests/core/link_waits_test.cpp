@@ -1,7 +1,7 @@
 // While the program waits for the controller (the search, the 5.5 s waits of
 // a read, a write and the clock, the clock's reply, the sensor identifiers),
-// the status pane says what it waits for; when the wait ends, the pane shows
-// the exchange's own text, or what it showed before, or that nothing came.
+// the status pane says what it waits for; when the wait ends, the pane says
+// how it ended: the exchange's own text, or that nothing came.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -50,7 +50,7 @@ TEST(LinkWaits, ThePaneSaysWhatTheProgramWaitsFor) {
        T::kWaitTime,
        "Время установлено. Текущее время: 09:05:07 08-12-26"},
       {"clock not confirmed", silent, clock, [](LinkBench& b) { return b.link.timeResult.has_value(); }, T::kWaitTime,
-       ""},
+       "Ошибка установки времени"},
       {"the clock's reply not sent",
        [](LinkBench& b) {
          b.faults().silent = true;
@@ -58,7 +58,12 @@ TEST(LinkWaits, ThePaneSaysWhatTheProgramWaitsFor) {
        },
        clock, [](LinkBench& b) { return !b.matchers().TimeIn.Enabled() && b.Now() > 1000; }, T::kWaitClock,
        T::kNoClock},
-      {"identifiers", {}, identifiers, [](LinkBench& b) { return b.link.idsResult.has_value(); }, T::kWaitIds, ""},
+      {"identifiers",
+       {},
+       identifiers,
+       [](LinkBench& b) { return b.link.idsResult.has_value(); },
+       T::kWaitIds,
+       "ID датчиков получены от контроллера"},
       {"identifiers not sent", silent, identifiers, [](LinkBench& b) { return !b.matchers().IDReciev.Enabled(); },
        T::kWaitIds, T::kNoIds},
   };
@@ -89,6 +94,75 @@ TEST(LinkWaits, ThePaneSaysWhatTheProgramWaitsFor) {
     b.Run(10);
     EXPECT_TRUE(shown.count(c.shownWhileWaiting)) << "never shown while waiting";
     EXPECT_EQ(b.model.status, c.after.empty() ? before : c.after);
+    EXPECT_TRUE(b.ShellUpToDate());
+  }
+}
+
+// A wait that follows one that ended badly says how it ended itself: the
+// text of the earlier end never comes back.
+TEST(LinkWaits, AWaitAfterOneThatFailedShowsItsOwnEnd) {
+  const auto idsTimeOut = [](LinkBench& b) {
+    b.faults().silent = true;
+    b.link.ID17Click();
+    return b.RunUntil([&] { return !b.matchers().IDReciev.Enabled(); }, 120000);
+  };
+  const auto clockTimeOut = [](LinkBench& b) {
+    b.faults().silent = true;
+    b.Inject("TIME_OK\r\n");
+    b.link.N16Click();
+    return b.RunUntil([&] { return !b.matchers().TimeIn.Enabled(); }, 240000);
+  };
+  struct Case {
+    const char* name;
+    std::function<bool(LinkBench&)> first;  // ends badly; true when it has ended
+    std::string firstEnd;
+    std::function<void(LinkBench&)> then;
+    std::function<bool(LinkBench&)> done;
+    std::string after;
+  };
+  const auto idsDone = [](LinkBench& b) { return b.link.idsResult.has_value(); };
+  const auto clockDone = [](LinkBench& b) { return b.link.timeResult.has_value(); };
+  const std::vector<Case> cases = {
+      {"identifiers, then identifiers", idsTimeOut, T::kNoIds, [](LinkBench& b) { b.link.ID17Click(); }, idsDone,
+       "ID датчиков получены от контроллера"},
+      {"identifiers, then a flood", idsTimeOut, T::kNoIds,
+       [](LinkBench& b) {
+         b.faults().silent = true;
+         b.link.ID17Click();
+         b.Inject(std::string(2000, '1'));
+       },
+       idsDone, "Ошибка передачи данных!"},
+      {"the clock's reply, then the clock", clockTimeOut, T::kNoClock, [](LinkBench& b) { b.link.N16Click(); },
+       clockDone, "Время установлено. Текущее время: 09:05:07 08-12-26"},
+      {"the clock's reply, then no confirmation", clockTimeOut, T::kNoClock,
+       [](LinkBench& b) {
+         b.faults().silent = true;
+         b.link.N16Click();
+       },
+       clockDone, "Ошибка установки времени"},
+      {"the clock's reply, then a reply that cannot be shown", clockTimeOut, T::kNoClock,
+       [](LinkBench& b) {
+         b.faults().silent = true;
+         b.Inject("TIME_OK\r\n");
+         b.link.N16Click();
+         b.Inject("12:3x:00*08-12-26*\r\n");
+       },
+       clockDone, "Ошибка установки времени"},
+      {"identifiers, then the clock", idsTimeOut, T::kNoIds, [](LinkBench& b) { b.link.N16Click(); }, clockDone,
+       "Время установлено. Текущее время: 09:05:07 08-12-26"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LinkBench b(15);
+    b.checkProtocol = false;
+    ASSERT_TRUE(b.Connect());
+    ASSERT_TRUE(c.first(b));
+    ASSERT_EQ(b.model.status, c.firstEnd);
+    b.faults().silent = false;
+    c.then(b);
+    ASSERT_TRUE(b.RunUntil([&] { return c.done(b); }, 300000));
+    b.Run(10);
+    EXPECT_EQ(b.model.status, c.after);
     EXPECT_TRUE(b.ShellUpToDate());
   }
 }

@@ -5,15 +5,19 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QFile>
 #include <QMetaObject>
 #include <QSerialPort>
 #include <QTimer>
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -501,6 +505,48 @@ TEST(SerialAdapterOpen, TellsAMissingPortFromABusyOne) {
   EXPECT_FALSE(busy.errorText.isEmpty());
   EXPECT_FALSE(other.IsOpen());
   EXPECT_TRUE(adapter.IsOpen());
+}
+
+// A port whose permissions refuse this user is told apart from one another
+// program holds: both come from QSerialPort as PermissionError. The refused
+// user is played by a child process that gives up root for "nobody" before it
+// opens a pseudo-terminal that only root may use.
+TEST(SerialAdapterOpen, TellsAPortThisUserMayNotOpenFromABusyOne) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to open the port as another user";
+  Pty pty;
+  ASSERT_TRUE(pty.ok());
+  const QByteArray path = QFile::encodeName(pty.path());
+  ASSERT_EQ(::chown(path.constData(), 0, 0), 0);
+  ASSERT_EQ(::chmod(path.constData(), 0600), 0);
+  EXPECT_EQ(ClassifyPermissionError(pty.path()), OpenStatus::Busy) << "root may open it";
+  const QString shortName = pty.path().mid(QStringLiteral("/dev/").size());
+  // The child's exit code: 0 when each check held, else the number of the one
+  // that failed.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    constexpr uid_t kNobody = 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(kNobody, kNobody, kNobody) != 0 ||
+        ::setresuid(kNobody, kNobody, kNobody) != 0) {
+      ::_exit(10);
+    }
+    if (ClassifyPermissionError(pty.path()) != OpenStatus::Denied) ::_exit(11);
+    if (ClassifyPermissionError(shortName) != OpenStatus::Denied) ::_exit(12);
+    QtSerialLine line;
+    const OpenResult opened = line.Open(pty.path());
+    if (opened.status != OpenStatus::Denied) ::_exit(20 + static_cast<int>(opened.status));
+    if (line.IsOpen()) ::_exit(13);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "see the checks of the child";
+  // Held by another program: busy, whatever the permissions say.
+  SerialAdapter holder;
+  ASSERT_TRUE(holder.Open(pty.path()).ok());
+  SerialAdapter other;
+  EXPECT_EQ(other.Open(pty.path()).status, OpenStatus::Busy);
 }
 
 TEST(SerialAdapterOpen, ClassifiesQtOpenErrors) {

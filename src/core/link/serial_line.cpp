@@ -40,7 +40,8 @@ bool PortAvailable(PortProbe& probe, int number) {
   if (number == 0) return false;
   switch (probe.TryOpen(number)) {
     case PortOpenResult::Opened:
-    case PortOpenResult::AccessDenied: return true;
+    case PortOpenResult::AccessDenied:
+    case PortOpenResult::NoPermission: return true;
     case PortOpenResult::Failed: break;
   }
   return false;

@@ -113,8 +113,10 @@ class LineSwitch : public SerialLine {
   SerialLine* line_ = nullptr;
 };
 
-// How opening a system port number ended.
-enum class PortOpenResult { Opened, AccessDenied, Failed };
+// How opening a system port number ended. AccessDenied: another program holds
+// the port. NoPermission: the port is there but the user may not open it (the
+// device's permissions refuse it). Failed: no such port, or it cannot be used.
+enum class PortOpenResult { Opened, AccessDenied, NoPermission, Failed };
 
 // Opens a port number exclusively for reading and writing and closes it again.
 class PortProbe {
@@ -123,8 +125,10 @@ class PortProbe {
   virtual PortOpenResult TryOpen(int number) = 0;
 };
 
-// PortAvailable: false for port 0; otherwise true when the port could be opened
-// or is held by another program (access refused), false on any other failure.
+// PortAvailable: false for port 0; otherwise true when the port could be opened,
+// is held by another program (access refused) or may not be opened by this user
+// (listed, so that choosing it says why it cannot be used), false on any other
+// failure.
 bool PortAvailable(PortProbe& probe, int number);
 
 }  // namespace vemtaro

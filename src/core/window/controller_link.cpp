@@ -46,12 +46,17 @@ ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
   m_.Zagruzka.OnPacket = [this](TApdDataPacket&, std::string_view data) { ZagruzkaPacket(data); };
   m_.Zagruzka.OnTimeout = [this](TApdDataPacket&) { ZagruzkaTimeout(); };
   m_.Zagruzka.OnOverflow = [this](TApdDataPacket&) { ZagruzkaOverflow(); };
-  m_.ApdDataPacket3.OnOverflow = [this](TApdDataPacket&) { ApdDataPacket3Timeout(); };
+  // A version reply that floods past its bound is dropped as one that timed
+  // out, so the search goes on, and says why.
+  m_.ApdDataPacket3.OnOverflow = [this](TApdDataPacket&) {
+    ApdDataPacket3Timeout();
+    Message(T::kReplyTooLong);
+  };
   // A reply that floods past its bound ends its exchange as a transfer error.
   const auto overflow = [this](std::optional<bool>& result, const char* wait) {
     return [this, &result, wait](TApdDataPacket&) {
       result = false;
-      if (wait != nullptr) EndWait(wait);
+      if (wait != nullptr) EndWait(wait, T::kTransferError);
       Message(T::kReplyTooLong);
     };
   };
@@ -82,10 +87,10 @@ void ControllerLink::ShowWait(const std::string& text) {
   Changed();
 }
 
-void ControllerLink::EndWait(const std::string& text, const char* instead) {
+void ControllerLink::EndWait(const std::string& text, const std::optional<std::string>& outcome) {
   const auto it = std::find_if(waits_.begin(), waits_.end(), [&](const Wait& w) { return w.text == text; });
   if (it == waits_.end()) return;
-  if (model_.status == text) model_.status = instead != nullptr ? std::string(instead) : it->before;
+  if (model_.status == text) model_.status = outcome ? *outcome : it->before;
   waits_.erase(it);
   Changed();
 }
@@ -147,7 +152,7 @@ bool ControllerLink::Connected() const { return handshakeMade_ && port_.line().I
 // ---------------------------------------------------------------- connection
 
 void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
-  EndWait(SearchText());
+  EndWait(SearchText(), std::nullopt);
   portName_ = portName;
   model_.N13.enabled = false;
   Arm(m_.STARTPACK, false);
@@ -163,6 +168,11 @@ void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
     if (opening.result == PortOpenResult::AccessDenied) {
       comStatus = T::kComPort + portName_ + T::kComBusy;
       Error(T::kPortBusy);
+    } else if (opening.result == PortOpenResult::NoPermission) {
+      // Not held by anyone: this user may not open it. The box says so and
+      // what helps.
+      comStatus = T::kComPort + portName_ + T::kComNoPermission;
+      Error(std::string(T::kPortBusy) + "\r" + T::kPortNoPermission + "\r" + T::kPortPermissionRemedy);
     } else {
       // A port that is not there is told apart from a busy one.
       comStatus = T::kComPort + portName_ + T::kComMissing;
@@ -213,7 +223,7 @@ void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
   }
   if (*version > 5) {
     // The search is over, with a profile or without one.
-    EndWait(SearchText());
+    EndWait(SearchText(), std::nullopt);
     Arm(m_.ApdDataPacket3, false);
     m_.STARTPACK.settings.AutoEnable = false;
     Arm(m_.STARTPACK, false);
@@ -248,9 +258,9 @@ void ControllerLink::EndConnection() {
 
 void ControllerLink::PortLost(const std::string& reason) {
   (void)reason;
-  EndWait(SearchText());
   handshakeMade_ = false;
   comStatus = T::kComLost + portName_;
+  EndWait(SearchText(), comStatus);
   if (loading_) {
     if (loadPurpose_ == LoadPurpose::Apply) {
       FinishLoad(T::kLoadFailed);
@@ -262,7 +272,13 @@ void ControllerLink::PortLost(const std::string& reason) {
   Arm(m_.Zagruzka, false);
   Arm(m_.ApdDataPacket3, false);
   model_.N13.enabled = false;
-  // A write under way fails at its next step on the closed port.
+  if (save_.active) {
+    // A write whose image was going out ends here, as one that failed: the
+    // controller may hold part of it. The steps still handed over do nothing.
+    stopped_ = true;
+    SaveError();
+    return;
+  }
   Changed();
 }
 
@@ -288,7 +304,7 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   Send(wire::kLoad);
   ShowWait(T::kWaitLoad);
   const bool answered = port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false);
-  EndWait(T::kWaitLoad);
+  EndWait(T::kWaitLoad, answered ? T::kLoading : T::kLoadFailedBang);
   if (!answered) {
     if (purpose != LoadPurpose::Apply) {
       LoadForWriteFailed(purpose, T::kNoAnswer93);
@@ -746,7 +762,7 @@ void ControllerLink::TimeSet() {
   Send(wire::kTime);
   ShowWait(T::kWaitTime);
   const bool answered = port_.WaitForText(wire::kTimeOk, P::kAckWaitTicks, false, false);
-  EndWait(T::kWaitTime);
+  EndWait(T::kWaitTime, answered ? T::kWaitClock : T::kTimeNotSet);
   if (!answered) {
     timeResult = false;
     Error(T::kTimeError98);
@@ -762,8 +778,8 @@ void ControllerLink::TimeSet() {
 }
 
 void ControllerLink::TimeInPacket(std::string_view data) {
-  EndWait(T::kWaitClock);
   const std::optional<std::string> shown = ClockDisplayText(data);
+  EndWait(T::kWaitClock, shown ? T::kTimeSetStatus + *shown : std::string(T::kTimeNotSet));
   if (!shown) {
     timeResult = false;
     Error(T::kTimeError98);
@@ -811,7 +827,7 @@ bool ControllerLink::Request(TApdDataPacket& reply, std::string_view command, st
 }
 
 void ControllerLink::IDRecievPacket(std::string_view data) {
-  EndWait(T::kWaitIds);
+  EndWait(T::kWaitIds, T::kIdsReceived);
   const auto groups = IdentifierGroups(data);
   for (std::size_t k = 0; k < groups.size(); ++k) {
     // A group the reply does not fully hold leaves its position as it was.

@@ -31,6 +31,10 @@ inline constexpr const char* kNotConnected92 = "Устройство не под
 inline constexpr const char* kNoAnswer93 = "Ошибка соединения с устройством !\rКод ошибки: 93";
 inline constexpr const char* kOldFirmware91 = "Устаревшая версия прошивки контроллера\rКод ошибки: 91";
 inline constexpr const char* kPortBusy = "Порт занят";
+// A port the user may not open: the box "Порт занят" says why and what helps.
+inline constexpr const char* kPortNoPermission = "Нет доступа к порту: у пользователя нет прав на его открытие.";
+inline constexpr const char* kPortPermissionRemedy =
+    "В Linux добавьте пользователя в группу dialout (sudo usermod -aG dialout $USER) и войдите в систему заново.";
 inline constexpr const char* kSimulatorPort = "Симулятор контроллера";
 inline constexpr const char* kPortMissing = "Порт не найден";
 inline constexpr const char* kSendError99 = "Ошибка данных - 99\rЗагрузка не удачна!";
@@ -38,6 +42,7 @@ inline constexpr const char* kSendError99 = "Ошибка данных - 99\rЗ�
 inline constexpr const char* kComPort = "Порт ";
 inline constexpr const char* kComBusy = " занят";
 inline constexpr const char* kComMissing = " не найден";
+inline constexpr const char* kComNoPermission = ": нет доступа";
 inline constexpr const char* kComSearching = "Поиск устройства: порт ";
 inline constexpr const char* kComModem = "Поиск модема: порт ";
 inline constexpr const char* kComConnected = "Устройство подключено к: ";
@@ -92,6 +97,9 @@ inline constexpr const char* kWaitClock = "Ожидание текущего в�
 inline constexpr const char* kWaitIds = "Ожидание ID датчиков от контроллера (до 110 с) ...";
 inline constexpr const char* kNoClock = "Контроллер не прислал своё время";
 inline constexpr const char* kNoIds = "Контроллер не прислал ID датчиков";
+inline constexpr const char* kIdsReceived = "ID датчиков получены от контроллера";
+// The clock was not set: no acknowledgement, or a reply that cannot be shown.
+inline constexpr const char* kTimeNotSet = "Ошибка установки времени";
 
 inline constexpr const char* kTimeError98 = "Ошибка установки времени\rКод ошибки: 98";
 inline constexpr const char* kTimeError97 = "Ошибка установки времени\rКод ошибки: 97";
@@ -268,10 +276,12 @@ class ControllerLink {
 
   void Arm(TApdDataPacket& m, bool on);
   // The status pane says what the link waits for; when the wait ends, it
-  // shows `instead`, or, without it, again what it showed before, unless a
-  // newer status has replaced the waiting text meanwhile.
+  // shows `outcome`, how the wait ended, unless a newer status has replaced
+  // the waiting text meanwhile. Only the search, given up by another port
+  // choice or ended by a version without a profile, shows again what the pane
+  // showed before it (outcome null).
   void ShowWait(const std::string& text);
-  void EndWait(const std::string& text, const char* instead = nullptr);
+  void EndWait(const std::string& text, const std::optional<std::string>& outcome);
   std::string SearchText() const;
   // Every window element an exchange takes away is given back.
   void GiveWindowsBack();
