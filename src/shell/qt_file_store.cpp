@@ -29,8 +29,6 @@ std::string TooLarge(unsigned long long size) {
   return text + "; a settings file is at most " + std::to_string(QtFileStore::kMaxReadBytes / 1024) + " KiB";
 }
 
-constexpr const char* kExists = QtFileStore::kExists;
-
 constexpr const char* kNotRegular =
     "not a regular file (a device, a FIFO or a socket); only ordinary files are read and written";
 
