@@ -333,24 +333,26 @@ std::optional<int> CheckBackupPath(const std::string& path) {
   return kFileError;
 }
 
+constexpr const char* kWriteUsage =
+    "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat | --no-backup] [--connect-timeout S]";
+
 }  // namespace
 
 int RunWrite(const QStringList& positional) {
-  DeviceCommand command(
-      "write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat | --no-backup] [--connect-timeout S]",
-      "Writes the configuration of a settings file to the controller (\"Передать\n"
-      "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
-      "version; otherwise nothing is sent. The configuration is then read back and\n"
-      "compared with what was sent: only a configuration read back unchanged counts\n"
-      "as written. When they differ, every difference is listed (the image bytes,\n"
-      "then the settings and reactions they decode to) and the exit code is 1.\n"
-      "Before the write the controller's configuration is read and kept as a backup\n"
-      "copy where the desktop program keeps its copies, which its \"Резервные копии…\"\n"
-      "lists: <data folder>/Vemtaro/backups/OBJECT/yyyy-MM-dd_HH-mm-ss.dat, readable\n"
-      "by the user alone; the path is printed. With --backup the copy is a new file\n"
-      "of that name instead; --no-backup skips it. If the copy cannot be kept (no\n"
-      "home folder, say), nothing is written.",
-      false);
+  DeviceCommand command("write", kWriteUsage,
+                        "Writes the configuration of a settings file to the controller (\"Передать\n"
+                        "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
+                        "version; otherwise nothing is sent. The configuration is then read back and\n"
+                        "compared with what was sent: only a configuration read back unchanged counts\n"
+                        "as written. When they differ, every difference is listed (the image bytes,\n"
+                        "then the settings and reactions they decode to) and the exit code is 1.\n"
+                        "Before the write the controller's configuration is read and kept as a backup\n"
+                        "copy where the desktop program keeps its copies, which its \"Резервные копии…\"\n"
+                        "lists: <data folder>/Vemtaro/backups/OBJECT/yyyy-MM-dd_HH-mm-ss.dat, readable\n"
+                        "by the user alone; the path is printed. With --backup the copy is a new file\n"
+                        "of that name instead; --no-backup skips it. If the copy cannot be kept (no\n"
+                        "home folder, say), nothing is written.",
+                        false);
   const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare (the default).");
   const QCommandLineOption noVerify(QStringList{"no-verify"}, "Do not read the configuration back.");
   const QCommandLineOption backup(QStringList{"backup"},
