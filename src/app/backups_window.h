@@ -14,9 +14,13 @@ class QPushButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 
+namespace vemtaro::shell {
+class BackupFolderStore;
+}  // namespace vemtaro::shell
+
 namespace vemtaro::app {
 
-class BackupFolderStore;
+using shell::BackupFolderStore;
 
 class BackupsWindow : public QDialog {
   Q_OBJECT

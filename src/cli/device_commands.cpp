@@ -24,6 +24,7 @@
 #include "model/profiles.h"
 #include "output.h"
 #include "port/port_list.h"
+#include "shell/backup_folder_store.h"
 #include "shell/qt_file_store.h"
 #include "window/backups.h"
 #include "window/controller_link.h"
@@ -301,13 +302,18 @@ int RunRead(const QStringList& positional) {
 namespace {
 
 // The copy of the controller's configuration that `write --backup` keeps: the
-// file the user named, written whole or not at all.
+// file the user named, made new at the moment the copy is written (a file or
+// link that appeared there since the check is left alone and nothing is
+// written to the controller), private, whole or not at all.
 class FileBackup : public BackupStore {
  public:
   explicit FileBackup(std::string path) : path_(std::move(path)) {}
   bool Keep(const BackupCopy& copy, std::string& where, std::string& error) override {
-    shell::QtFileStore store;
-    if (!store.WriteAll(path_, copy.fileBytes, error)) return false;
+    if (!shell::QtFileStore::WriteNew(path_, copy.fileBytes, error)) {
+      error = ShownPath(path_) + ": " + error;
+      if (error.ends_with(shell::QtFileStore::kExists)) error += "; a backup never replaces a file";
+      return false;
+    }
     where = path_;
     return true;
   }
@@ -316,36 +322,63 @@ class FileBackup : public BackupStore {
   std::string path_;
 };
 
+// Says where the copy went as soon as it is kept: before the write starts, so
+// that a write that then fails or is stopped has said where the controller's
+// old configuration is.
+class ReportedBackup : public BackupStore {
+ public:
+  explicit ReportedBackup(BackupStore& store) : store_(store) {}
+  bool Keep(const BackupCopy& copy, std::string& where, std::string& error) override {
+    if (!store_.Keep(copy, where, error)) return false;
+    // On a terminal the progress line is cleared first; it is drawn again below.
+    if (ErrorIsTerminal()) PrintErrRaw("\r\x1b[K");
+    PrintErr("the controller's configuration was kept in " + where + "\n");
+    return true;
+  }
+
+ private:
+  BackupStore& store_;
+};
+
 // A backup file must be new, in a folder that exists: checked before the port
 // is opened, so that nothing is read or written for a copy that cannot be kept.
 std::optional<int> CheckBackupPath(const std::string& path) {
   std::string error;
   if (shell::QtFileStore::CanCreate(path, false, error)) return std::nullopt;
-  if (error == "the file exists") error += "; a backup never replaces a file, name a new one";
+  if (error == shell::QtFileStore::kExists) error += "; a backup never replaces a file, name a new one";
   Error(ShownPath(path) + ": cannot create the backup file: " + error);
   return kFileError;
 }
 
+constexpr const char* kWriteUsage =
+    "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat | --no-backup] [--connect-timeout S]";
+
 }  // namespace
 
 int RunWrite(const QStringList& positional) {
-  DeviceCommand command("write", "write FILE.dat --port DEV [--no-verify] [--backup COPY.dat] [--connect-timeout S]",
+  DeviceCommand command("write", kWriteUsage,
                         "Writes the configuration of a settings file to the controller (\"Передать\n"
                         "конфигурацию в контроллер\"). The file must be for the controller's firmware\n"
                         "version; otherwise nothing is sent. The configuration is then read back and\n"
                         "compared with what was sent: only a configuration read back unchanged counts\n"
                         "as written. When they differ, every difference is listed (the image bytes,\n"
                         "then the settings and reactions they decode to) and the exit code is 1.\n"
-                        "With --backup the controller's configuration is first read and kept in a new\n"
-                        "settings file; if that fails, nothing is written.",
+                        "Before the write the controller's configuration is read and kept as a backup\n"
+                        "copy where the desktop program keeps its copies, which its \"Резервные копии…\"\n"
+                        "lists: <data folder>/Vemtaro/backups/OBJECT/yyyy-MM-dd_HH-mm-ss.dat, readable\n"
+                        "by the user alone; the path is printed. With --backup the copy is a new file\n"
+                        "of that name instead; --no-backup skips it. If the copy cannot be kept (no\n"
+                        "home folder, say), nothing is written.",
                         0);
   const QCommandLineOption verify(QStringList{"verify"}, "Read the configuration back and compare (the default).");
   const QCommandLineOption noVerify(QStringList{"no-verify"}, "Do not read the configuration back.");
-  const QCommandLineOption backup(
-      QStringList{"backup"}, "Before writing, read the controller's configuration into this new file.", "COPY.dat");
+  const QCommandLineOption backup(QStringList{"backup"},
+                                  "Keep the controller's configuration in this new file instead.", "COPY.dat");
+  const QCommandLineOption noBackup(QStringList{"no-backup"}, "Do not read and keep the controller's configuration.");
   command.parser.addOption(verify);
   command.parser.addOption(noVerify);
   command.parser.addOption(backup);
+  command.parser.addOption(noBackup);
   command.parser.addPositionalArgument("FILE.dat", "The settings file to write.");
   if (const auto code = command.Parse(positional)) return *code;
   if (const auto code = command.ExpectArguments(1, "the settings file FILE.dat")) return *code;
@@ -356,12 +389,18 @@ int RunWrite(const QStringList& positional) {
   if (const auto code = CheckSettingsFile(Std(command.parser.positionalArguments().first()), file, false)) {
     return *code;
   }
+  if (command.parser.isSet(backup) && command.parser.isSet(noBackup)) {
+    return UsageError("write: --backup and --no-backup cannot be used together", "write");
+  }
   std::optional<FileBackup> copy;
+  std::optional<shell::BackupFolderStore> kept;
   if (command.parser.isSet(backup)) {
     const std::string path = Std(command.parser.value(backup));
     if (path.empty()) return UsageError("write: --backup needs a file name", "write");
     if (const auto code = CheckBackupPath(path)) return *code;
     copy.emplace(path);
+  } else if (!command.parser.isSet(noBackup)) {
+    kept.emplace();
   }
 
   DeviceSession session;
@@ -369,15 +408,15 @@ int RunWrite(const QStringList& positional) {
   if (const auto code = OpenForController(session, file)) return *code;
   ControllerLink& link = session.link();
   link.verifyAfterWrite = !command.parser.isSet(noVerify);
-  link.backups = copy ? &*copy : nullptr;
+  std::optional<ReportedBackup> reported;
+  if (copy) reported.emplace(*copy);
+  if (kept) reported.emplace(*kept);
+  link.backups = reported ? &*reported : nullptr;
   const int code = RunExchange(
       session, [&] { link.N15Click(); }, [&] { return link.saveResult; }, kTransferBoundMs, "write",
       "nothing was written to the controller");
   session.End();
   const ControllerLink::WriteReport& report = link.LastWrite();
-  if (!report.backupPath.empty()) {
-    PrintErr("the controller's configuration was kept in " + report.backupPath + "\n");
-  }
   if (report.firstDifference && report.sent && report.readBack) {
     const std::string writtenFile = session.model().SettingsFileBytes().value_or(std::string());
     ListDifferences(session.portName(), writtenFile, *report.sent, *report.readBack);

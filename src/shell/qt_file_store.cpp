@@ -60,30 +60,53 @@ std::pair<std::string, std::string> SplitPath(const std::string& path) {
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-// The file a write replaces: a symbolic link is followed to the file it names.
+// Symbolic links a write goes through before it gives up: the system's own limit.
+constexpr int kMaxLinks = 40;
+
+// Whether a write may go through the symbolic link `link` (lstat in `st`): the
+// link is the user's own, or its folder's owner's. The system applies that rule
+// to links in shared folders such as /tmp; the store applies it wherever the
+// link is, since it follows links itself.
+bool TrustedLink(const std::string& link, const struct stat& st, std::string& error) {
+  if (st.st_uid == ::geteuid()) return true;
+  struct stat folder {};
+  if (::stat(SplitPath(link).first.c_str(), &folder) == 0 && folder.st_uid == st.st_uid) return true;
+  error = "the symbolic link " + link +
+          " belongs to another user than you and its folder's owner; nothing is written through it";
+  return false;
+}
+
+// The file a write replaces: a symbolic link is followed, link by link, to the
+// file it names, each link checked by TrustedLink.
 bool ResolveTarget(const std::string& path, std::string& target, struct stat& st, bool& exists, std::string& error) {
   target = path;
+  exists = false;
   struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0) {
-    if (errno != ENOENT) {
-      error = SystemError(errno);
+  for (int links = 0;; ++links) {
+    if (::lstat(target.c_str(), &link) != 0) {
+      if (errno != ENOENT) {
+        error = SystemError(errno);
+        return false;
+      }
+      if (links == 0) return true;
+      error = "a symbolic link to a file that cannot be reached: " + SystemError(ENOENT);
       return false;
     }
-    exists = false;
-    return true;
-  }
-  if (S_ISLNK(link.st_mode)) {
-    char* real = ::realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-      error = "a symbolic link to a file that cannot be reached: " + SystemError(errno);
+    if (!S_ISLNK(link.st_mode)) break;
+    if (links == kMaxLinks) {
+      error = SystemError(ELOOP);
       return false;
     }
-    target = real;
-    std::free(real);
-    if (::stat(target.c_str(), &link) != 0) {
-      error = SystemError(errno);
+    if (!TrustedLink(target, link, error)) return false;
+    std::string named(PATH_MAX, '\0');
+    const ssize_t n = ::readlink(target.c_str(), named.data(), named.size());
+    if (n <= 0 || static_cast<std::size_t>(n) >= named.size()) {
+      error = "a symbolic link to a file that cannot be reached: " + SystemError(n < 0 ? errno : ENAMETOOLONG);
       return false;
     }
+    named.resize(static_cast<std::size_t>(n));
+    // A relative link names a file beside it.
+    target = named.front() == '/' ? named : SplitPath(target).first + "/" + named;
   }
   st = link;
   exists = true;
@@ -175,7 +198,7 @@ bool QtFileStore::CanCreate(const std::string& path, bool mayExist, std::string&
   struct stat st {};
   bool exists = false;
   if (::lstat(path.c_str(), &st) == 0 && !mayExist) {
-    error = "the file exists";
+    error = kExists;
     return false;
   }
   if (!ResolveTarget(path, target, st, exists, error)) return false;
@@ -212,10 +235,11 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
     return false;
   }
   const auto [folder, name] = SplitPath(target);
-  // The permissions of the file replaced, or those of a new file.
+  // The permission bits of the file replaced (never set-user-ID, set-group-ID
+  // or sticky), or those of a new file.
   mode_t mode = 0;
   if (exists) {
-    mode = st.st_mode & 07777;
+    mode = st.st_mode & 0777;
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -244,6 +268,13 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
     if (!temporary.empty()) ::unlink(temporary.c_str());
     return false;
   };
+  if (exists) {
+    // The file replaced keeps its group (a folder shared by a group stays
+    // shared), and its owner when the user may give it (root). Where the group
+    // cannot be kept, its permission bits are not handed to the user's own.
+    const uid_t owner = ::geteuid() == 0 ? st.st_uid : static_cast<uid_t>(-1);
+    if (::fchown(fd, owner, st.st_gid) != 0 && ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) mode &= ~070;
+  }
   if (::fchmod(fd, mode) != 0) return fail(SystemError(errno));
   if (!WriteFully(fd, bytes, error)) return fail(error);
   if (::fsync(fd) != 0) return fail(SystemError(errno));
@@ -269,6 +300,33 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
   if (::rename(temporary.c_str(), target.c_str()) != 0) {
     error = SystemError(errno);
     ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool QtFileStore::WriteNew(const std::string& path, const std::string& bytes, std::string& error) {
+  if (BadName(path, error)) return false;
+  // Made by this call or not at all: an existing file, or a link even to
+  // nothing, is left as it is.
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    error = errno == EEXIST ? std::string(kExists) : SystemError(errno);
+    return false;
+  }
+  auto fail = [&](const std::string& why) {
+    error = why;
+    ::close(fd);
+    ::unlink(path.c_str());
+    return false;
+  };
+  // Private whatever the umask.
+  if (::fchmod(fd, 0600) != 0) return fail(SystemError(errno));
+  if (!WriteFully(fd, bytes, error)) return fail(error);
+  if (::fsync(fd) != 0) return fail(SystemError(errno));
+  if (::close(fd) != 0) {
+    error = SystemError(errno);
+    ::unlink(path.c_str());
     return false;
   }
   return true;
@@ -314,7 +372,7 @@ bool QtFileStore::CanCreate(const std::string& path, bool mayExist, std::string&
   if (BadName(path, error)) return false;
   const QFileInfo info(QString::fromStdString(path));
   if (info.exists() && !mayExist) {
-    error = "the file exists";
+    error = kExists;
     return false;
   }
   if (info.exists() && !info.isFile()) {
@@ -353,6 +411,25 @@ bool QtFileStore::WriteAll(const std::string& path, const std::string& bytes, st
     error = file.errorString().toStdString();
     return false;
   }
+  return true;
+}
+
+bool QtFileStore::WriteNew(const std::string& path, const std::string& bytes, std::string& error) {
+  if (BadName(path, error)) return false;
+  QFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+    error = file.exists() ? std::string(kExists) : file.errorString().toStdString();
+    return false;
+  }
+  file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  const auto size = static_cast<qint64>(bytes.size());
+  if (file.write(bytes.data(), size) != size || !file.flush()) {
+    error = file.errorString().toStdString();
+    file.close();
+    file.remove();
+    return false;
+  }
+  file.close();
   return true;
 }
 

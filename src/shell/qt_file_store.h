@@ -9,7 +9,10 @@
 // the bytes land in a temporary file beside it, which is flushed to the disk
 // and then renamed over the target. A target that exists but is not a regular
 // file (a device such as /dev/null, a FIFO) is refused and left as it is; a
-// symbolic link is followed and the file it names is replaced.
+// symbolic link is followed and the file it names is replaced, but only a link
+// of the user's own or of its folder's owner: a link that another user planted
+// in a shared folder such as /tmp is refused. The file replaced keeps its group
+// and permission bits (never set-user-ID, set-group-ID or sticky).
 //
 // Paths are the system's file names. On Unix they are the bytes of the name,
 // whatever they are (a name from an old Windows archive need not be UTF-8);
@@ -29,9 +32,17 @@ class QtFileStore : public FileStore {
  public:
   // No file that the programs read is larger than a settings file may be.
   static constexpr std::size_t kMaxReadBytes = kMaxSettingsFileBytes;
+  // Why a file that must be new cannot be made.
+  static constexpr const char* kExists = "the file exists";
 
   bool ReadAll(const std::string& path, std::string& bytes, std::string& error) override;
   bool WriteAll(const std::string& path, const std::string& bytes, std::string& error) override;
+
+  // Makes a new private file (0600 whatever the umask) with the bytes, flushed
+  // to the disk. An existing file or a symbolic link at `path` is refused
+  // (kExists) and left as it is, even one that appeared after any earlier
+  // check; a failed write removes what it made.
+  static bool WriteNew(const std::string& path, const std::string& bytes, std::string& error);
 
   // Whether WriteAll could create or replace the file: its folder exists and
   // takes new files, and the file, if it exists, is a regular file that may be

@@ -23,6 +23,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -101,10 +102,77 @@ class BackupStoreTest : public ::testing::Test {
   }
 };
 
-TEST_F(BackupStoreTest, TheDefaultFolderIsInTheProgramsDataFolder) {
+TEST_F(BackupStoreTest, TheDefaultFolderIsInTheDesktopProgramsDataFolder) {
+  // Whichever program asks (these tests, vemtaro-cli): the desktop's folder.
   const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
   ASSERT_FALSE(data.isEmpty());
-  EXPECT_EQ(BackupFolderStore::DefaultRoot(), data + "/backups");
+  EXPECT_EQ(BackupFolderStore::DefaultRoot(), QFileInfo(data).path() + "/Vemtaro/backups");
+}
+
+// Without a home folder the system would name a folder under "/": no folder
+// then, and no copy (a write then stops as for any copy that is not kept).
+TEST_F(BackupStoreTest, WithoutAHomeFolderThereIsNoDefaultFolder) {
+  const QByteArray home = qgetenv("HOME");
+  const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+  qunsetenv("XDG_DATA_HOME");
+  for (const char* value : std::initializer_list<const char*>{"", "/", nullptr}) {
+    SCOPED_TRACE(value == nullptr ? "unset" : value);
+    if (value == nullptr) {
+      qunsetenv("HOME");
+    } else {
+      qputenv("HOME", value);
+    }
+    EXPECT_EQ(BackupFolderStore::DefaultRoot(), QString());
+  }
+  // A data folder of its own is enough.
+  qputenv("XDG_DATA_HOME", temp.path().toUtf8());
+  EXPECT_FALSE(BackupFolderStore::DefaultRoot().isEmpty());
+  qputenv("HOME", home);
+  if (dataHome.isNull()) {
+    qunsetenv("XDG_DATA_HOME");
+  } else {
+    qputenv("XDG_DATA_HOME", dataHome);
+  }
+}
+
+// The copies hold the controller's password and phone numbers: only the user
+// may read them, whatever the umask, and folders that were open are closed.
+TEST_F(BackupStoreTest, CopiesAndTheirFoldersArePrivate) {
+  const auto modeOf = [](const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 01;
+  };
+  const mode_t before = ::umask(0);
+  // Folders made by the store, the folders above the backups folder too.
+  store.SetRoot(temp.filePath("data/Vemtaro/backups"));
+  const QString first = QString::fromStdString(Keep("OBJ"));
+  // Folders made open by an earlier version of the program are closed.
+  ASSERT_EQ(::chmod(QFile::encodeName(store.Root()).constData(), 0755), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(store.Root() + "/OBJ").constData(), 0755), 0);
+  const QString second = QString::fromStdString(Keep("OBJ"));
+  ::umask(before);
+  EXPECT_EQ(modeOf(first), 0600u);
+  EXPECT_EQ(modeOf(second), 0600u);
+  for (const QString& folder :
+       {temp.filePath("data"), temp.filePath("data/Vemtaro"), store.Root(), store.Root() + "/OBJ"}) {
+    EXPECT_EQ(modeOf(folder), 0700u) << folder.toStdString();
+  }
+}
+
+// A name that is taken when the copy is made (a file, or a link even to
+// nothing, that appeared there) is passed over and left as it is.
+TEST_F(BackupStoreTest, ACopyIsNeverWrittenOverAFileOrThroughALink) {
+  ASSERT_TRUE(QDir().mkpath(root() + "/OBJ"));
+  const QString secret = temp.filePath("secret");
+  ASSERT_TRUE(QFile::link(secret, root() + "/OBJ/2026-03-04_12-05-09.dat"));
+  {
+    QFile taken(root() + "/OBJ/2026-03-04_12-05-09-2.dat");
+    ASSERT_TRUE(taken.open(QIODevice::WriteOnly));
+    taken.write("taken");
+  }
+  EXPECT_EQ(QString::fromStdString(Keep("OBJ", "copy")), root() + "/OBJ/2026-03-04_12-05-09-3.dat");
+  EXPECT_FALSE(QFileInfo::exists(secret));
+  EXPECT_EQ(ReadFile(root() + "/OBJ/2026-03-04_12-05-09-2.dat"), "taken");
 }
 
 TEST_F(BackupStoreTest, ACopyIsAFileNamedAfterItsTimeInItsObjectsFolder) {
@@ -165,7 +233,7 @@ TEST_F(BackupStoreTest, WithoutADataFolderNothingIsKept) {
   std::string where;
   std::string error;
   EXPECT_FALSE(none.Keep({"OBJ", 15, "x"}, where, error));
-  EXPECT_EQ(error, "Не найдена папка данных программы");
+  EXPECT_EQ(error, "Не найдена папка данных программы: у пользователя нет домашней папки (HOME)");
   EXPECT_TRUE(where.empty());
 }
 

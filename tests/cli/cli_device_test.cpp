@@ -174,6 +174,11 @@ class TestController {
     delayedCommand_ = std::move(command);
     delayMs_ = ms;
   }
+  // Runs `act` once, as soon as the program has sent `text`.
+  void WhenReceived(std::string text, std::function<void()> act) {
+    whenText_ = std::move(text);
+    whenAct_ = std::move(act);
+  }
 
   int fd() const { return master_; }
   bool HasOutput() const { return !pending_.empty(); }
@@ -203,6 +208,7 @@ class TestController {
         return;
       }
     }
+    if (whenAct_ && received_.find(whenText_) != std::string::npos) std::exchange(whenAct_, nullptr)();
     if (started_) pending_ += sim_.Poll(Now());
     if (!delayedCommand_.empty() && !heldUntilMs_ && received_.find(delayedCommand_) != std::string::npos) {
       heldUntilMs_ = Now() + delayMs_;
@@ -245,6 +251,8 @@ class TestController {
   std::string delayedCommand_;
   std::int64_t delayMs_ = 0;
   std::optional<std::int64_t> heldUntilMs_;
+  std::string whenText_;
+  std::function<void()> whenAct_;
 };
 
 // Options of the test's controller: probing quickly, holding the image of the
@@ -455,15 +463,24 @@ class CliDevice : public ::testing::Test {
   void SetUp() override {
     if (!fs::exists(SimPath())) GTEST_SKIP() << "vemtaro-sim is not built next to vemtaro-cli";
     dir_ = MakeTestFolder("vemtaro-cli-device-");
+    // A write keeps its backup in the user's data folder: the test's own.
+    fs::create_directory(Home());
+    ::setenv("HOME", Home().c_str(), 1);
+    ::unsetenv("XDG_DATA_HOME");
   }
   void TearDown() override { RemoveTestFolder(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::string Home() const { return Path("home"); }
+  // Where the desktop program and a write keep their backups.
+  std::string Backups() const { return Home() + "/.local/share/Vemtaro/backups"; }
 
   // The files of the test's folder.
   std::vector<std::string> Files() const {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir_)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      if (entry.path() != Home()) names.push_back(entry.path().filename().string());
+    }
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -481,6 +498,14 @@ std::string ReadSummary(const std::string& port, const std::string& file, int ve
 std::string WriteSummary(const std::string& file, const std::string& port, int version, bool verified) {
   return "wrote " + std::to_string(ImageLength(version)) + " bytes from " + file + " to " + port + ", v" +
          std::to_string(version) + (verified ? ", read back and compared" : ", not read back") + "\n";
+}
+
+// A write's messages without the first line, which says where the backup copy
+// was kept (and must say so).
+std::string AfterBackupLine(const std::string& err) {
+  const std::string kept = "the controller's configuration was kept in ";
+  EXPECT_EQ(err.rfind(kept, 0), 0u) << err;
+  return err.rfind(kept, 0) == 0 ? err.substr(err.find('\n') + 1) : err;
 }
 
 // ---- read and write ----------------------------------------------------------
@@ -521,7 +546,7 @@ TEST_F(CliDevice, WriteThenReadGivesTheWrittenImage) {
     Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), version, true));
+    EXPECT_EQ(AfterBackupLine(r.err), WriteSummary(Path("in.dat"), sim.path(), version, true));
     EXPECT_EQ(ReadFile(Path("in.dat")), file);
 
     r = RunCli({"read", "--port", sim.path(), "-o", Path("back.dat")});
@@ -589,7 +614,7 @@ TEST_F(CliDevice, ReadBackListsWhatTheControllerGivesBackDifferently) {
   const Result r = RunCli({"write", Path("in.dat"), "--no-verify", "--port", sim.path()});
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), 15, false));
+  EXPECT_EQ(AfterBackupLine(r.err), WriteSummary(Path("in.dat"), sim.path(), 15, false));
 }
 
 // ---- every firmware version end to end, at the pace of the line ----------
@@ -625,7 +650,7 @@ TEST_P(CliDeviceVersion, WritesAndReadsBackTheConfiguration) {
   const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()}, nullptr, kPacedDeadlineMs);
   EXPECT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), version, true));
+  EXPECT_EQ(AfterBackupLine(r.err), WriteSummary(Path("in.dat"), sim.path(), version, true));
   ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
   const Bytes image = ImageOf(file);
   EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), UsesChecksum(version) ? Checksummed(image) : image);
@@ -786,6 +811,89 @@ TEST_F(CliDevice, BackupThatCannotBeReadStopsTheWrite) {
   EXPECT_FALSE(fs::exists(Path("copy.dat")));
   ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
   EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(DesktopFile(15)))) << "nothing was written";
+}
+
+// Without --backup a write keeps its backup where the desktop program keeps
+// its copies ("Резервные копии…" lists it), private to the user, and says
+// where; --no-backup reads nothing first. Without a home folder no copy can be
+// kept, and nothing is written, as for any copy that was not kept.
+TEST_F(CliDevice, AWriteKeepsItsBackupWhereTheDesktopKeepsItsCopies) {
+  std::string held = EditedFile(15);
+  Bytes image = ImageOf(held);
+  const std::string id = "OBJ-17****";
+  std::copy(id.begin(), id.end(), image.begin() + static_cast<std::ptrdiff_t>(layout::kObjectIdLong));
+  held = WithImage(held, Checksummed(image));
+  WriteFile(Path("held.dat"), held);
+  WriteFile(Path("in.dat"), DesktopFile(15));
+  SimProcess sim({"--image", Path("held.dat"), "--save", Path("kept.dat")});
+  ASSERT_FALSE(sim.path().empty());
+
+  ::unsetenv("HOME");
+  Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
+  ::setenv("HOME", Home().c_str(), 1);
+  EXPECT_EQ(r.code, 1) << r.err;
+  EXPECT_TRUE(Contains(r.err,
+                       "Резервная копия не сделана, запись отменена: конфигурация в контроллер не "
+                       "передавалась.\n"))
+      << r.err;
+  EXPECT_TRUE(Contains(r.err, "Не найдена папка данных программы")) << r.err;
+
+  r = RunCli({"write", Path("in.dat"), "--backup", Path("copy.dat"), "--no-backup", "--port", sim.path()});
+  EXPECT_EQ(r.code, 2) << r.err;
+  EXPECT_TRUE(Contains(r.err, "--backup and --no-backup cannot be used together")) << r.err;
+
+  r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  std::smatch kept;
+  const std::string err = r.err;
+  ASSERT_TRUE(std::regex_match(err, kept,
+                               std::regex("the controller's configuration was kept in (" + Backups() +
+                                          "/OBJ-17/[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}\\.dat)\n" +
+                                          WriteSummary(Path("in.dat"), sim.path(), 15, true))))
+      << err;
+  const std::string copy = kept[1];
+  EXPECT_EQ(ReadFile(copy), held) << "the file a read would have saved";
+  for (const auto& [path, mode] : {std::pair<std::string, fs::perms>{copy, fs::perms(0600)},
+                                   {Backups() + "/OBJ-17", fs::perms(0700)},
+                                   {Backups(), fs::perms(0700)}}) {
+    EXPECT_EQ(fs::status(path).permissions(), mode) << path;
+  }
+
+  r = RunCli({"write", Path("in.dat"), "--no-backup", "--port", sim.path()});
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), 15, true));
+  EXPECT_EQ(std::distance(fs::directory_iterator(Backups() + "/OBJ-17"), fs::directory_iterator()), 1);
+  ASSERT_EQ(sim.Stop(), 0) << sim.Errors();
+}
+
+// The backup file is made when the copy is written, new: a file or a link
+// that appeared at its name after the check before connecting is left as it
+// is, nothing else is made, and nothing is written to the controller.
+TEST_F(CliDevice, ABackupFileThatAppearsDuringTheReadStopsTheWrite) {
+  WriteFile(Path("in.dat"), DesktopFile(15));
+  const std::string copy = Path("copy.dat");
+  const std::string secret = Path("secret");
+  const std::vector<std::pair<const char*, std::function<void()>>> appearing = {
+      {"a file", [&] { WriteFile(copy, "someone's file"); }},
+      {"a link to a file", [&] { fs::create_symlink(secret, copy); }},
+      {"a link to nothing", [&] { fs::create_symlink(Path("made"), copy); }},
+  };
+  for (const auto& [what, appear] : appearing) {
+    SCOPED_TRACE(what);
+    fs::remove(copy);
+    WriteFile(secret, "the secret");
+    TestController controller(ControllerOptions(15));
+    ASSERT_TRUE(controller.ok());
+    controller.WhenReceived("LOAD\n", appear);
+    const Result r = RunCli({"write", Path("in.dat"), "--backup", copy, "--port", controller.path()}, &controller);
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(Contains(r.err, copy + ": the file exists; a backup never replaces a file")) << r.err;
+    EXPECT_TRUE(Contains(r.err, "Резервная копия не сделана, запись отменена")) << r.err;
+    EXPECT_TRUE(Contains(controller.received(), "LOAD\n"));
+    EXPECT_FALSE(Contains(controller.received(), "SAVE")) << "nothing was written";
+    EXPECT_EQ(ReadFile(secret), "the secret");
+    EXPECT_FALSE(fs::exists(Path("made")));
+  }
 }
 
 // A controller that probes every 30 ms until "PC_OK" gets one "PC\r\n" per
@@ -1023,15 +1131,15 @@ INSTANTIATE_TEST_SUITE_P(
                           "NoFinalSaveOk", {"--no-final-save-ok"}, {"write", "@/in.dat"}, "Ошибка передачи данных!\n"},
                       FaultCase{"HangUpDuringAWrite",
                                 {"--hang-up", "300"},
-                                {"write", "@/in.dat", "--verify"},
+                                {"write", "@/in.dat", "--verify", "--no-backup"},
                                 "Ошибка передачи данных!\n"},
                       FaultCase{"HangUpAtTheFirstByte",
                                 {"--hang-up", "0"},
-                                {"write", "@/in.dat"},
+                                {"write", "@/in.dat", "--no-backup"},
                                 "Ошибка передачи данных!\n"},
                       FaultCase{"HangUpAtTheLastByte",
                                 {"--hang-up", "5483"},
-                                {"write", "@/in.dat"},
+                                {"write", "@/in.dat", "--no-backup"},
                                 "Ошибка передачи данных!\n"}),
     [](const ::testing::TestParamInfo<FaultCase>& info) { return std::string(info.param.name); });
 // clang-format on
@@ -1051,7 +1159,7 @@ TEST_F(CliDevice, AWriteOvercomesOneLostAndOneLateAcknowledgement) {
     ASSERT_FALSE(sim.path().empty());
     const Result r = RunCli({"write", Path("in.dat"), "--port", sim.path()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, WriteSummary(Path("in.dat"), sim.path(), 13, true));
+    EXPECT_EQ(AfterBackupLine(r.err), WriteSummary(Path("in.dat"), sim.path(), 13, true));
     ASSERT_EQ(sim.Stop(), 0);
     EXPECT_EQ(ImageOf(ReadFile(Path("kept.dat"))), Checksummed(ImageOf(file)));
   }

@@ -10,6 +10,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -249,6 +251,38 @@ TEST_F(CliHostile, DevicesAndFifosAreNeverReplaced) {
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_TRUE(HasLine(Show("piped.dat"), "ObjectID: X"));
   EXPECT_EQ(ReadFile(Path("a.dat")), file);
+}
+
+// A symbolic link that another user planted in a shared folder (as /tmp is)
+// is never written through: every command that writes a file refuses it,
+// naming it, with exit 3; the user's own link keeps working. The other user's
+// link is made by root.
+TEST_F(CliHostile, ALinkPlantedByAnotherUserIsNotWrittenThrough) {
+  if (::geteuid() != 0) GTEST_SKIP() << "another user's link is made by root only";
+  New(15, "a.dat");
+  WriteFile(Path("secret"), "the secret");
+  fs::create_directory(Path("shared"));
+  ASSERT_EQ(::chmod(Path("shared").c_str(), 01777), 0);
+  const std::string planted = Path("shared/site.dat").string();
+  fs::create_symlink(Path("secret"), planted);
+  ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"new", "--firmware", "15", "-o", planted},
+           {"set", "a.dat", "ObjectID=X", "-o", planted},
+           {"read", "--port", "/nonexistent/port", "-o", planted},
+       }) {
+    const Result r = Shell(Bounded(Command(args)));
+    EXPECT_EQ(r.code, 3) << args[0] << ": " << r.err;
+    EXPECT_TRUE(Contains(r.err, "the symbolic link " + planted + " belongs to another user")) << r.err;
+  }
+  EXPECT_EQ(ReadFile(Path("secret")), "the secret");
+  EXPECT_EQ(std::distance(fs::directory_iterator(Path("shared")), fs::directory_iterator()), 1) << "nothing beside it";
+
+  ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
+  const Result r = Shell(Command({"new", "--firmware", "15", "-o", planted}));
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(ReadFile(Path("secret")), ReadFile(Path("a.dat")));
+  EXPECT_TRUE(fs::is_symlink(planted));
 }
 
 // A file that ids --into would rewrite must have opened without errors: one
