@@ -81,11 +81,22 @@ InspectValue PhoneSlots(const ConfigImage& image, std::size_t offset) {
                  [](std::uint8_t c) { return c == L::kUnchanged || (c >= '1' && c <= '9'); });
 }
 
-// Raw bytes as they stand (time texts, thresholds), without the given character.
-InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n, char drop = '\0') {
+// Raw bytes as they stand (time texts).
+InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n) {
   if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
-  std::string raw = image.Raw(offset, n);
-  if (drop != '\0') raw.erase(std::remove(raw.begin(), raw.end(), drop), raw.end());
+  return Valid(Cp1251ToUtf8(image.Raw(offset, n)));
+}
+
+// A threshold as it is typed into its entry to store the same bytes: its
+// characters up to the last that is not a blank (the entry pads with blanks),
+// blanks before and between them kept; a threshold of blanks only is one blank,
+// the entry that empties it (an empty entry keeps the old value). The node of
+// the tree shows the same characters without their blanks.
+InspectValue ThresholdText(const ConfigImage& image, std::size_t offset) {
+  if (const auto at = OutsideAt(image, offset, L::kThresholdLength)) return Invalid(*at);
+  std::string raw = image.Raw(offset, L::kThresholdLength);
+  const std::size_t last = raw.find_last_not_of(' ');
+  raw.resize(last == std::string::npos ? 1 : last + 1);
   return Valid(Cp1251ToUtf8(raw));
 }
 
@@ -135,7 +146,10 @@ InspectValue DecodeField(const ConfigImage& in, const F::Field& f, int n, F::Pla
 std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   std::vector<InspectItem> out;
   for (const F::Field& f : F::kFields) {
-    if (!f.In(v)) continue;
+    // The status digit goes to the controller in every version, and the page
+    // changes it from version 11 on, although opening a file reads it only from
+    // version 12 on: it is listed from the image in every version.
+    if (!f.In(v) && f.id != F::Id::StatusMessages) continue;
     for (int n = f.First(); n <= f.Last(); ++n) out.push_back({f.ControlName(n), DecodeField(in, f, n, f.At(v, n))});
   }
   return out;
@@ -218,8 +232,8 @@ std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* t
       const std::string stateName = NodeName(tree, state, DefaultStateName(e), e, lacking ? nullptr : &missing);
       if (lacking) ++missing;
       ReactionInspection r = DecodeReaction(in, channelName + "/" + stateName, L::ChannelBlock(c, e));
-      if (e == 0) r.max = RawText(in, L::MaxThreshold(c), L::kThresholdLength, ' ');
-      if (e == 2) r.min = RawText(in, L::MinThreshold(c), L::kThresholdLength, ' ');
+      if (e == 0) r.max = ThresholdText(in, L::MaxThreshold(c));
+      if (e == 2) r.min = ThresholdText(in, L::MinThreshold(c));
       out.push_back(std::move(r));
     }
   }
@@ -230,6 +244,44 @@ ChecksumState ChecksumOf(const ConfigImage& image, int firmware) {
   const VersionProfile* profile = FindProfile(firmware);
   if (profile == nullptr || !profile->checksum || image.size() == 0) return ChecksumState::NotUsed;
   return image.bytes().back() == ImageChecksum(image) ? ChecksumState::Matches : ChecksumState::Differs;
+}
+
+// The image bytes in which two inspections differ, for two files whose
+// settings and reactions all read the same: the bytes that go to the
+// controller differ all the same (a '*' inside a text, a status digit '8'
+// against '0', a byte no setting reads). A checksum byte that a write stores
+// anew is left out. At most kShownBytes offsets are named.
+std::optional<InspectDifference> ImageDifference(const Inspection& a, const Inspection& b) {
+  constexpr std::size_t kShownBytes = 8;
+  const auto hex = [](std::uint8_t byte) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{kDigits[byte >> 4], kDigits[byte & 0x0F]};
+  };
+  const std::size_t common = std::min(a.image.size(), b.image.size());
+  const std::size_t end =
+      common > 0 && a.checksum != ChecksumState::NotUsed && b.checksum != ChecksumState::NotUsed ? common - 1 : common;
+  std::vector<std::size_t> offsets;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    if (a.image[i] == b.image[i]) continue;
+    if (offsets.size() < kShownBytes) offsets.push_back(i);
+    ++count;
+  }
+  if (count == 0 && a.image.size() == b.image.size()) return std::nullopt;
+  InspectDifference d;
+  d.name = "image bytes";
+  for (std::size_t k = 0; k < offsets.size(); ++k) {
+    d.name += (k == 0 ? " " : ", ") + std::to_string(offsets[k]);
+    d.a += (k == 0 ? "" : " ") + hex(a.image[offsets[k]]);
+    d.b += (k == 0 ? "" : " ") + hex(b.image[offsets[k]]);
+  }
+  if (count > offsets.size()) d.name += " and " + std::to_string(count - offsets.size()) + " more";
+  if (a.image.size() != b.image.size()) {
+    d.name += (count == 0 ? " " : "; ") + std::string("length");
+    d.a += (d.a.empty() ? "" : ", ") + std::to_string(a.image.size()) + " bytes";
+    d.b += (d.b.empty() ? "" : ", ") + std::to_string(b.image.size()) + " bytes";
+  }
+  return d;
 }
 
 }  // namespace
@@ -293,6 +345,7 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
   ConfigImage image(*file.image);
   if (const VersionProfile* profile = FindProfile(file.version)) image.Resize(profile->imageLength);
 
+  r.image = image.bytes();
   r.checksum = ChecksumOf(image, file.version);
   r.settings = DecodeSettings(image, file.version);
   r.alarms = DecodeAlarms(image, names1, r.tree1State.missing);
@@ -371,6 +424,9 @@ std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspec
   }
   for (const auto& item : flatB) {
     if (!seen.count(item.key)) out.push_back({item.name, kAbsent, ValueText(item.value)});
+  }
+  if (out.empty()) {
+    if (auto bytes = ImageDifference(a, b)) out.push_back(std::move(*bytes));
   }
   return out;
 }
