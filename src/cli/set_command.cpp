@@ -48,21 +48,6 @@ constexpr const char* kNames =
     "3 and writes nothing; an unknown name exits with 2. The file is written\n"
     "atomically.\n";
 
-// The lines of a text; a CR before the line end is dropped.
-std::vector<std::string> TextLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
-
 // Reads the assignments of a --lines file ("-": standard input): one per line,
 // blank lines and lines starting with '#' left out.
 std::optional<int> ReadLines(const std::string& source, std::vector<SettingAssignment>& out) {

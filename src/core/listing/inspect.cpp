@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 
 #include "model/cp1251.h"
 #include "model/fields.h"
@@ -145,6 +146,9 @@ InspectValue DecodeField(const ConfigImage& in, const F::Field& f, int n, F::Pla
 // (see Pages::ApplyIncomingImage).
 std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   std::vector<InspectItem> out;
+  std::size_t controls = 0;
+  for (const F::Field& f : F::kFields) controls += static_cast<std::size_t>(f.Last() - f.First() + 1);
+  out.reserve(controls);
   for (const F::Field& f : F::kFields) {
     // The status digit goes to the controller in every version, and the page
     // changes it from version 11 on, although opening a file reads it only from
@@ -195,6 +199,7 @@ ReactionInspection DecodeReaction(const ConfigImage& in, std::string name, std::
 
 std::vector<ReactionInspection> DecodeTree1(const ConfigImage& in, const Tree* tree, std::size_t& missing) {
   std::vector<ReactionInspection> out;
+  out.reserve(2 * L::kSourceCount);
   for (std::size_t s = 0; s < L::kSourceCount; ++s) {
     const TreeNode* source = tree != nullptr ? tree->top(s) : nullptr;
     // The guard source has one event in its Touch Memory shape.
@@ -223,6 +228,7 @@ std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* t
   // bytes, and the channels a tree read from the file lacks are listed by place.
   const std::size_t channels =
       std::min(std::max(tree != nullptr ? tree->topCount() : 0, DefaultChannelCount(firmware)), L::kChannelCount);
+  out.reserve(channels * L::kStateCount);
   for (std::size_t c = 0; c < channels; ++c) {
     const TreeNode* channel = tree != nullptr ? tree->top(c) : nullptr;
     std::size_t lacking = 0;
@@ -356,6 +362,7 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
 
 std::vector<FlatItem> FlattenInspection(const Inspection& ins) {
   std::vector<FlatItem> out;
+  out.reserve(4 + ins.settings.size() + 3 * ins.alarms.size() + 4 * (ins.tree1.size() + ins.tree2.size()));
   out.push_back({"firmware", "firmware", Valid(ins.firmware)});
   out.push_back({"checksum", "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
   out.push_back({"tree1", "tree1", Valid(TreeStateText(ins.tree1State))});
@@ -403,27 +410,39 @@ std::string ValueText(const InspectValue& value) {
 }
 
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b) {
-  const std::vector<FlatItem> flatA = FlattenInspection(a);
-  const std::vector<FlatItem> flatB = FlattenInspection(b);
-  std::map<std::string, const FlatItem*> byKeyB;
-  for (const auto& item : flatB) byKeyB.emplace(item.key, &item);
+  return DiffInspections(a, FlattenInspection(a), b, FlattenInspection(b));
+}
+
+std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,
+                                               const Inspection& b, const std::vector<FlatItem>& flatB) {
+  // Two listings hold their items in the same order up to the first item that
+  // one of them lacks; only the items after it are looked up by key.
+  std::size_t same = 0;
+  while (same < flatA.size() && same < flatB.size() && flatA[same].key == flatB[same].key) ++same;
+  std::map<std::string_view, std::size_t> restOfB;
+  for (std::size_t i = same; i < flatB.size(); ++i) restOfB.emplace(flatB[i].key, i);
 
   std::vector<InspectDifference> out;
-  std::map<std::string, bool> seen;
-  for (const auto& item : flatA) {
-    seen[item.key] = true;
-    const auto it = byKeyB.find(item.key);
-    if (it == byKeyB.end()) {
-      out.push_back({item.name, ValueText(item.value), kAbsent});
-      continue;
+  std::vector<bool> matched(flatB.size(), false);
+  for (std::size_t i = 0; i < flatA.size(); ++i) {
+    const FlatItem& item = flatA[i];
+    std::size_t j = i;
+    if (i >= same) {
+      const auto it = restOfB.find(item.key);
+      if (it == restOfB.end() || matched[it->second]) {
+        out.push_back({item.name, ValueText(item.value), kAbsent});
+        continue;
+      }
+      j = it->second;
     }
-    const FlatItem& other = *it->second;
+    matched[j] = true;
+    const FlatItem& other = flatB[j];
     if (item.value == other.value && item.name == other.name) continue;
     const std::string name = item.name == other.name ? item.name : item.name + " [B: " + other.name + "]";
     out.push_back({name, ValueText(item.value), ValueText(other.value)});
   }
-  for (const auto& item : flatB) {
-    if (!seen.count(item.key)) out.push_back({item.name, kAbsent, ValueText(item.value)});
+  for (std::size_t j = 0; j < flatB.size(); ++j) {
+    if (!matched[j]) out.push_back({flatB[j].name, kAbsent, ValueText(flatB[j].value)});
   }
   if (out.empty()) {
     if (auto bytes = ImageDifference(a, b)) out.push_back(std::move(*bytes));

@@ -136,6 +136,9 @@ struct InspectDifference {
   std::string b;
 };
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b);
+// The same for inspections already flattened (FlattenInspection of a and b).
+std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,
+                                               const Inspection& b, const std::vector<FlatItem>& flatB);
 
 // The setting or reaction that an image byte of the file belongs to, named as
 // the listing names it ("AbonentNo3", "Вход 3/Замыкание/relays"), found by
