@@ -27,6 +27,7 @@ constexpr const char* kNames =
     "\nNames are those that 'show' prints, and so are the value forms; a line of\n"
     "'show' (NAME: VALUE) is taken as well as NAME=VALUE:\n"
     "  ObjectID, PasswordEdit, AbonentNo1..9, CenterPhone, ID1..16, MasterKey   text\n"
+    "                                         (without '*', which fills a text field)\n"
     "  NumOfAttempts, Input1..8, UInput1..8, AInput1..8, UAInput1..8, Rele1..16,\n"
     "  Vihod                                  number, clamped to 0..255\n"
     "  StatusSMS, StatusMessages, Zones, AZones   check items, e.g. [0 1 0 0]\n"
@@ -34,7 +35,8 @@ constexpr const char* kNames =
     "  SOURCE/EVENT/relays, CHANNEL/STATE/relays, ALARM/relays   16 of Z, R, N\n"
     "  SOURCE/EVENT/phones, CHANNEL/STATE/phones   9 of N, 1..9\n"
     "  SOURCE/EVENT/sms, CHANNEL/STATE/sms    text of at most 32 characters\n"
-    "  CHANNEL/STATE/max, CHANNEL/STATE/min   threshold of at most 4 characters\n"
+    "  CHANNEL/STATE/max, CHANNEL/STATE/min   threshold of at most 4 characters;\n"
+    "                                         empty keeps it, a blank empties it\n"
     "  ALARM/time (HH:MM), ALARM/on (yes or no)\n"
     "  .../Реле/K = Z, R or N;  .../Телефоны/K = N or 1..9;  .../SMS = text\n"
     "for example \"Вход 1/Замыкание/Реле/3=Z\" or \"Датчик 2/Выше MAX порога/max=30\".\n"
@@ -45,21 +47,6 @@ constexpr const char* kNames =
     "firmware version disables or hides, or a value in the wrong form exits with\n"
     "3 and writes nothing; an unknown name exits with 2. The file is written\n"
     "atomically.\n";
-
-// The lines of a text; a CR before the line end is dropped.
-std::vector<std::string> TextLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    std::size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(std::move(line));
-    start = end + 1;
-  }
-  return lines;
-}
 
 // Reads the assignments of a --lines file ("-": standard input): one per line,
 // blank lines and lines starting with '#' left out.

@@ -18,6 +18,7 @@
 #include "files/settings_file.h"
 #include "model/cp1251.h"
 #include "model/layout.h"
+#include "model/profiles.h"
 #include "program_testing.h"
 #include "scripted_dialogs.h"
 #include "trees/tree_commands.h"
@@ -52,7 +53,8 @@ std::string DesktopEditedFile(int version) {
   p.SetSpinValue({SpinRow::Rele, 16}, 255);
   p.SetSpinValue({SpinRow::Vihod, 1}, 9);
   p.SetItemChecked(p.StatusSMS, 1, true);
-  if (version >= 12) p.SetItemChecked(p.StatusMessages, 1, true);
+  // The kinds of status message can be changed from version 11 on.
+  if (version >= 11) p.SetItemChecked(p.StatusMessages, 1, true);
   if (version >= 13) {
     p.SetSpinValue({SpinRow::UInput, 3}, 7);
     p.SetSpinValue({SpinRow::AInput, 8}, 1);
@@ -131,7 +133,7 @@ TEST_F(CliSet, ChangesTheFileInPlaceOrWritesOutputAndLeavesTheInput) {
 }
 
 TEST_F(CliSet, ShowLinesGivenBackToSetRebuildTheSameFile) {
-  for (int version : {15, 13, 10}) {
+  for (int version = kMinFirmware; version <= kMaxFirmware; ++version) {
     SCOPED_TRACE(version);
     const std::string edited = DesktopEditedFile(version);
     WriteFile(Path("edited.dat"), edited);
@@ -199,6 +201,10 @@ TEST_F(CliSet, ARefusedValueExits3WithTheMessageAndWritesNothing) {
        {"Датчик 1/Выше MAX порога/max=1x"},
        ": Датчик 1/Выше MAX порога/max: Можно использовать только цифры и символы \".\", \"-\"\n"},
       {"v15.dat", {"NumOfAttempts=many"}, ": NumOfAttempts: 'many' is not a whole number\n"},
+      {"v15.dat",
+       {"ObjectID=A*B"},
+       ": ObjectID: cannot hold '*': a text field is filled with '*' after its text, so a '*' in the text would be "
+       "stored but read back without it\n"},
       {"v15.dat", {"Вход 1/Замыкание/phones=1NNNNNNNN"}, "AbonentNo1) is empty"},
       {"v15.dat", {"ID9=0123456789ABCDEF"}, "shown only under firmware version 10"},
       {"v15.dat", {"firmware=12"}, ": firmware: the configuration is for firmware version 15"},

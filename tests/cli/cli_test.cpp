@@ -210,6 +210,9 @@ TEST_F(Cli, DiffOfEqualAndDifferentFiles) {
       {5005, '7', "Rele3: 0 -> 7"},
       {5051, '0', "Ohr: yes -> no"},
       {295, 'Z', "Вход 3/Размыкание/relays: NNNNNNNNNNNNNNNN -> ZNNNNNNNNNNNNNNN"},
+      // Bytes that go to the controller although no setting shows them.
+      {5057, '8', "image bytes 5057: 30 -> 38"},
+      {58, '#', "image bytes 58: 2A -> 23"},
   };
   for (const auto& c : cases) {
     std::string b = a;

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "files/settings_file.h"
+#include "listing/inspect.h"
+#include "model/fields.h"
 #include "model/layout.h"
 #include "pages/pages.h"
 #include "scripted_dialogs.h"
@@ -180,6 +184,14 @@ TEST_F(SettingsEdit, WrongFormsAndDisabledControlsAreRefusedAndChangeNothing) {
       {15, "Вход 1/Замыкание/sms", "a\nb", "line breaks"},
       {15, "Вход 1/Замыкание/SMS", "снег ☃", "Windows-1251"},
       {15, "Датчик 1/Выше MAX порога/max", "12345", "at most 4"},
+      {15, "ObjectID", "A*B", "cannot hold '*': a text field is filled with '*' after its text"},
+      {13, "ObjectID", "AB*", "cannot hold '*'"},
+      {15, "PasswordEdit", "*pass", "cannot hold '*'"},
+      {15, "AbonentNo2", "+7*916", "cannot hold '*'"},
+      {15, "CenterPhone", "*", "cannot hold '*'"},
+      {15, "ID2", "0123456789ABCDE*", "cannot hold '*'"},
+      {15, "MasterKey", "****************", "cannot hold '*'"},
+      {15, "Вход 1/Замыкание/sms", "Alarm *1*", "cannot hold '*'"},
       {15, "Будильник 1/time", "25:00", "not a time"},
       {15, "Будильник 1/time", "7:5", "not a time"},
       {15, "Будильник 2/on", "sometimes", "yes or no"},
@@ -296,7 +308,7 @@ TEST_F(SettingsEdit, ReactionsAreWrittenByTheTreeCommands) {
       {"Датчик 2/Норма/sms", std::string(32, 'x'), 1652 + 177 + 59 + 25, std::string(32, 'x') + "*"},
       {"Датчик 4/Ниже MIN уровня/min", "-10", 4512, "-10 "},
       {"Датчик 1/Выше MAX порога/max", "5.5", 4484, "5.5 "},
-      {"Датчик 1/Выше MAX порога/max", "", 4484, "    "},
+      {"Датчик 1/Выше MAX порога/max", " ", 4484, "    "},
       {"АЦП 1/Норма/relays", "ZNNNNNNNNNNNNNNR", 3127, "ZNNNNNNNNNNNNNNR"},
       {"АЦП 8/Ниже MIN уровня/phones", "NNN3NNNNN", 4425 + 16, "NNN3NNNNN"},
       {"Будильник 2/time", "7:30", 5082, "07:30"},
@@ -313,6 +325,34 @@ TEST_F(SettingsEdit, ReactionsAreWrittenByTheTreeCommands) {
     EXPECT_EQ(At(c.offset, c.bytes.size()), c.bytes) << c.name << "=" << c.value;
   }
   EXPECT_TRUE(shown.shown.empty());
+}
+
+// An empty threshold entry keeps the value the node shows and stores it again,
+// as the entry dialog does with an empty answer; a blank empties the threshold.
+TEST_F(SettingsEdit, AnEmptyThresholdKeepsTheValueAsTheEntryDialogDoes) {
+  const std::string name = "Датчик 3/Выше MAX порога/max";
+  const std::size_t at = L::MaxThreshold(2);
+  struct Case {
+    std::string before;  // typed first
+    std::string after;   // the bytes after an empty entry
+  };
+  const std::vector<Case> cases = {{"5.5", "5.5 "}, {"21", "21  "}, {" 5", "5   "}, {"1 2", "12  "}, {" ", "    "}};
+  for (const auto& c : cases) {
+    SetOk(name, c.before);
+    const Bytes start = m.ws.working.bytes();
+    SetOk(name, "");
+    EXPECT_EQ(At(at, 4), c.after) << "'" << c.before << "'";
+    const Bytes bySet = m.ws.working.bytes();
+
+    // The same through the dialog: a double click on the value node, an empty answer.
+    m.ws.working = ConfigImage(start);
+    TreeNode* state = m.Tree2.top(2)->child(0);
+    m.Expand(TreeKind::Parametric, *state);
+    shown.inputs.push_back(std::string());
+    m.commands.Tree2MouseDown(state->child(0), MouseButton::Left, true, m.AbonentEdits());
+    EXPECT_TRUE(shown.inputs.empty());
+    EXPECT_EQ(m.ws.working.bytes(), bySet) << "'" << c.before << "'";
+  }
 }
 
 TEST_F(SettingsEdit, TheNodesShowWhatTheCommandsWrote) {
@@ -378,6 +418,143 @@ TEST_F(SettingsEdit, MessagesOutsideAChangeReachTheWrappedDialogs) {
 }
 
 // ---- Names, lines and batches ----------------------------------------------
+
+// ---- Listing and changes agree -------------------------------------------------
+
+// The listing of a configuration saved to a file.
+Inspection Listed(MainModel& model) {
+  const auto bytes = model.SettingsFileBytes();
+  EXPECT_TRUE(bytes.has_value());
+  const SettingsFileParse parsed = ParseSettingsFile(bytes.value_or(std::string()));
+  EXPECT_TRUE(parsed.data.has_value());
+  return parsed.data ? InspectSettingsFile(*parsed.data) : Inspection{};
+}
+
+// Values to try for a page control, by how its field is stored.
+std::vector<std::string> PageCandidates(const fields::Field& f) {
+  using fields::Codec;
+  // All checked, none, every other one from the first, every other one from the second.
+  const auto items = [](std::size_t n) {
+    std::vector<std::string> out;
+    for (const auto checked : {+[](std::size_t) { return true; }, +[](std::size_t) { return false; },
+                               +[](std::size_t i) { return i % 2 == 0; }, +[](std::size_t i) { return i % 2 == 1; }}) {
+      std::string text = "[";
+      for (std::size_t i = 0; i < n; ++i) text += std::string(i ? " " : "") + (checked(i) ? "1" : "0");
+      out.push_back(text + "]");
+    }
+    return out;
+  };
+  switch (f.codec) {
+    case Codec::Text: return {"B7", "0123456789ABCDEF", ""};
+    case Codec::Phone: return {"+7900", ""};
+    case Codec::Count:
+    case Codec::HexPair: return {"0", "7", "200"};
+    case Codec::FlagBytes: return items(f.place.length);
+    case Codec::StatusDigit: return items(3);
+    case Codec::MaskPair: return items(8);
+    case Codec::OnIfOne:
+    case Codec::OffIfZero: return {"yes", "no"};
+  }
+  return {};
+}
+
+// Values to try for a reaction field, by the last part of its name.
+std::vector<std::string> ReactionCandidates(const std::string& name) {
+  const std::string field = name.substr(name.rfind('/') + 1);
+  if (field == "relays") return {"RNRNRNRNRNRNRNRZ"};
+  if (field == "phones") return {"1NNNNNNN1"};
+  if (field == "sms") return {"Hi"};
+  if (field == "max" || field == "min") return {" 5", "5 5", " ", "-1.5", ""};
+  if (field == "time") return {"7:30"};
+  if (field == "on") return {"no"};
+  return {};
+}
+
+// In every version, every value that a name takes and that changes the image
+// is listed under that name, the comparison with the listing before reports it,
+// and the listing of the changed configuration, fed back as lines, makes the
+// same image out of a fresh one.
+TEST_F(SettingsEdit, EveryChangeByNameIsListedComparedAndCopiedBack) {
+  for (int v = kMinFirmware; v <= kMaxFirmware; ++v) {
+    MainModel fresh(dialogs);
+    fresh.Startup();
+    fresh.ApplyProfile(v);
+    const auto freshFile = fresh.SettingsFileBytes();
+    ASSERT_TRUE(freshFile.has_value());
+    MainModel changed(dialogs);
+    changed.Startup();
+    ASSERT_TRUE(changed.OpenSettingsBytes(*freshFile));
+
+    std::vector<std::pair<std::string, std::vector<std::string>>> tries = {{"AbonentNo1", {"+7911"}}};
+    for (const fields::Field& f : fields::kFields) {
+      for (int n = f.First(); n <= f.Last(); ++n) tries.push_back({f.ControlName(n), PageCandidates(f)});
+    }
+    for (const FlatItem& item : FlattenInspection(Listed(fresh))) {
+      if (item.key.rfind("alarm", 0) == 0 || item.key.rfind("tree1@", 0) == 0 || item.key.rfind("tree2@", 0) == 0) {
+        tries.push_back({item.name, ReactionCandidates(item.name)});
+      }
+    }
+    const Inspection freshListing = Listed(fresh);
+    Inspection before = Listed(changed);
+    std::size_t changes = 0;
+    // The page settings and thresholds, which take several values each, are
+    // listed after each change; the other reactions, one value each, once at
+    // the end.
+    std::vector<std::string> atTheEnd;
+    for (const auto& attempt : tries) {
+      const std::string& name = attempt.first;
+      const std::string field = name.substr(name.rfind('/') + 1);
+      for (const std::string& value : attempt.second) {
+        const Bytes image = changed.ws.working.bytes();
+        if (!SetSetting(changed, dialogs, name, value).ok() || changed.ws.working.bytes() == image) continue;
+        ++changes;
+        if (!IsPageSettingName(name) && field != "max" && field != "min") {
+          atTheEnd.push_back(name);
+          continue;
+        }
+        const Inspection after = Listed(changed);
+        const std::vector<FlatItem> flat = FlattenInspection(after);
+        EXPECT_TRUE(std::any_of(flat.begin(), flat.end(), [&](const FlatItem& i) { return i.name == name; }))
+            << "v" << v << ": " << name << "=" << value << " is not listed";
+        const std::vector<InspectDifference> diff = DiffInspections(before, after);
+        EXPECT_TRUE(std::any_of(diff.begin(), diff.end(), [&](const InspectDifference& d) { return d.name == name; }))
+            << "v" << v << ": " << name << "=" << value << " is not reported by the comparison";
+        before = after;
+      }
+    }
+    EXPECT_GT(changes, 100u) << "v" << v;
+    const Inspection last = Listed(changed);
+    const std::vector<FlatItem> flat = FlattenInspection(last);
+    const std::vector<InspectDifference> diff = DiffInspections(freshListing, last);
+    for (const std::string& name : atTheEnd) {
+      EXPECT_TRUE(std::any_of(flat.begin(), flat.end(), [&](const FlatItem& i) { return i.name == name; }))
+          << "v" << v << ": " << name << " is not listed";
+      EXPECT_TRUE(std::any_of(diff.begin(), diff.end(), [&](const InspectDifference& d) { return d.name == name; }))
+          << "v" << v << ": " << name << " is not reported by the comparison";
+    }
+
+    // The listing as lines, "NAME: VALUE", taken back onto a fresh configuration.
+    std::vector<SettingAssignment> lines;
+    for (const FlatItem& item : flat) {
+      const std::string value = ValueText(item.value);
+      const auto split = SplitAssignment(item.name + ":" + (value.empty() ? "" : " " + value));
+      ASSERT_TRUE(split.has_value()) << item.name;
+      lines.push_back(*split);
+    }
+    MainModel copy(dialogs);
+    copy.Startup();
+    ASSERT_TRUE(copy.OpenSettingsBytes(*freshFile));
+    const BatchResult r = SetSettings(copy, dialogs, lines);
+    ASSERT_TRUE(r.ok) << "v" << v << ": " << lines[r.failed].name << ": " << r.failure.message;
+    const Bytes want = changed.ws.working.bytes();
+    const Bytes got = copy.ws.working.bytes();
+    ASSERT_EQ(got.size(), want.size());
+    for (std::size_t i = 0; i < want.size(); ++i) {
+      EXPECT_EQ(got[i], want[i]) << "v" << v << ": byte " << i << " is not copied back";
+    }
+    shown.Clear();
+  }
+}
 
 TEST(SplitAssignment, TakesTheFirstSeparatorAfterASettingName) {
   struct Case {

@@ -8,6 +8,7 @@
 #include "listing/inspect.h"
 #include "model/cp1251.h"
 #include "model/fields.h"
+#include "model/image.h"
 #include "model/layout.h"
 #include "model/profiles.h"
 #include "trees/reaction_trees.h"
@@ -173,6 +174,13 @@ std::string ItemsText(std::size_t count) {
   return example + "]";
 }
 
+// A text field holds its text and then '*' up to its length, and its text is
+// read back as every byte but '*': a '*' inside a text would go to the
+// controller but never come back in the listing or the page.
+constexpr const char* kFillInText =
+    "cannot hold '*': a text field is filled with '*' after its text, so a '*' in the text would be stored but read "
+    "back without it";
+
 // What is wrong with a text for a one-line edit of `limit` characters whose
 // characters are stored as Windows-1251 bytes; nothing when it fits.
 std::optional<std::string> TextProblem(std::string_view text, std::size_t limit, const std::string& where = {}) {
@@ -180,6 +188,7 @@ std::optional<std::string> TextProblem(std::string_view text, std::size_t limit,
     const auto b = static_cast<unsigned char>(c);
     if (b < 0x20 || b == 0x7F) return "a one-line edit cannot hold line breaks or control characters";
   }
+  if (text.find(static_cast<char>(L::kFill)) != std::string_view::npos) return kFillInText;
   if (Cp1251ToUtf8(Utf8ToCp1251(text)) != text) {
     return "has characters that the controller cannot store (the configuration holds Windows-1251 "
            "characters only)";
@@ -475,9 +484,7 @@ class Editor {
       case Page::MasterKey: return SetIdentifier(pages_.MasterKey, value, [&] { pages_.MasterKeyExit(); });
       case Page::Spin: return SetSpin(c, value);
       case Page::StatusSMS: return SetChecks(pages_.StatusSMS, value, {});
-      case Page::StatusMessages:
-        return SetChecks(pages_.StatusMessages, value,
-                         "cannot be changed: the kinds of status message are disabled under " + Version(v_));
+      case Page::StatusMessages: return SetStatusKinds(value);
       case Page::Zones: return SetChecks(pages_.Zones, value, kGuardForbidden);
       case Page::AZones:
         return SetChecks(pages_.AZones, value,
@@ -521,6 +528,7 @@ class Editor {
   // edit itself takes at most 16 characters.
   template <typename Exit>
   SettingResult SetIdentifier(Edit& edit, std::string_view value, Exit exit) {
+    if (value.find(static_cast<char>(L::kFill)) != std::string_view::npos) return Refused(kFillInText);
     if (Utf8Length(value) > L::kIdentifierLength) {
       return Refused("is too long: at most " + std::to_string(L::kIdentifierLength) + " characters");
     }
@@ -568,6 +576,44 @@ class Editor {
     }
     return Run([&] {
       for (std::size_t i : changed) pages_.SetItemChecked(group, i, (*items)[i]);
+    });
+  }
+
+  // The kinds of status message are compared with the status digit, not with
+  // the check items: the digit goes to the controller in every version, while
+  // under versions 10 and 11 opening a file leaves the items as they were. Each
+  // click of an item writes the digit of the items as they are then checked.
+  SettingResult SetStatusKinds(std::string_view value) {
+    CheckGroup& group = pages_.StatusMessages;
+    const auto items = CheckItems(value, group.items.size());
+    if (!items) {
+      return Refused("'" + std::string(value) + "' is not " + std::to_string(group.items.size()) +
+                     " check items 0 or 1 such as " + ItemsText(group.items.size()));
+    }
+    const auto& w = *items;
+    const std::size_t offset = fields::Of(fields::Id::StatusMessages).At(v_).offset;
+    const auto stored = StatusDigitValue(ImageAt(offset));
+    const int wanted = (w[0] ? kStatusInputsBit : 0) | (w[1] ? kStatusBusBit : 0) | (w[2] ? kStatusAnalogBit : 0);
+    constexpr int kBits = kStatusInputsBit | kStatusBusBit | kStatusAnalogBit;
+    if (stored && (*stored & kBits) == wanted) return Ok();
+    if (!group.enabled)
+      return Refused("cannot be changed: the kinds of status message are disabled under " + Version(v_));
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < w.size(); ++i) {
+      if (group.checked[i] != w[i]) changed.push_back(i);
+    }
+    for (std::size_t i : changed) {
+      if (!group.itemEnabled[i]) {
+        return Refused("cannot change the item \"" + group.items[i] + "\": it is disabled under " + Version(v_));
+      }
+    }
+    return Run([&] {
+      for (std::size_t i : changed) pages_.SetItemChecked(group, i, w[i]);
+      if (!changed.empty()) return;
+      // The items already show the value the digit lacks: the first item
+      // clicked off and on again writes it.
+      pages_.SetItemChecked(group, 0, !w[0]);
+      pages_.SetItemChecked(group, 0, w[0]);
     });
   }
 
@@ -779,14 +825,17 @@ class Editor {
     if (valueNode == nullptr || next == nullptr || next->text != TT::kRelays) {
       return Refused("the state has no threshold value node");
     }
-    // An empty entry keeps the old value; a blank is what empties a threshold.
-    const std::string typed = value.empty() ? std::string(" ") : std::string(value);
+    // An empty entry keeps the value the node shows, as the entry dialog does
+    // (a blank is what empties a threshold).
     const std::size_t c = t.node->ancestorAt(0)->index();
-    std::string field = Utf8ToCp1251(typed);
+    std::string field = Utf8ToCp1251(value);
     field.resize(L::kThresholdLength, ' ');
-    if (m_.ws.working.Raw(upper ? L::MaxThreshold(c) : L::MinThreshold(c), L::kThresholdLength) == field) return Ok();
+    if (!value.empty() &&
+        m_.ws.working.Raw(upper ? L::MaxThreshold(c) : L::MinThreshold(c), L::kThresholdLength) == field) {
+      return Ok();
+    }
     ExpandTo(t.tree1, *t.node);
-    return Entry(t.tree1, *valueNode, typed);
+    return Entry(t.tree1, *valueNode, std::string(value));
   }
 
   SettingResult SetTime(const Target& t, std::string_view value) {

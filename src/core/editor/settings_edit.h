@@ -15,13 +15,19 @@
 //                                      is ignored
 //   ObjectID, PasswordEdit, AbonentNo1..9, CenterPhone, ID1..16, MasterKey
 //                                      text ("" empties; CenterPhone also takes
-//                                      an operator of its drop-down table)
+//                                      an operator of its drop-down table); a
+//                                      '*', the fill of a text field, is
+//                                      refused in every text
 //   NumOfAttempts, Input1..8, UInput1..8, AInput1..8, UAInput1..8, Rele1..16,
 //   Vihod                              whole number, clamped to 0..255 as the
 //                                      spin boxes clamp it
 //   StatusSMS, StatusMessages, Zones, AZones
 //                                      check items in item order: "[1 0 0 1]"
-//                                      (brackets and blanks optional)
+//                                      (brackets and blanks optional);
+//                                      StatusMessages is compared with the
+//                                      status digit of the image, which opening
+//                                      a file under versions 10 and 11 does not
+//                                      show in the items
 //   Ohr, OhrSMS                        yes / no ("Режим разрешен" / "Режим
 //                                      запрещен" for Ohr)
 //   SOURCE/EVENT/relays, CHANNEL/STATE/relays, ALARM/relays
@@ -29,7 +35,10 @@
 //   SOURCE/EVENT/phones, CHANNEL/STATE/phones
 //                                      9 characters N or 1..9 (slot 1 first)
 //   SOURCE/EVENT/sms, CHANNEL/STATE/sms  the SMS text, at most 32 characters
-//   CHANNEL/STATE/max, CHANNEL/STATE/min the threshold, at most 4 characters
+//   CHANNEL/STATE/max, CHANNEL/STATE/min the threshold, at most 4 characters;
+//                                      empty keeps the value the node shows,
+//                                      as an empty entry does; a blank
+//                                      empties it
 //   ALARM/time                         H:MM or HH:MM
 //   ALARM/on                           yes / no
 // and the groups of the trees by their own names:

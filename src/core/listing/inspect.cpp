@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <string_view>
 
 #include "model/cp1251.h"
 #include "model/fields.h"
@@ -81,11 +82,22 @@ InspectValue PhoneSlots(const ConfigImage& image, std::size_t offset) {
                  [](std::uint8_t c) { return c == L::kUnchanged || (c >= '1' && c <= '9'); });
 }
 
-// Raw bytes as they stand (time texts, thresholds), without the given character.
-InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n, char drop = '\0') {
+// Raw bytes as they stand (time texts).
+InspectValue RawText(const ConfigImage& image, std::size_t offset, std::size_t n) {
   if (const auto at = OutsideAt(image, offset, n)) return Invalid(*at);
-  std::string raw = image.Raw(offset, n);
-  if (drop != '\0') raw.erase(std::remove(raw.begin(), raw.end(), drop), raw.end());
+  return Valid(Cp1251ToUtf8(image.Raw(offset, n)));
+}
+
+// A threshold as it is typed into its entry to store the same bytes: its
+// characters up to the last that is not a blank (the entry pads with blanks),
+// blanks before and between them kept; a threshold of blanks only is one blank,
+// the entry that empties it (an empty entry keeps the old value). The node of
+// the tree shows the same characters without their blanks.
+InspectValue ThresholdText(const ConfigImage& image, std::size_t offset) {
+  if (const auto at = OutsideAt(image, offset, L::kThresholdLength)) return Invalid(*at);
+  std::string raw = image.Raw(offset, L::kThresholdLength);
+  const std::size_t last = raw.find_last_not_of(' ');
+  raw.resize(last == std::string::npos ? 1 : last + 1);
   return Valid(Cp1251ToUtf8(raw));
 }
 
@@ -134,8 +146,14 @@ InspectValue DecodeField(const ConfigImage& in, const F::Field& f, int n, F::Pla
 // (see Pages::ApplyIncomingImage).
 std::vector<InspectItem> DecodeSettings(const ConfigImage& in, int v) {
   std::vector<InspectItem> out;
+  std::size_t controls = 0;
+  for (const F::Field& f : F::kFields) controls += static_cast<std::size_t>(f.Last() - f.First() + 1);
+  out.reserve(controls);
   for (const F::Field& f : F::kFields) {
-    if (!f.In(v)) continue;
+    // The status digit goes to the controller in every version, and the page
+    // changes it from version 11 on, although opening a file reads it only from
+    // version 12 on: it is listed from the image in every version.
+    if (!f.In(v) && f.id != F::Id::StatusMessages) continue;
     for (int n = f.First(); n <= f.Last(); ++n) out.push_back({f.ControlName(n), DecodeField(in, f, n, f.At(v, n))});
   }
   return out;
@@ -181,6 +199,7 @@ ReactionInspection DecodeReaction(const ConfigImage& in, std::string name, std::
 
 std::vector<ReactionInspection> DecodeTree1(const ConfigImage& in, const Tree* tree, std::size_t& missing) {
   std::vector<ReactionInspection> out;
+  out.reserve(2 * L::kSourceCount);
   for (std::size_t s = 0; s < L::kSourceCount; ++s) {
     const TreeNode* source = tree != nullptr ? tree->top(s) : nullptr;
     // The guard source has one event in its Touch Memory shape.
@@ -209,6 +228,7 @@ std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* t
   // bytes, and the channels a tree read from the file lacks are listed by place.
   const std::size_t channels =
       std::min(std::max(tree != nullptr ? tree->topCount() : 0, DefaultChannelCount(firmware)), L::kChannelCount);
+  out.reserve(channels * L::kStateCount);
   for (std::size_t c = 0; c < channels; ++c) {
     const TreeNode* channel = tree != nullptr ? tree->top(c) : nullptr;
     std::size_t lacking = 0;
@@ -218,8 +238,8 @@ std::vector<ReactionInspection> DecodeTree2(const ConfigImage& in, const Tree* t
       const std::string stateName = NodeName(tree, state, DefaultStateName(e), e, lacking ? nullptr : &missing);
       if (lacking) ++missing;
       ReactionInspection r = DecodeReaction(in, channelName + "/" + stateName, L::ChannelBlock(c, e));
-      if (e == 0) r.max = RawText(in, L::MaxThreshold(c), L::kThresholdLength, ' ');
-      if (e == 2) r.min = RawText(in, L::MinThreshold(c), L::kThresholdLength, ' ');
+      if (e == 0) r.max = ThresholdText(in, L::MaxThreshold(c));
+      if (e == 2) r.min = ThresholdText(in, L::MinThreshold(c));
       out.push_back(std::move(r));
     }
   }
@@ -230,6 +250,44 @@ ChecksumState ChecksumOf(const ConfigImage& image, int firmware) {
   const VersionProfile* profile = FindProfile(firmware);
   if (profile == nullptr || !profile->checksum || image.size() == 0) return ChecksumState::NotUsed;
   return image.bytes().back() == ImageChecksum(image) ? ChecksumState::Matches : ChecksumState::Differs;
+}
+
+// The image bytes in which two inspections differ, for two files whose
+// settings and reactions all read the same: the bytes that go to the
+// controller differ all the same (a '*' inside a text, a status digit '8'
+// against '0', a byte no setting reads). A checksum byte that a write stores
+// anew is left out. At most kShownBytes offsets are named.
+std::optional<InspectDifference> ImageDifference(const Inspection& a, const Inspection& b) {
+  constexpr std::size_t kShownBytes = 8;
+  const auto hex = [](std::uint8_t byte) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    return std::string{kDigits[byte >> 4], kDigits[byte & 0x0F]};
+  };
+  const std::size_t common = std::min(a.image.size(), b.image.size());
+  const std::size_t end =
+      common > 0 && a.checksum != ChecksumState::NotUsed && b.checksum != ChecksumState::NotUsed ? common - 1 : common;
+  std::vector<std::size_t> offsets;
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < end; ++i) {
+    if (a.image[i] == b.image[i]) continue;
+    if (offsets.size() < kShownBytes) offsets.push_back(i);
+    ++count;
+  }
+  if (count == 0 && a.image.size() == b.image.size()) return std::nullopt;
+  InspectDifference d;
+  d.name = "image bytes";
+  for (std::size_t k = 0; k < offsets.size(); ++k) {
+    d.name += (k == 0 ? " " : ", ") + std::to_string(offsets[k]);
+    d.a += (k == 0 ? "" : " ") + hex(a.image[offsets[k]]);
+    d.b += (k == 0 ? "" : " ") + hex(b.image[offsets[k]]);
+  }
+  if (count > offsets.size()) d.name += " and " + std::to_string(count - offsets.size()) + " more";
+  if (a.image.size() != b.image.size()) {
+    d.name += (count == 0 ? " " : "; ") + std::string("length");
+    d.a += (d.a.empty() ? "" : ", ") + std::to_string(a.image.size()) + " bytes";
+    d.b += (d.b.empty() ? "" : ", ") + std::to_string(b.image.size()) + " bytes";
+  }
+  return d;
 }
 
 }  // namespace
@@ -293,6 +351,7 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
   ConfigImage image(*file.image);
   if (const VersionProfile* profile = FindProfile(file.version)) image.Resize(profile->imageLength);
 
+  r.image = image.bytes();
   r.checksum = ChecksumOf(image, file.version);
   r.settings = DecodeSettings(image, file.version);
   r.alarms = DecodeAlarms(image, names1, r.tree1State.missing);
@@ -303,6 +362,7 @@ Inspection InspectSettingsFile(const SettingsFileData& file) {
 
 std::vector<FlatItem> FlattenInspection(const Inspection& ins) {
   std::vector<FlatItem> out;
+  out.reserve(4 + ins.settings.size() + 3 * ins.alarms.size() + 4 * (ins.tree1.size() + ins.tree2.size()));
   out.push_back({"firmware", "firmware", Valid(ins.firmware)});
   out.push_back({"checksum", "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
   out.push_back({"tree1", "tree1", Valid(TreeStateText(ins.tree1State))});
@@ -350,27 +410,42 @@ std::string ValueText(const InspectValue& value) {
 }
 
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b) {
-  const std::vector<FlatItem> flatA = FlattenInspection(a);
-  const std::vector<FlatItem> flatB = FlattenInspection(b);
-  std::map<std::string, const FlatItem*> byKeyB;
-  for (const auto& item : flatB) byKeyB.emplace(item.key, &item);
+  return DiffInspections(a, FlattenInspection(a), b, FlattenInspection(b));
+}
+
+std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,
+                                               const Inspection& b, const std::vector<FlatItem>& flatB) {
+  // Two listings hold their items in the same order up to the first item that
+  // one of them lacks; only the items after it are looked up by key.
+  std::size_t same = 0;
+  while (same < flatA.size() && same < flatB.size() && flatA[same].key == flatB[same].key) ++same;
+  std::map<std::string_view, std::size_t> restOfB;
+  for (std::size_t i = same; i < flatB.size(); ++i) restOfB.emplace(flatB[i].key, i);
 
   std::vector<InspectDifference> out;
-  std::map<std::string, bool> seen;
-  for (const auto& item : flatA) {
-    seen[item.key] = true;
-    const auto it = byKeyB.find(item.key);
-    if (it == byKeyB.end()) {
-      out.push_back({item.name, ValueText(item.value), kAbsent});
-      continue;
+  std::vector<bool> matched(flatB.size(), false);
+  for (std::size_t i = 0; i < flatA.size(); ++i) {
+    const FlatItem& item = flatA[i];
+    std::size_t j = i;
+    if (i >= same) {
+      const auto it = restOfB.find(item.key);
+      if (it == restOfB.end() || matched[it->second]) {
+        out.push_back({item.name, ValueText(item.value), kAbsent});
+        continue;
+      }
+      j = it->second;
     }
-    const FlatItem& other = *it->second;
+    matched[j] = true;
+    const FlatItem& other = flatB[j];
     if (item.value == other.value && item.name == other.name) continue;
     const std::string name = item.name == other.name ? item.name : item.name + " [B: " + other.name + "]";
     out.push_back({name, ValueText(item.value), ValueText(other.value)});
   }
-  for (const auto& item : flatB) {
-    if (!seen.count(item.key)) out.push_back({item.name, kAbsent, ValueText(item.value)});
+  for (std::size_t j = 0; j < flatB.size(); ++j) {
+    if (!matched[j]) out.push_back({flatB[j].name, kAbsent, ValueText(flatB[j].value)});
+  }
+  if (out.empty()) {
+    if (auto bytes = ImageDifference(a, b)) out.push_back(std::move(*bytes));
   }
   return out;
 }

@@ -100,6 +100,8 @@ struct Inspection {
   std::vector<AlarmInspection> alarms;
   std::vector<ReactionInspection> tree1;
   std::vector<ReactionInspection> tree2;
+  // The image as opening the file takes it: what goes to the controller.
+  std::vector<std::uint8_t> image;
 };
 
 // Decodes a parsed settings file. The image is taken as opening the file takes
@@ -124,13 +126,19 @@ std::string ValueText(const InspectValue& value);
 
 // One difference between two inspections: the item's name (both names when a
 // tree node was renamed) and the two values as text; "(absent)" when one side
-// has no such item.
+// has no such item. Two images whose settings and reactions all read the same
+// but whose bytes differ (the checksum byte aside) give one difference, "image
+// bytes 4737, 4740" with the bytes in hexadecimal ("2A 42" -> "42 2A"), at most
+// eight offsets named and the number of the others.
 struct InspectDifference {
   std::string name;
   std::string a;
   std::string b;
 };
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b);
+// The same for inspections already flattened (FlattenInspection of a and b).
+std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,
+                                               const Inspection& b, const std::vector<FlatItem>& flatB);
 
 // The setting or reaction that an image byte of the file belongs to, named as
 // the listing names it ("AbonentNo3", "Вход 3/Замыкание/relays"), found by
