@@ -251,6 +251,8 @@ bool ListDifferences(const std::string& port, const std::string& writtenFile, co
     SettingsFileData readData = *parsed.data;
     readData.image = read;
     for (const auto& d : DiffInspections(InspectSettingsFile(*parsed.data), InspectSettingsFile(readData))) {
+      // The bytes themselves are listed above already.
+      if (d.imageBytes) continue;
       text += d.name + ": " + d.a + " -> " + d.b + "\n";
     }
   }

@@ -276,6 +276,7 @@ std::optional<InspectDifference> ImageDifference(const Inspection& a, const Insp
   if (count == 0 && a.image.size() == b.image.size()) return std::nullopt;
   InspectDifference d;
   d.name = "image bytes";
+  d.imageBytes = true;
   for (std::size_t k = 0; k < offsets.size(); ++k) {
     d.name += (k == 0 ? " " : ", ") + std::to_string(offsets[k]);
     d.a += (k == 0 ? "" : " ") + hex(a.image[offsets[k]]);

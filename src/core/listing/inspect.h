@@ -134,6 +134,9 @@ struct InspectDifference {
   std::string name;
   std::string a;
   std::string b;
+  // The last line of a comparison whose settings all read the same: the image
+  // bytes that differ all the same, named by offset.
+  bool imageBytes = false;
 };
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b);
 // The same for inspections already flattened (FlattenInspection of a and b).
