@@ -12,6 +12,8 @@
 #include <vector>
 #endif
 
+#include "model/utf8.h"
+
 namespace vemtaro::shell {
 
 #ifndef Q_OS_WIN
@@ -20,35 +22,6 @@ namespace {
 // Where a byte that is not UTF-8 is kept in a QString: U+DC00 plus the byte.
 constexpr char16_t kKeptByte = 0xDC00;
 
-// The length of the well-formed UTF-8 character at text[i] (no overlong
-// forms, no surrogates, nothing above U+10FFFF) and its code point, or 0.
-std::size_t Utf8At(std::string_view text, std::size_t i, char32_t& code) {
-  const auto b = static_cast<unsigned char>(text[i]);
-  if (b < 0x80) {
-    code = b;
-    return 1;
-  }
-  std::size_t n = 0;
-  char32_t least = 0;
-  if (b >= 0xC2 && b <= 0xDF) {
-    n = 2, code = b & 0x1F, least = 0x80;
-  } else if (b >= 0xE0 && b <= 0xEF) {
-    n = 3, code = b & 0x0F, least = 0x800;
-  } else if (b >= 0xF0 && b <= 0xF4) {
-    n = 4, code = b & 0x07, least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (n > text.size() - i) return 0;
-  for (std::size_t k = 1; k < n; ++k) {
-    const auto c = static_cast<unsigned char>(text[i + k]);
-    if ((c & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (c & 0x3F);
-  }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return n;
-}
-
 }  // namespace
 
 QString FileNameText(std::string_view bytes) {
@@ -56,7 +29,7 @@ QString FileNameText(std::string_view bytes) {
   text.reserve(static_cast<qsizetype>(bytes.size()));
   for (std::size_t i = 0; i < bytes.size();) {
     char32_t code = 0;
-    const std::size_t n = Utf8At(bytes, i, code);
+    const std::size_t n = utf8::CharacterAt(bytes, i, code);
     if (n == 0) {
       text += QChar(static_cast<char16_t>(kKeptByte + static_cast<unsigned char>(bytes[i])));
       ++i;

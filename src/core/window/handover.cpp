@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "model/utf8.h"
+
 namespace vemtaro::handover {
 namespace {
 
@@ -16,33 +18,10 @@ bool IsPrintableAscii(unsigned char c) { return c >= 0x20 && c < 0x7F; }
 // from U+00A0 on (no overlong forms, no surrogates, nothing above U+10FFFF),
 // or 0.
 std::size_t WideCharacterAt(std::string_view text, std::size_t i) {
-  const auto c = static_cast<unsigned char>(text[i]);
-  std::size_t extra = 0;
-  std::uint32_t code = 0;
-  std::uint32_t least = 0;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1;
-    code = c & 0x1F;
-    least = 0xA0;  // the C1 control characters are written byte by byte
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2;
-    code = c & 0x0F;
-    least = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3;
-    code = c & 0x07;
-    least = 0x10000;
-  } else {
-    return 0;
-  }
-  if (extra > text.size() - i - 1) return 0;
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const auto next = static_cast<unsigned char>(text[i + k]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (next & 0x3F);
-  }
-  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  return extra + 1;
+  char32_t code = 0;
+  const std::size_t n = utf8::CharacterAt(text, i, code);
+  // The C1 control characters are written byte by byte.
+  return code >= 0xA0 ? n : 0;
 }
 
 // A path as the line carries it.
