@@ -14,6 +14,7 @@
 #include <QStandardPaths>
 #include <QTabBar>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -26,6 +27,7 @@
 #include "page_control.h"
 #include "port/link_host.h"
 #include "sim/controller_sim.h"
+#include "status_window.h"
 
 namespace vemtaro::app {
 namespace {
@@ -217,15 +219,35 @@ const std::vector<WayOut> kWaysOut = {
        return Outcome{sent.Raw(k.offset, k.bytes.size()), static_cast<char>(sent.Raw(kSlotOfThree, 1)[0]),
                       d.dialogs.saveChangesAsked};
      }},
-    {"a transfer from the menu", true,
-     [](EditDesk& d, QLineEdit*, const EditKind& k) {
-       d.Choose(d.window.N13, d.window.N15);
+    {"Alt+О, a transfer chosen by keys", true,
+     [](EditDesk& d, QLineEdit* e, const EditKind& k) {
+       // The mnemonic of "&Обмен с контроллером" opens it with its first
+       // item active; Down moves to "Передать конфигурацию в контроллер".
+       QTest::sendKeyEvent(QTest::Click, e, static_cast<Qt::Key>(0x041E), QString(QChar(0x043E)), Qt::AltModifier);
+       EXPECT_TRUE(d.window.N13->isVisible());
+       QTest::keyClick(d.window.N13, Qt::Key_Down);
+       EXPECT_EQ(d.window.N13->activeAction(), d.window.N15);
+       QTest::keyClick(d.window.N13, Qt::Key_Return);
        EXPECT_TRUE(port::RunEventsUntil([&] { return d.window.RzMarqueeStatus1->text() == "Сохранение завершено"; },
                                         kTransferMs))
            << d.window.RzMarqueeStatus1->text().toStdString();
        const ConfigImage sent(d.window.adapter().simulator()->controller().image());
        return Outcome{sent.Raw(k.offset, k.bytes.size()), static_cast<char>(sent.Raw(kSlotOfThree, 1)[0]),
                       d.dialogs.saveChangesAsked};
+     }},
+    {"the status window", true,
+     [](EditDesk& d, QLineEdit*, const EditKind& k) {
+       // What the image holds while the status window is up, the window
+       // then closed by hand.
+       Outcome seen;
+       QTimer::singleShot(0, [&] {
+         EXPECT_EQ(QApplication::activeModalWidget(), d.window.Form5);
+         seen = {d.Working(k.offset, k.bytes.size()), d.Working(kSlotOfThree, 1)[0], d.dialogs.saveChangesAsked};
+         d.window.Form5->close();
+       });
+       d.Choose(d.window.N13, d.window.N23);
+       EXPECT_FALSE(d.window.Form5->isVisible());
+       return seen;
      }},
 };
 
