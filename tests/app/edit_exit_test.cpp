@@ -326,6 +326,20 @@ TEST_F(EditExitTest, AVersionRoundTripKeepsTheTypedObjectIdentifier) {
   EXPECT_EQ(d.dialogs.saveChangesAsked, 2);
   EXPECT_EQ(d.SaveAndRead(L::kObjectIdLong, 10), "ABCDEFGHIJ");
   EXPECT_TRUE(d.dialogs.Texts().empty());
+
+  // Under version 12 again: what is deleted cannot be typed again beyond the
+  // version's width, and a text typed anew keeps to it.
+  d.ChooseVersion(12);
+  QTest::mouseClick(edit, Qt::LeftButton, {}, edit->rect().center());
+  QTest::keyClick(edit, Qt::Key_End);
+  QTest::keyClick(edit, Qt::Key_Backspace);
+  QTest::keyClicks(edit, "K");
+  EXPECT_EQ(edit->text(), "ABCDEFGHI");
+  QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(edit, "WXYZ12");
+  EXPECT_EQ(edit->text(), "WXYZ");
+  QTest::keyClick(edit, Qt::Key_Tab);
+  EXPECT_EQ(d.Working(L::kObjectIdShort, 4), "WXYZ");
 }
 
 }  // namespace

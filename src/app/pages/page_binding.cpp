@@ -29,6 +29,12 @@ void ShowEdit(QLineEdit* widget, const Edit& edit) {
   widget->setVisible(edit.visible);
 }
 
+void NarrowToLimit(QLineEdit* widget, const Edit& edit) {
+  const int limit = edit.maxLength > 0 ? edit.maxLength : 32767;
+  const int wanted = std::max(limit, static_cast<int>(widget->text().size()));
+  if (widget->maxLength() != wanted) widget->setMaxLength(wanted);
+}
+
 void ShowLabel(QLabel* widget, const Label& label) {
   const QString caption = ToQ(label.caption);
   if (widget->text() != caption) widget->setText(caption);

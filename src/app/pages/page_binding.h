@@ -32,6 +32,9 @@ void MakeCompact(QGridLayout* layout);
 // than the maximum length stays whole: the core keeps such a text when a version
 // with narrower fields is chosen.
 void ShowEdit(QLineEdit* widget, const Edit& edit);
+// After the user changed an edit's text: what is left of a longer text stays,
+// and new typing goes no further than the edit's maximum length.
+void NarrowToLimit(QLineEdit* widget, const Edit& edit);
 void ShowLabel(QLabel* widget, const Label& label);
 void ShowCheckBox(QCheckBox* widget, const CheckBox& box);
 // Sets a control's tooltip (what it sets and its range) when it differs.
