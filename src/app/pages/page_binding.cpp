@@ -69,10 +69,6 @@ ExitWatcher::ExitWatcher(QLineEdit* edit, std::function<void()> onExit)
   connect(edit, &QLineEdit::textEdited, this, [this] { pending_ = true; });
 }
 
-ExitWatcher* ExitWatcher::Of(const QWidget* edit) {
-  return edit == nullptr ? nullptr : edit->findChild<ExitWatcher*>(QString(), Qt::FindDirectChildrenOnly);
-}
-
 void ExitWatcher::ExitAll(const QWidget* root) {
   if (root == nullptr) return;
   for (ExitWatcher* watcher : root->findChildren<ExitWatcher*>()) watcher->Exit();

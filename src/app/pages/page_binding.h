@@ -68,9 +68,6 @@ class ExitWatcher : public QObject {
   ExitWatcher(QLineEdit* edit, std::function<void()> onExit);
   // Runs the handler if the edit is pending.
   void Exit();
-  bool pending() const { return pending_; }
-  // The watcher of an edit, if it has one.
-  static ExitWatcher* Of(const QWidget* edit);
   // Runs the handler of every pending edit inside `root`, in the order of the
   // widgets.
   static void ExitAll(const QWidget* root);
