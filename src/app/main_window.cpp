@@ -511,11 +511,9 @@ void TForm1::OpenHandedFiles() {
 }
 
 void TForm1::CommitEditing() {
-  // The edit keeps the focus; its exit handler runs as if it had been left
-  // (leaving it later stores the same once more).
-  const QWidget* focused = QApplication::focusWidget();
-  if (focused == nullptr || !RzPageControl1->isAncestorOf(focused)) return;
-  if (ExitWatcher* watcher = ExitWatcher::Of(focused)) watcher->Exit();
+  // Every edit entered or typed into and not left yet stores what it shows;
+  // the focused one keeps the focus.
+  ExitWatcher::ExitAll(RzPageControl1);
 }
 
 bool TForm1::SaveChangesFirst() {
@@ -557,6 +555,8 @@ void TForm1::ApplyWriteOptions() {
 void TForm1::N8Click() { close(); }
 
 void TForm1::N23Click() {
+  // The status window sends what the pages show.
+  CommitEditing();
   Form5->Show(link_.form5);
   Form5->ShowModal();
   RefreshLink();

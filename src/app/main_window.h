@@ -143,7 +143,8 @@ class TForm1 : public QMainWindow {
   void LoadWriteOptions();
   void WriteOptionsChanged();
   void ApplyWriteOptions();
-  // The field being edited is stored: its exit handler runs.
+  // Every edit entered or typed into since it was last left stores what it
+  // shows: its exit handler runs (see ExitWatcher).
   void CommitEditing();
 
   void N8Click();   // "Выход"

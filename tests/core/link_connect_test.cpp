@@ -14,6 +14,27 @@ namespace {
 
 namespace T = link_texts;
 
+// A controller of version 13 and later one of version 15: the object
+// identifier typed under version 15 is stored cut to 4 characters while the
+// version 13 controller is connected and whole again under version 15.
+TEST(LinkConnect, AnotherControllersVersionKeepsTheTypedObjectIdentifier) {
+  LinkBench b(13);
+  b.model.pages.ObjectID.text = "ABCDEFGHIJ";
+  b.model.pages.ObjectIDExit();
+  ASSERT_TRUE(b.Connect());
+  ASSERT_EQ(b.model.ws.FirmwareVersion, 13);
+  EXPECT_EQ(b.model.pages.ObjectID.text, "ABCDEFGHIJ");
+  EXPECT_EQ(b.model.pages.ObjectID.maxLength, 4);
+  EXPECT_EQ(b.model.ws.working.Raw(4732, 4), "ABCD");
+  // The next controller reports version 15.
+  b.link.ApdDataPacket3Packet(sim::DefaultVersionText(15));
+  ASSERT_EQ(b.model.ws.FirmwareVersion, 15);
+  EXPECT_EQ(b.model.pages.ObjectID.text, "ABCDEFGHIJ");
+  EXPECT_EQ(b.model.pages.ObjectID.maxLength, 10);
+  EXPECT_EQ(b.model.ws.working.Raw(5171, 10), "ABCDEFGHIJ");
+  b.checkProtocol = false;  // the second reply came without a second handshake
+}
+
 TEST(LinkConnect, DirectConnectionMakesTheHandshake) {
   LinkBench b(15);
   b.ClickPort(0);

@@ -264,8 +264,8 @@ TEST_F(PagesTest, ObjectIDNeverReachesThePasswordInVersion13) {
 
 // Whichever way the version changes (the menu with or without keeping the
 // image, a settings file), the object identifier's edit takes the width of
-// the version's field, a longer text is cut to it, and an edit fills the
-// whole field.
+// the version's field for new typing, a longer text stays in the edit and its
+// first characters fill the field, and an edit fills the whole field.
 TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
   struct Case {
     const char* how;
@@ -279,9 +279,9 @@ TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
       {"file 15 over 13", 13, 15, true, true, "ABCDEFGHIJ"},
       {"file 13 over 15", 15, 13, true, true, "ABCD"},
       {"file 14 over 12", 12, 14, true, true, "ABCDEFGHIJ"},
-      {"menu 13 kept", 15, 13, true, false, "UVWX"},
+      {"menu 13 kept", 15, 13, true, false, "UVWXYZ"},
       {"menu 14 kept", 13, 14, true, false, "UVWX"},
-      {"menu 12", 15, 12, false, false, "UVWX"},
+      {"menu 12", 15, 12, false, false, "UVWXYZ"},
       {"menu 15", 10, 15, false, false, "UVWX"},
   };
   for (const Case& c : cases) {
@@ -304,7 +304,6 @@ TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
     const std::size_t offset = longField ? 5171 : 4732;
     EXPECT_EQ(p.ObjectID.maxLength, static_cast<int>(width));
     EXPECT_EQ(p.ObjectID.text, c.shown);
-    EXPECT_LE(p.ObjectID.text.size(), width);
     p.ObjectID.text = "KLMNOPQRST";
     p.ObjectIDExit();
     EXPECT_EQ(At(offset, width), std::string("KLMNOPQRST").substr(0, width));
@@ -313,6 +312,59 @@ TEST_F(PagesTest, TheObjectIdentifierFollowsEveryChangeOfVersion) {
     p.ObjectID.text.assign(1, 'K');
     p.ObjectIDExit();
     EXPECT_EQ(At(offset, width), std::string(1, 'K').append(Fill(width - 1)));
+  }
+}
+
+// A text typed under a version with wider fields survives a round trip through
+// narrower versions: each version stores as much of it as its field holds, and
+// back under the wide version the whole text is stored again. The object
+// identifier (10 characters from version 14 on, 4 before) as the numbers (16
+// characters in version 15, 12 before).
+TEST_F(PagesTest, AVersionRoundTripKeepsWhatWasTyped) {
+  struct Trip {
+    const char* how;
+    std::vector<int> versions;  // chosen in turn after typing under version 15
+    bool keepImage;
+  };
+  const std::vector<Trip> trips = {
+      {"menu 12, 15", {12, 15}, false},
+      {"menu 13, 14, 15", {13, 14, 15}, false},
+      {"menu 13, 15 kept", {13, 15}, true},
+      {"menu 13, 15", {13, 15}, false},
+  };
+  for (const Trip& t : trips) {
+    SCOPED_TRACE(t.how);
+    Version(15);
+    p.ObjectID.text = "ABCDEFGHIJ";
+    p.ObjectIDExit();
+    p.AbonentNo[3].text = "+7 916 123 45 67";
+    p.AbonentNoExit(4);
+    for (const int v : t.versions) {
+      Version(v, t.keepImage);
+      SCOPED_TRACE(v);
+      EXPECT_EQ(p.ObjectID.text, "ABCDEFGHIJ");
+      EXPECT_EQ(p.AbonentNo[3].text, "+7 916 123 45 67");
+      // What the version stores when the edits are left.
+      p.ObjectIDExit();
+      p.AbonentNoExit(4);
+      if (v >= 14) {
+        EXPECT_EQ(At(5171, 10), "ABCDEFGHIJ");
+      } else {
+        EXPECT_EQ(At(4732, 4), "ABCD");
+      }
+      if (v == 15) {
+        EXPECT_EQ(At(5181 + 48, 16), "+7 916 123 45 67");
+      } else {
+        EXPECT_EQ(At(4612 + 36, 12), "+7 916 123 4");
+      }
+    }
+    // Saved and opened again, the file holds the whole identifier.
+    const auto file = m.SettingsFileBytes();
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(m.OpenSettingsBytes(*file));
+    EXPECT_EQ(p.ObjectID.text, "ABCDEFGHIJ");
+    EXPECT_EQ(At(5171, 10), "ABCDEFGHIJ");
+    EXPECT_TRUE(Messages().empty());
   }
 }
 

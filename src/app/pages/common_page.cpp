@@ -169,7 +169,11 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
   page->addStretch(1);
 
   // What the user does, handed to the core.
-  connect(objectId_, &QLineEdit::textEdited, this, [this](const QString& t) { model_.pages.ObjectID.text = FromQ(t); });
+  connect(objectId_, &QLineEdit::textEdited, this, [this](const QString& t) {
+    model_.pages.ObjectID.text = FromQ(t);
+    // A text typed under a wider version may stay; new typing keeps to this one.
+    NarrowToLimit(objectId_, model_.pages.ObjectID);
+  });
   OnExit(objectId_, [this] { model_.pages.ObjectIDExit(); });
   // Enter moves the focus on in these two edits, which counts as leaving them.
   connect(objectId_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(objectId_); });
@@ -179,8 +183,9 @@ CommonPage::CommonPage(MainModel& model, QWidget* parent) : PageWidget(model, pa
   connect(password_, &QLineEdit::returnPressed, this, [this] { MoveFocusOn(password_); });
   for (int k = 1; k <= 9; ++k) {
     QLineEdit* edit = abonents_[k - 1];
-    connect(edit, &QLineEdit::textEdited, this, [this, k](const QString& t) {
+    connect(edit, &QLineEdit::textEdited, this, [this, edit, k](const QString& t) {
       model_.pages.AbonentNo[k - 1].text = FromQ(t);
+      NarrowToLimit(edit, model_.pages.AbonentNo[k - 1]);
       // Only AbonentNo2 checks its number at every change.
       if (k == 2) Run([this, k] { model_.pages.AbonentNoChange(k); });
     });

@@ -29,6 +29,12 @@ void ShowEdit(QLineEdit* widget, const Edit& edit) {
   widget->setVisible(edit.visible);
 }
 
+void NarrowToLimit(QLineEdit* widget, const Edit& edit) {
+  const int limit = edit.maxLength > 0 ? edit.maxLength : 32767;
+  const int wanted = std::max(limit, static_cast<int>(widget->text().size()));
+  if (widget->maxLength() != wanted) widget->setMaxLength(wanted);
+}
+
 void ShowLabel(QLabel* widget, const Label& label) {
   const QString caption = ToQ(label.caption);
   if (widget->text() != caption) widget->setText(caption);
@@ -60,22 +66,45 @@ void MoveFocusOn(QWidget* from) {
 ExitWatcher::ExitWatcher(QLineEdit* edit, std::function<void()> onExit)
     : QObject(edit), edit_(edit), onExit_(std::move(onExit)) {
   edit->installEventFilter(this);
+  connect(edit, &QLineEdit::textEdited, this, [this] { pending_ = true; });
 }
 
-ExitWatcher* ExitWatcher::Of(const QWidget* edit) {
-  return edit == nullptr ? nullptr : edit->findChild<ExitWatcher*>(QString(), Qt::FindDirectChildrenOnly);
+void ExitWatcher::ExitAll(const QWidget* root) {
+  if (root == nullptr) return;
+  for (ExitWatcher* watcher : root->findChildren<ExitWatcher*>()) watcher->Exit();
 }
+
+void ExitWatcher::Exit() {
+  if (!pending_) return;
+  // Taken before the handler runs: a message box it shows moves the focus.
+  pending_ = false;
+  onExit_();
+}
+
+namespace {
+// Focus moves after which the focus comes back to the same edit.
+bool Returns(Qt::FocusReason reason) {
+  return reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason || reason == Qt::MenuBarFocusReason;
+}
+}  // namespace
 
 bool ExitWatcher::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == edit_ && event->type() == QEvent::FocusOut) {
-    switch (static_cast<QFocusEvent*>(event)->reason()) {
-      case Qt::ActiveWindowFocusReason:
-      case Qt::PopupFocusReason:
-      case Qt::MenuBarFocusReason: break;
-      default:
-        if (edit_->isEnabled() && edit_->isVisible()) onExit_();
-        break;
-    }
+  if (watched != edit_) return QObject::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::FocusIn:
+      if (!Returns(static_cast<QFocusEvent*>(event)->reason())) pending_ = true;
+      break;
+    case QEvent::FocusOut:
+      if (!Returns(static_cast<QFocusEvent*>(event)->reason()) && edit_->isEnabled()) Exit();
+      break;
+    case QEvent::Hide:
+      // The page goes away under the focus while the window stays (another
+      // tab chosen): that leaves the edit, whether or not the focus is moved
+      // afterwards. A window minimised or closing leaves nothing: closing
+      // commits before, and a window going away takes its pages with it.
+      if (!event->spontaneous() && edit_->isEnabled() && edit_->window()->isVisible()) Exit();
+      break;
+    default: break;
   }
   return QObject::eventFilter(watched, event);
 }

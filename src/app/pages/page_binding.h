@@ -32,6 +32,9 @@ void MakeCompact(QGridLayout* layout);
 // than the maximum length stays whole: the core keeps such a text when a version
 // with narrower fields is chosen.
 void ShowEdit(QLineEdit* widget, const Edit& edit);
+// After the user changed an edit's text: what is left of a longer text stays,
+// and new typing goes no further than the edit's maximum length.
+void NarrowToLimit(QLineEdit* widget, const Edit& edit);
 void ShowLabel(QLabel* widget, const Label& label);
 void ShowCheckBox(QCheckBox* widget, const CheckBox& box);
 // Sets a control's tooltip (what it sets and its range) when it differs.
@@ -45,20 +48,29 @@ QString StepTip();
 void MoveFocusOn(QWidget* from);
 
 // The exit handler of an edit (ObjectIDExit, AbonentNoExit, ID1Exit, ...): it
-// runs when the edit is left, that is when the focus moves from it to another
-// control of the window (Tab, a click elsewhere, Enter where Enter moves on),
-// whatever its text did meanwhile. Enter alone leaves nothing. Neither does
-// the window losing its activation (another window, a message box), a popup
-// or the menu bar taking the keys, or the edit being disabled or hidden under
-// the focus (a transfer holding the pages).
+// runs once each time the edit is left, that is when the focus moves from it to
+// another control of the window (Tab, a click elsewhere, Enter where Enter moves
+// on) or its page is put away under the focus (a tab of the page control,
+// Ctrl+Tab), whatever its text did meanwhile. Enter alone leaves nothing.
+// Neither does the window losing its activation (another window, a message
+// box), a popup or the menu bar taking the keys: the focus comes back. An edit
+// disabled under the focus (a transfer holding the pages) keeps what it holds
+// for the next commit.
+//
+// An edit entered or typed into is "pending" until its handler has run. Before
+// anything reads the whole configuration (a save, a transfer, a version change,
+// closing), ExitAll runs the handler of every pending edit, so that it sees
+// what every edit shows; the edit keeps the focus and leaving it afterwards
+// runs nothing more unless it was typed into again.
 class ExitWatcher : public QObject {
   Q_OBJECT
  public:
   ExitWatcher(QLineEdit* edit, std::function<void()> onExit);
-  // Runs the handler as leaving the edit would.
-  void Exit() { onExit_(); }
-  // The watcher of an edit, if it has one.
-  static ExitWatcher* Of(const QWidget* edit);
+  // Runs the handler if the edit is pending.
+  void Exit();
+  // Runs the handler of every pending edit inside `root`, in the order of the
+  // widgets.
+  static void ExitAll(const QWidget* root);
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +78,7 @@ class ExitWatcher : public QObject {
  private:
   QLineEdit* edit_;
   std::function<void()> onExit_;
+  bool pending_ = false;
 };
 
 // A check group: a group box with its caption and the items in columns.

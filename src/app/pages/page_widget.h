@@ -18,6 +18,9 @@ class PageWidget : public QWidget {
   Q_OBJECT
  public:
   PageWidget(MainModel& model, QWidget* parent = nullptr) : QWidget(parent), model_(model) {}
+  // A page going away detaches first: its edits, hidden or unfocused as they
+  // go, must not run handlers of a page that is no more.
+  ~PageWidget() override { Detach(); }
   // Shows the core's state of every control of the page.
   virtual void Refresh() = 0;
   // From now on nothing the page's widgets report reaches the core: the main

@@ -111,7 +111,9 @@ F::Place FieldAt(const Workspace& ws, F::Id id, int n = 0) { return F::Of(id).At
 
 void Pages::ObjectIDExit() {
   // The whole field of the version takes the text and its fill, so that
-  // nothing of an earlier, longer text stays behind it.
+  // nothing of an earlier, longer text stays behind it; a text longer than
+  // the field (typed under a version with a wider one) gives its first
+  // characters.
   const F::Place p = FieldAt(ws_, F::Id::ObjectID);
   ws_.working.WriteText(p.offset, p.length, ObjectID.text);
 }
@@ -119,8 +121,6 @@ void Pages::ObjectIDExit() {
 void Pages::FitObjectIdToVersion() {
   const std::size_t width = FieldAt(ws_, F::Id::ObjectID).length;
   ObjectID.maxLength = static_cast<int>(width);
-  // The edit never shows more than the version's field holds.
-  ObjectID.text = Utf8Left(ObjectID.text, width);
 }
 
 void Pages::PasswordEditExit() {

@@ -95,7 +95,9 @@ class Pages {
   // Handlers of the common page, each storing its control's field.
   void ObjectIDExit();
   // After a change of firmware version: the object identifier's edit takes the
-  // version's width as its maximum length, and a longer text is cut to it.
+  // version's width as its maximum length for new typing. A longer text typed
+  // under a wider version stays in the edit; each version stores as much of it
+  // as its field holds, as the numbers do.
   void FitObjectIdToVersion();
   void PasswordEditExit();  // an empty password is not stored
   // Number k (1..9) is left: a wrong number is emptied; an emptied number
