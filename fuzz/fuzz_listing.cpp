@@ -88,15 +88,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // show --json costs five times all the rest of an input (Qt's JSON objects),
   // and diff with the file of a fresh start half of it (a difference for
   // nearly every item of a file with other node names); so an input's size
-  // chooses whether it is also given to one of them, to JSON one in sixteen
-  // and to diff one in four: the fuzzer tries that many more files.
-  if (size % 16 == 0) {
+  // chooses whether it is also given to one of them, to JSON one in sixty-four
+  // and to diff one in eight: the fuzzer tries that many more files.
+  if (size % 64 == 0) {
     // One object, in a bound of the lines' size (JSON escapes a control
     // character in six bytes).
     const QByteArray json = cli::InspectionJson(listing);
     Check(json.startsWith("{") && json.endsWith("}\n"));
     Check(static_cast<std::size_t>(json.size()) <= 6 * printed + 4096);
-  } else if (size % 4 == 1) {
+  } else if (size % 8 == 1) {
     // A difference exactly when the listings or the bytes for the controller
     // differ (the checksum byte, which a write stores anew, aside).
     const Inspection& fresh = FreshListing(listing.firmware).inspection;
