@@ -138,6 +138,16 @@ Outcome FromFile(EditDesk& d, const EditKind& k) {
           d.dialogs.saveChangesAsked};
 }
 
+// What the simulated controller holds once the transfer chosen has ended.
+Outcome Sent(EditDesk& d, const EditKind& k) {
+  EXPECT_TRUE(
+      port::RunEventsUntil([&] { return d.window.RzMarqueeStatus1->text() == "Сохранение завершено"; }, kTransferMs))
+      << d.window.RzMarqueeStatus1->text().toStdString();
+  const ConfigImage sent(d.window.adapter().simulator()->controller().image());
+  return {sent.Raw(k.offset, k.bytes.size()), static_cast<char>(sent.Raw(kSlotOfThree, 1)[0]),
+          d.dialogs.saveChangesAsked};
+}
+
 // Leaves the edit by hand, checks that the handler ran at once, then saves.
 Outcome LeaveThenSave(EditDesk& d, const EditKind& k, const std::function<void()>& leave) {
   leave();
@@ -212,12 +222,7 @@ const std::vector<WayOut> kWaysOut = {
      [](EditDesk& d, QLineEdit* e, const EditKind& k) {
        QTest::keyClick(e, Qt::Key_Tab, Qt::ControlModifier);
        d.Choose(d.window.N13, d.window.N15);
-       EXPECT_TRUE(port::RunEventsUntil([&] { return d.window.RzMarqueeStatus1->text() == "Сохранение завершено"; },
-                                        kTransferMs))
-           << d.window.RzMarqueeStatus1->text().toStdString();
-       const ConfigImage sent(d.window.adapter().simulator()->controller().image());
-       return Outcome{sent.Raw(k.offset, k.bytes.size()), static_cast<char>(sent.Raw(kSlotOfThree, 1)[0]),
-                      d.dialogs.saveChangesAsked};
+       return Sent(d, k);
      }},
     {"Alt+О, a transfer chosen by keys", true,
      [](EditDesk& d, QLineEdit* e, const EditKind& k) {
@@ -228,12 +233,7 @@ const std::vector<WayOut> kWaysOut = {
        QTest::keyClick(d.window.N13, Qt::Key_Down);
        EXPECT_EQ(d.window.N13->activeAction(), d.window.N15);
        QTest::keyClick(d.window.N13, Qt::Key_Return);
-       EXPECT_TRUE(port::RunEventsUntil([&] { return d.window.RzMarqueeStatus1->text() == "Сохранение завершено"; },
-                                        kTransferMs))
-           << d.window.RzMarqueeStatus1->text().toStdString();
-       const ConfigImage sent(d.window.adapter().simulator()->controller().image());
-       return Outcome{sent.Raw(k.offset, k.bytes.size()), static_cast<char>(sent.Raw(kSlotOfThree, 1)[0]),
-                      d.dialogs.saveChangesAsked};
+       return Sent(d, k);
      }},
     {"the status window", true,
      [](EditDesk& d, QLineEdit*, const EditKind& k) {

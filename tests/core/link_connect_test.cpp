@@ -255,18 +255,25 @@ TEST(LinkConnect, FirstSearchAnswersEveryProbeLaterSearchesOnlyTheFirst) {
   EXPECT_FALSE(c.model.N13.enabled);
 }
 
-TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
-  // A later search, so that only the time-out can arm the probe matcher again.
-  // The test plays the controller's probes itself.
-  LinkBench b(15);
+// Connects, then starts a search of its own in which the controller is
+// silent and the test plays the controller's probes itself: the first "ATI"
+// is answered. `mark` is where the search's sending starts.
+void StartALaterSearch(LinkBench& b, std::size_t& mark) {
   b.checkProtocol = false;
   ASSERT_TRUE(b.Connect());
   b.faults().silent = true;
   b.ClickPort(0);
-  const std::size_t mark = b.Mark();
+  mark = b.Mark();
   b.Inject("ATI\r");
   b.Run(200);
   ASSERT_EQ(b.Sent(mark), "PC\r\n");
+}
+
+TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
+  // A later search, so that only the time-out can arm the probe matcher again.
+  LinkBench b(15);
+  std::size_t mark = 0;
+  ASSERT_NO_FATAL_FAILURE(StartALaterSearch(b, mark));
   ASSERT_FALSE(b.link.NotConnected());
 
   const Millis start = (b.Now() / kTickMs + 1) * kTickMs;  // the first millisecond of a tick
@@ -294,16 +301,10 @@ TEST(LinkConnect, VersionReplyTimeOutArmsTheProbeMatcherAgain) {
 // message; the search goes on and the next probe is answered.
 TEST(LinkConnect, AFloodedVersionReplyIsReportedAndTheSearchGoesOn) {
   // A later search, so that only the end of the reply can arm the probe
-  // matcher again. The test plays the controller's probes itself.
+  // matcher again.
   LinkBench b(15);
-  b.checkProtocol = false;
-  ASSERT_TRUE(b.Connect());
-  b.faults().silent = true;
-  b.ClickPort(0);
-  const std::size_t mark = b.Mark();
-  b.Inject("ATI\r");
-  b.Run(200);
-  ASSERT_EQ(b.Sent(mark), "PC\r\n");
+  std::size_t mark = 0;
+  ASSERT_NO_FATAL_FAILURE(StartALaterSearch(b, mark));
   b.Inject("Ver." + std::string(300, '1'));
   b.Run(100);
   EXPECT_EQ(b.Shown(), std::vector<std::string>{"Ошибка передачи данных!\rОтвет контроллера длиннее допустимого."});
