@@ -568,7 +568,15 @@ TEST(SimProgram, StrictPausesBelowVersion12) {
       EXPECT_EQ(sim.Stop(SIGTERM), 3);
       // Over a real terminal the arrival times are measured to the ms.
       const std::string text = ReadFile(errors);
-      EXPECT_EQ(text.rfind("vemtaro-sim: violation: write: separator after image byte 7 came ", 0), 0u) << text;
+      // The first byte found early is one of those sent without their pauses;
+      // which one depends on how the controller's host happened to read them
+      // (a reading can hold several bytes, and a late one moves the schedule).
+      const std::vector<std::string> early = {"separator after image byte 7", "image byte 8",
+                                              "separator after image byte 8", "image byte 9",
+                                              "separator after image byte 9", "image byte 10"};
+      EXPECT_TRUE(std::any_of(early.begin(), early.end(), [&](const std::string& what) {
+        return text.rfind("vemtaro-sim: violation: write: " + what + " came ", 0) == 0;
+      })) << text;
       EXPECT_NE(text.find(" ms ahead of the 5 ms pauses before it (more than the tolerance of 2 ms)\n"),
                 std::string::npos)
           << text;
