@@ -4,11 +4,13 @@
 #include <cstdio>
 
 #include "model/utf8.h"
+#include "shell/file_names.h"
 
 namespace vemtaro::cli {
 namespace {
 
-constexpr char16_t kEscapedByte = 0xDC00;  // U+DC80..U+DCFF: bytes 0x80..0xFF
+// Where shell::FileNameText keeps a byte that is not UTF-8: U+DC80..U+DCFF.
+constexpr char16_t kEscapedByte = 0xDC00;
 
 std::string Escaped(const char* form, unsigned value) {
   char text[16];
@@ -20,23 +22,7 @@ std::string Escaped(const char* form, unsigned value) {
 
 QStringList ArgumentsOf(int argc, char** argv) {
   QStringList args;
-  for (int a = 0; a < argc; ++a) {
-    const std::string_view bytes(argv[a]);
-    QString text;
-    for (std::size_t i = 0; i < bytes.size();) {
-      char32_t cp = 0;
-      const std::size_t n = utf8::CharacterAt(bytes, i, cp);
-      if (n == 0) {
-        text += QChar(static_cast<char16_t>(kEscapedByte + static_cast<unsigned char>(bytes[i])));
-        ++i;
-        continue;
-      }
-      const char32_t one[] = {cp};
-      text += QString::fromUcs4(one, 1);
-      i += n;
-    }
-    args.append(text);
-  }
+  for (int a = 0; a < argc; ++a) args.append(shell::FileNameText(argv[a]));
   return args;
 }
 
