@@ -3,9 +3,11 @@
 # any of them is missing. Runs apt-get as root, or through sudo.
 set -euo pipefail
 
+# libqt6opengl6-dev: the CMake package of Qt Charts (qt6-charts-dev) looks for
+# that of Qt OpenGL, which Debian ships apart and qt6-charts-dev does not pull in.
 packages=(
   build-essential cmake g++ clang clang-format llvm libclang-rt-14-dev
-  qt6-base-dev qt6-serialport-dev qt6-translations-l10n
+  qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev qt6-translations-l10n
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth libxcb1-dev python3
 )

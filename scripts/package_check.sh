@@ -17,6 +17,7 @@ echo "-- $(basename "$deb")"
 dpkg-deb --info "$deb" >"$root/info"
 grep -q '^ Package: vemtaro$' "$root/info"
 grep -q '^ Depends: .*libqt6serialport6' "$root/info"
+grep -q '^ Depends: .*libqt6charts6' "$root/info"
 grep -q '^ Depends: .*qt6-translations-l10n' "$root/info"
 dpkg-deb --contents "$deb" >"$root/contents"
 for f in ./usr/bin/vemtaro ./usr/bin/vemtaro-cli ./usr/bin/vemtaro-sim \

@@ -327,6 +327,7 @@ void TForm1::ConnectLink() {
   connect(Form5, &TForm5::relayChanged, this,
           [this](int index, bool on) { RunLink([this, index, on] { link_.ReleysChange(index, on); }); });
   connect(Form5, &TForm5::statusRequested, this, [this] { RunLink([this] { link_.Button1Click(); }); });
+  connect(Form5, &TForm5::autoPollChanged, this, [this](bool on) { RunLink([this, on] { link_.AutoPollClick(on); }); });
   connect(Form5, &TForm5::masterKeyChosen, this, [this] {
     link_.N1Click();
     RefreshAll();
@@ -559,6 +560,7 @@ void TForm1::N23Click() {
   CommitEditing();
   Form5->Show(link_.form5);
   Form5->ShowModal();
+  link_.StatusWindowClosed();
   RefreshLink();
 }
 

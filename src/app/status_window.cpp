@@ -2,17 +2,22 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+#include <algorithm>
 
+#include "status_chart.h"
 #include "window_frame.h"
 
 namespace vemtaro::app {
@@ -26,6 +31,10 @@ const char* const kCopy = "Скопировать";
 const char* const kMasterKey = "Сохранить как мастер ключ";
 const char* const kRelays = "Управление реле";
 const char* const kStatusRequest = "Запрос состояния";
+const char* const kAutoPoll = "Автоопрос";
+const char* const kAutoPollTip = "Повторять запрос состояния каждые %1 с, пока окно открыто";
+const char* const kChart = "График";
+const char* const kChartTip = "Показания АЦП и датчиков за последние %1 минут";
 
 // A check group of eight items "1".."8" in one row.
 QGroupBox* CheckRow(const char* caption, const char* name, std::array<QCheckBox*, 8>& items, QWidget* parent) {
@@ -108,7 +117,19 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent, kCloseBoxOnly) {
   Button1->setObjectName("Button1");
   Button1->setAutoDefault(false);
   connect(Button1, &QPushButton::clicked, this, &TForm5::statusRequested);
+  AutoPoll = new QCheckBox(kAutoPoll, this);
+  AutoPoll->setObjectName("AutoPoll");
+  AutoPoll->setToolTip(QString::fromUtf8(kAutoPollTip).arg(StatusAutoPoll::kIntervalMs / 1000));
+  connect(AutoPoll, &QCheckBox::clicked, this, &TForm5::autoPollChanged);
+  ChartButton = new QPushButton(kChart, this);
+  ChartButton->setObjectName("ChartButton");
+  ChartButton->setAutoDefault(false);
+  ChartButton->setToolTip(QString::fromUtf8(kChartTip).arg(StatusHistory::kSpanMs / 60000));
+  connect(ChartButton, &QPushButton::clicked, this, &TForm5::ShowChart);
+  Chart = new StatusChart(this);
   auto* buttons = new QHBoxLayout();
+  buttons->addWidget(AutoPoll);
+  buttons->addWidget(ChartButton);
   buttons->addStretch(1);
   buttons->addWidget(Button1);
   layout->addLayout(buttons);
@@ -126,6 +147,40 @@ void TForm5::Show(const StatusWindowModel& state) {
     SetText(Dat[i], state.Dat[i]);
   }
   SetText(TM, state.TM);
+  const QSignalBlocker autoPollBlock(AutoPoll);
+  AutoPoll->setChecked(state.AutoPoll);
+  // Every change of the readings is shown as it happens: the newest arrived
+  // just now.
+  history_ = &state.History;
+  if (state.History.Revision() != historyRevision_) {
+    historyRevision_ = state.History.Revision();
+    newestWallMs_ = QDateTime::currentMSecsSinceEpoch();
+    if (Chart->isVisible()) Chart->Draw(state.History, newestWallMs_);
+  }
+}
+
+void TForm5::ShowChart() {
+  if (history_ != nullptr) Chart->Draw(*history_, newestWallMs_);
+  if (!Chart->isVisible()) {
+    // Beside the status window, to its right when the screen has room, else
+    // to its left, and on the screen in any case.
+    QRect place(frameGeometry().topRight() + QPoint(8, 0), Chart->frameGeometry().size());
+    if (const QScreen* screen = this->screen()) {
+      const QRect room = screen->availableGeometry();
+      if (place.right() > room.right()) place.moveRight(frameGeometry().left() - 8);
+      place.moveLeft(std::clamp(place.left(), room.left(), std::max(room.left(), room.right() - place.width())));
+      place.moveTop(std::clamp(place.top(), room.top(), std::max(room.top(), room.bottom() - place.height())));
+    }
+    Chart->move(place.topLeft());
+  }
+  Chart->show();
+  Chart->raise();
+  Chart->activateWindow();
+}
+
+void TForm5::hideEvent(QHideEvent* event) {
+  Chart->hide();
+  QDialog::hideEvent(event);
 }
 
 int TForm5::ShowModal() {

@@ -3,6 +3,7 @@
 
 #include <QDialog>
 #include <array>
+#include <cstdint>
 
 #include "window/controller_link.h"
 
@@ -12,14 +13,19 @@ class QGroupBox;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QHideEvent;
 
 namespace vemtaro::app {
+
+class StatusChart;
 
 // The status and relay window "Управление": the contact inputs, the analogue
 // and parametric readings and the Touch Memory key as the controller last
 // reported them, the wanted relay states and the status request. It is created
 // once and keeps its contents between openings; the main window runs the
-// exchanges and shows their results here with Show().
+// exchanges and shows their results here with Show(). Below the specified
+// controls, "Автоопрос" repeats the status request by itself and "График" opens
+// the chart of the readings.
 class TForm5 : public QDialog {
   Q_OBJECT
  public:
@@ -40,6 +46,9 @@ class TForm5 : public QDialog {
   QGroupBox* Releys;                       // "Управление реле"
   std::array<QCheckBox*, 8> ReleyItems{};  // wanted states of relays 1..8
   QPushButton* Button1;                    // "Запрос состояния"
+  QCheckBox* AutoPoll;                     // "Автоопрос": the request repeated by itself
+  QPushButton* ChartButton;                // "График": opens Chart
+  StatusChart* Chart;                      // the readings of the last minutes
 
  signals:
   // ReleysChange: item index (0-based) of Releys has taken newState.
@@ -48,6 +57,20 @@ class TForm5 : public QDialog {
   void statusRequested();
   // N1Click: the key code is to become the master key.
   void masterKeyChosen();
+  // "Автоопрос" switched on or off.
+  void autoPollChanged(bool on);
+
+ protected:
+  // The chart goes with the window.
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void ShowChart();
+  // The readings shown last (the link's, which live as long as the window),
+  // and the PC's time at which the newest of them arrived.
+  const StatusHistory* history_ = nullptr;
+  std::uint64_t historyRevision_ = 0;
+  qint64 newestWallMs_ = 0;
 };
 
 }  // namespace vemtaro::app

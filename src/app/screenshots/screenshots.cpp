@@ -6,8 +6,9 @@
 //    threshold entries and the alarm time window;
 //  - against the simulated controller: the port menu, the connection-type
 //    dialog, the main window connected, the progress window during a read, the
-//    identifiers received, the clock message, the status window, the dial
-//    window and the error box of a controller that does not answer (93);
+//    identifiers received, the clock message, the status window and its
+//    chart, the dial window and the error box of a controller that does not
+//    answer (93);
 //  - the user guide opened from "Справка";
 //  - the question about unsaved changes and the window of kept backups.
 // Settings and backups go to the test locations of QStandardPaths, so that
@@ -40,6 +41,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -56,6 +58,7 @@
 #include "qt_dialogs.h"
 #include "shell/qt_file_store.h"
 #include "splash_window.h"
+#include "status_chart.h"
 #include "status_window.h"
 #include "tree_view.h"
 #include "window_frame.h"
@@ -227,6 +230,44 @@ void MenuShot(TForm1& main, ReactionTreeView* view, TreeNode* node, const QStrin
   };
   Mouse(view, node, QEvent::MouseButtonPress, Qt::RightButton);
   view->menuChooser = nullptr;
+}
+
+// The status window with "Автоопрос" on, then the chart of six minutes of
+// readings of a sensor being installed: the link's history is filled as six
+// minutes of requests every 3 s would have filled it (ACP 1 drifting, ACP 8
+// steady, sensor 1 warming up, sensor 3 read as no number for half a minute
+// while its wire was moved).
+void StatusChartShots(TForm1& main) {
+  vemtaro::app::TForm5* form = main.Form5;
+  main.link().AutoPollClick(true);
+  main.RefreshLink();
+  RunUntil([&] { return main.link().form5.History.Samples().size() >= 2; }, 20000);
+  ShootWindows("status-window", {form});
+  main.link().StatusWindowClosed();
+
+  vemtaro::StatusHistory& history = main.link().form5.History;
+  history.Clear();
+  const vemtaro::Millis now = main.adapter().clock().NowMs();
+  constexpr int kSamples = 6 * 60 / 3;
+  auto text = [](double v, int decimals) { return QString::number(v, 'f', decimals).toStdString(); };
+  for (int i = 0; i <= kSamples; ++i) {
+    const double t = static_cast<double>(i) / kSamples;
+    vemtaro::StatusReading r;
+    r.analog[0] = text(512 + 40 * t + 6 * std::sin(i * 0.35), 0);
+    r.analog[1] = text(498 - 3 * std::cos(i * 0.5), 0);
+    r.analog[7] = text(734 + ((i / 7) % 2), 0);
+    r.sensors[0] = QString::asprintf("%+.1f", 19.0 + 4.5 * (1 - std::exp(-6 * t))).toStdString();
+    r.sensors[1] = QString::asprintf("%+.1f", 19.0 + 0.1 * std::sin(i * 0.2)).toStdString();
+    r.sensors[2] = i >= 60 && i < 70 ? std::string("---") : text(-4.5 + 0.3 * std::sin(i * 0.1), 1);
+    history.Add(now - (kSamples - i) * vemtaro::StatusAutoPoll::kIntervalMs, r);
+  }
+  main.RefreshLink();
+  form->ChartButton->click();
+  // Shown again where the picture wants it.
+  form->Chart->hide();
+  form->Chart->move(40, 20 + kTitleHeight);
+  form->Chart->show();
+  ShootWindows("status-chart", {form->Chart});
 }
 
 }  // namespace
@@ -428,7 +469,7 @@ int main(int argc, char** argv) {
   RunUntil([&] { return main.Form5->TM->text() == "01A2B3C4D5E6F708"; }, 20000);
   main.Form5->ReleyItems[0]->click();
   main.Form5->ReleyItems[2]->click();
-  ShootWindows("status-window", {main.Form5});
+  StatusChartShots(main);
   main.Form5->hide();
 
   // The dial window of "Открытие канала связи".

@@ -153,6 +153,7 @@ bool ControllerLink::Connected() const { return handshakeMade_ && port_.line().I
 
 void ControllerLink::PopupMenuItemsClick(const std::string& portName) {
   EndWait(SearchText(), std::nullopt);
+  StopAutoPoll();
   portName_ = portName;
   model_.N13.enabled = false;
   Arm(m_.STARTPACK, false);
@@ -243,6 +244,7 @@ void ControllerLink::ApdDataPacket3Timeout() {
 }
 
 void ControllerLink::EndConnection() {
+  StopAutoPoll();
   if (!port_.line().IsOpen()) return;
   // Nothing is answered after "BYE": a probe that arrives during the pause
   // below finds no matcher to answer it.
@@ -259,6 +261,7 @@ void ControllerLink::EndConnection() {
 void ControllerLink::PortLost(const std::string& reason) {
   (void)reason;
   handshakeMade_ = false;
+  StopAutoPoll();
   comStatus = T::kComLost + portName_;
   EndWait(SearchText(), comStatus);
   if (loading_) {
@@ -508,6 +511,7 @@ void ControllerLink::OnServiced(Millis nowMs) {
     Arm(m_.Zagruzka, false);
     ZagruzkaTimeout();
   }
+  PollStatus(nowMs);
 }
 
 void ControllerLink::Timer3Timer() {
@@ -854,6 +858,7 @@ void ControllerLink::GetStatusPacket(std::string_view data) {
     if (reading.sensors[k]) form5.Dat[k] = Cp1251ToUtf8(*reading.sensors[k]);
   }
   if (reading.key) form5.TM = Cp1251ToUtf8(*reading.key);
+  form5.History.Add(port_.NowMs(), reading);
   Arm(m_.GetStatus, false);
   statusResult = true;
   Changed();
@@ -879,6 +884,66 @@ void ControllerLink::N1Click() {
   model_.pages.MasterKey.text = form5.TM;
   model_.pages.MasterKeyExit();
   Changed(true);
+}
+
+// ---------------------------------------------------------------- auto-poll
+
+void ControllerLink::AutoPollClick(bool on) {
+  if (!on) {
+    StopAutoPoll();
+    Changed();
+    return;
+  }
+  if (NotConnected() || !Connected()) {
+    StopAutoPoll();
+    Message(T::kNotConnected);
+    return;
+  }
+  form5.AutoPoll = true;
+  autoPoll_.Start();
+  // A request of the button's still awaited counts as the first one.
+  if (m_.GetStatus.Enabled()) autoPoll_.Sent(port_.NowMs());
+  PollStatus(port_.NowMs());
+  Changed();
+}
+
+void ControllerLink::StatusWindowClosed() { StopAutoPoll(); }
+
+void ControllerLink::StopAutoPoll() {
+  autoPoll_.Stop();
+  form5.AutoPoll = false;
+}
+
+void ControllerLink::PollStatus(Millis nowMs) {
+  if (!autoPoll_.On()) return;
+  if (NotConnected() || !Connected()) {
+    StopAutoPoll();
+    Changed();
+    return;
+  }
+  // Nothing goes out over a transfer or while another reply is awaited.
+  if (Transferring() || m_.TimeIn.Enabled() || m_.IDReciev.Enabled() || m_.ApdDataPacket3.Enabled()) return;
+  if (m_.GetStatus.Enabled()) {
+    // The last request still waits for its reply, unless that reply has not
+    // even begun long after the request.
+    if (m_.GetStatus.state() != TApdDataPacket::State::WaitingForStart || !autoPoll_.Lost(nowMs)) return;
+  } else if (!autoPoll_.Due(nowMs)) {
+    return;
+  }
+  autoPoll_.Sent(nowMs);
+  statusResult.reset();
+  bool ok = true;
+  try {
+    Arm(m_.GetStatus, true);
+  } catch (const LinkError&) {
+    ok = false;
+  }
+  if (!ok || !Send(wire::kStat)) {
+    // Off before the box, so that no request follows while it is shown.
+    StopAutoPoll();
+    statusResult = false;
+    Error(T::kSendError99);
+  }
 }
 
 }  // namespace vemtaro

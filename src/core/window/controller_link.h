@@ -22,6 +22,7 @@
 #include "link/wire.h"
 #include "window/backups.h"
 #include "window/main_model.h"
+#include "window/status_history.h"
 
 namespace vemtaro {
 
@@ -151,6 +152,8 @@ struct StatusWindowModel {
   std::array<std::string, 8> Dat;  // Dat1..Dat8
   std::string TM;                  // Touch Memory key code
   std::array<bool, 8> Releys{};    // wanted relay states 1..8
+  bool AutoPoll = false;           // "Автоопрос": the request repeated by itself
+  StatusHistory History;           // the readings of the last minutes, charted
 };
 
 class ControllerLink {
@@ -214,6 +217,15 @@ class ControllerLink {
   // Item index (0-based) of Releys has taken newState.
   void ReleysChange(int index, bool newState);
   void N1Click();  // "Сохранить как мастер ключ"
+  // "Автоопрос" switched on or off. While it is on, the status request goes
+  // out at once and then every StatusAutoPoll::kIntervalMs on the port's
+  // clock, but only on a connection, with no transfer under way and no other
+  // reply awaited, and never while the last request still waits for its
+  // reply. Switched on without a connection it says so and stays off; it goes
+  // off when the connection ends, when a request cannot be sent and when the
+  // status window closes.
+  void AutoPollClick(bool on);
+  void StatusWindowClosed();
 
   // Outcomes of the last run of each exchange, for callers without windows:
   // nothing while it runs (or before it first ran), then whether it succeeded.
@@ -295,6 +307,9 @@ class ControllerLink {
   void Error(const std::string& text);
   void Message(const std::string& text);
   void OnServiced(Millis nowMs);
+  // The auto-poll's request, when one is due and may go out now.
+  void PollStatus(Millis nowMs);
+  void StopAutoPoll();
 
   void LoadComplete();       // a read's image arrived whole: it is applied
   bool errorshow(int kind);  // a read's image refused: 13 bad checksum, 15 bad length
@@ -350,6 +365,7 @@ class ControllerLink {
   WriteReport lastWrite_;
   SaveTransfer save_;
   std::string clockReply_;
+  StatusAutoPoll autoPoll_;
   struct Wait {
     std::string text;
     std::string before;  // the status it replaced
