@@ -6,7 +6,8 @@
 //
 // Script records: an operation byte, a length byte, then for "send" that many
 // bytes. Checked after every record: the working image keeps the length of the
-// selected version, and a load that did not succeed left it unchanged.
+// selected version, a load that did not succeed left it unchanged, and the
+// status window's history of readings keeps within its bound.
 //
 // The main window is started once for all inputs; each input begins from its
 // started configuration (with trees of a node each) and a port and link of
@@ -158,7 +159,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         link.ID17Click();
         break;
       case 6:
-        link.Button1Click();
+        // Length 3 mod 4 switches "Автоопрос" over, which then asks by itself
+        // as the script's time passes.
+        if (length % 4 == 3) {
+          link.AutoPollClick(!link.form5.AutoPoll);
+        } else {
+          link.Button1Click();
+        }
         break;
       default:
         link.ReleysChange(static_cast<int>(length % 8), (length & 8) != 0);
@@ -170,6 +177,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const VersionProfile* profile = FindProfile(model.ws.FirmwareVersion)) {
       Check(model.ws.working.size() == profile->imageLength);
     }
+    Check(link.form5.History.Samples().size() <= StatusHistory::kMaxSamples);
     // A load that failed changed nothing, when nothing else that writes the
     // image (an identifier reply, a version reply, a write) ran meanwhile.
     const bool loadFailedNow = link.loadResult == std::optional<bool>(false) && loadBefore != link.loadResult;

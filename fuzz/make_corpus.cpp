@@ -105,11 +105,13 @@ int main(int argc, char** argv) {
   ok &= Write(dir + "/reply_readers/clock.txt", "09:05:07*08-12-26*");
   ok &= Write(dir + "/reply_readers/ids.txt", ids);
   ok &= Write(dir + "/reply_readers/status.txt", status);
+  ok &= Write(dir + "/reply_readers/reading.txt", " -21,5 ");
 
   // A controller script for the link: records of an operation byte and a
   // length byte (operation 0 sends that many bytes, 1 lets that many ticks
   // pass, 2 reads, 3 writes, 4 sets the clock, 5 asks for identifiers, 6 for
-  // the status, 7 switches a relay).
+  // the status or, with a length of 3 mod 4, switches "Автоопрос" over, 7
+  // switches a relay).
   {
     std::string script;
     auto send = [&](const std::string& bytes) {
@@ -139,6 +141,14 @@ int main(int argc, char** argv) {
     send("09:05:07*08-12-26*\r\n");
     op(7, 9);
     ok &= Write(dir + "/controller_replies/services.bin", script);
+    // "Автоопрос" on: a reply, 3.3 s, the next reply; then off.
+    script = connected;
+    op(6, 3);
+    send("STATUS\r\n" + status + "ENDSTATUS\r\n");
+    op(1, 60);
+    send("STATUS\r\n" + status + "ENDSTATUS\r\n");
+    op(6, 3);
+    ok &= Write(dir + "/controller_replies/autopoll.bin", script);
     script = connected;
     vemtaro::MainModel m(dialogs);
     m.Startup();
