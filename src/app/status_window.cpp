@@ -179,7 +179,8 @@ void TForm5::ShowChart() {
 }
 
 void TForm5::hideEvent(QHideEvent* event) {
-  Chart->hide();
+  // Not when the desktop only minimises the program.
+  if (!event->spontaneous()) Chart->hide();
   QDialog::hideEvent(event);
 }
 

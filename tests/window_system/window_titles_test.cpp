@@ -23,6 +23,7 @@
 #include "progress_window.h"
 #include "qt_dialogs.h"
 #include "scripted_dialogs.h"
+#include "status_chart.h"
 #include "status_window.h"
 
 namespace vemtaro::app {
@@ -82,6 +83,7 @@ TEST(WindowTitles, AreExactlyTheCaptions) {
       {"Работа с устройством", main.Form2, {}},
       {"Установите время...", main.Form4, {}},
       {"Управление", main.Form5, {}},
+      {"График показаний", main.Form5->Chart, {}},
       {"Дозвон", main.Form6, {}},
       {"Введите текст сообщения (макс. 32 символа)", nullptr,
        [&] { dialogs.InputText("Введите текст сообщения (макс. 32 символа)", "", 32); }},
