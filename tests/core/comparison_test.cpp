@@ -442,5 +442,22 @@ TEST(CompareWithController, AReadBackThatDiffersIsCompared) {
   EXPECT_EQ(Rows(c), expected) << RowsText(c);
 }
 
+// A read-back of another length is told by the message alone: its settings
+// could not be named by the bytes they hold.
+TEST(CompareWithController, AReadBackOfAnotherLengthIsNotCompared) {
+  LinkBench b(HoldingObject(15, "SIM-7"));
+  ASSERT_TRUE(b.Connect());
+  b.faults().shortImage = 100;  // every read, the read-back too
+  int offered = 0;
+  b.link.OnReadBackDiffers = [&] { ++offered; };
+  b.link.N15Click();
+  ASSERT_TRUE(b.RunUntil([&] { return b.link.saveResult.has_value(); }, 200000));
+  EXPECT_EQ(b.link.saveResult, false);
+  ASSERT_EQ(b.Shown().size(), 1u);
+  EXPECT_NE(b.Shown()[0].find("Длина конфигурации в контроллере: 100 байт, передано 5484."), std::string::npos)
+      << b.Shown()[0];
+  EXPECT_EQ(offered, 0);
+}
+
 }  // namespace
 }  // namespace vemtaro

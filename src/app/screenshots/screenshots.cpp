@@ -244,14 +244,13 @@ bool CompareShot(TForm1& main) {
   other.Startup();
   const auto bytes = main.model().SettingsFileBytes();
   if (!bytes || !other.OpenSettingsBytes(*bytes)) return false;
-  const vemtaro::BatchResult changed =
-      vemtaro::SetSettings(other, edit,
-                           {{"AbonentNo3", "+79265550101"},
-                            {"Rele2", "20"},
-                            {"Вход 2/Замыкание/relays", "ZNNNNNNNNNNNNNNN"},
-                            {"Вход 2/Замыкание/sms", "Открыта дверь склада"},
-                            {"Датчик 1/Выше MAX порога/max", "28"},
-                            {"Zones", "[1 1 0 0 0 0 0 0]"}});
+  const vemtaro::BatchResult changed = vemtaro::SetSettings(other, edit,
+                                                            {{"AbonentNo3", "+79265550101"},
+                                                             {"Rele2", "20"},
+                                                             {"Вход 2/Замыкание/relays", "ZNNNNNNNNNNNNNNN"},
+                                                             {"Вход 2/Замыкание/sms", "Открыта дверь склада"},
+                                                             {"Датчик 1/Выше MAX порога/max", "28"},
+                                                             {"Zones", "[1 1 0 0 0 0 0 0]"}});
   if (!changed.ok) return false;
   vemtaro::Bytes held = other.ws.working.bytes();
   held.back() = vemtaro::ImageChecksum(vemtaro::ConfigImage(held));

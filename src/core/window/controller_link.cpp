@@ -539,7 +539,9 @@ void ControllerLink::CheckWritten(std::string_view image) {
     where += ".";
   }
   WriteFailed(std::string(T::kVerifyMismatch) + "\r" + where + "\r" + T::kWriteAgain);
-  if (OnReadBackDiffers) OnReadBackDiffers();
+  // Bytes that differ can be listed setting by setting; a length that differs
+  // is told by the message alone.
+  if (OnReadBackDiffers && read.size() == sent.size()) OnReadBackDiffers();
 }
 
 void ControllerLink::TakeComparison(std::string_view image) {

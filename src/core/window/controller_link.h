@@ -237,8 +237,8 @@ class ControllerLink {
   std::optional<Bytes> compareImage;
   int compareVersion = 0;
   std::function<void()> OnCompareRead;
-  // Called after a write whose read-back differs from what was sent has been
-  // reported: LastWrite() holds both images.
+  // Called after a write whose read-back, as long as what was sent, differs
+  // from it has been reported: LastWrite() holds both images.
   std::function<void()> OnReadBackDiffers;
   // Whether a transfer (read or write) holds the windows.
   bool Transferring() const { return loading_ || save_.active; }
