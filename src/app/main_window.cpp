@@ -150,10 +150,10 @@ void TForm1::BuildMenu() {
   N6->setObjectName("N6");
   N7 = N5->addAction(kOpen, this, &TForm1::N7Click);
   N7->setObjectName("N7");
-  CompareFile = N5->addAction(kCompareFile, this, &TForm1::CompareFileClick);
-  CompareFile->setObjectName("CompareFile");
   Backups = N5->addAction(kBackups, this, &TForm1::BackupsClick);
   Backups->setObjectName("Backups");
+  CompareFile = N5->addAction(kCompareFile, this, &TForm1::CompareFileClick);
+  CompareFile->setObjectName("CompareFile");
   N8 = N5->addAction(kExit, this, &TForm1::N8Click);
   N8->setObjectName("N8");
 
@@ -161,10 +161,10 @@ void TForm1::BuildMenu() {
   N13->setObjectName("N13");
   N14 = N13->addAction(kLoad);
   N14->setObjectName("N14");
-  CompareController = N13->addAction(kCompareController);
-  CompareController->setObjectName("CompareController");
   N15 = N13->addAction(kSend);
   N15->setObjectName("N15");
+  CompareController = N13->addAction(kCompareController);
+  CompareController->setObjectName("CompareController");
   ID17 = N13->addAction(kAskIds);
   ID17->setObjectName("ID17");
   N16 = N13->addAction(kSetClock);

@@ -94,13 +94,13 @@ class TForm1 : public QMainWindow {
   QMenu* N5;                               // "Файл"
   QAction* N6;                             // "Сохранить": save the settings file
   QAction* N7;                             // "Открыть": open a settings file
-  QAction* CompareFile;                    // "Сравнить с файлом…"
   QAction* Backups;                        // "Резервные копии…"
+  QAction* CompareFile;                    // "Сравнить с файлом…"
   QAction* N8;                             // "Выход": close the program
   QMenu* N13;                              // "&Обмен с контроллером"
   QAction* N14;                            // read the configuration from the controller
-  QAction* CompareController;              // "Сравнить с контроллером"
   QAction* N15;                            // write the configuration into the controller
+  QAction* CompareController;              // "Сравнить с контроллером"
   QAction* ID17;                           // ask for the sensor identifiers
   QAction* N16;                            // set the controller's clock
   QAction* N23;                            // "Запрос состояния": the status window TForm5
