@@ -1,6 +1,8 @@
 // Benchmarks of the desktop program (not tests), offscreen: the main window from
 // the end of the splash to shown and idle, a version switch with both trees
-// built again and shown, and opening a default settings file.
+// built again and shown, opening a default settings file, and the window
+// "Сравнение конфигураций" listing the differences with an installed
+// configuration.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -8,7 +10,12 @@
 #include <QTreeWidget>
 
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "compare_window.h"
+#include "editor/comparison.h"
+#include "editor/settings_edit.h"
 #include "main_window.h"
 #include "model/dialogs.h"
 #include "tree_view.h"
@@ -80,6 +87,66 @@ void BM_OpenSettingsShown(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenSettingsShown)->Unit(benchmark::kMillisecond);
+
+// A configuration as an installer leaves it: the object, numbers, delays,
+// relays, sensors, the reactions of the eight inputs and the thresholds.
+std::string InstalledSettingsFile() {
+  vemtaro::SilentDialogs silent;
+  vemtaro::EditDialogs edit(silent);
+  vemtaro::MainModel model(edit);
+  model.Startup();
+  std::vector<vemtaro::SettingAssignment> settings = {{"ObjectID", "Склад 7"},
+                                                      {"PasswordEdit", "4821"},
+                                                      {"AbonentNo1", "+79161234567"},
+                                                      {"AbonentNo2", "+79167654321"},
+                                                      {"NumOfAttempts", "3"},
+                                                      {"Zones", "[1 1 1 1 0 0 0 0]"},
+                                                      {"OhrSMS", "yes"}};
+  for (int k = 1; k <= 8; ++k) {
+    const std::string n = std::to_string(k);
+    settings.push_back({"Input" + n, std::to_string(10 * k)});
+    settings.push_back({"ID" + n, "000000000000000" + n});
+    for (const char* event : {"Замыкание", "Размыкание"}) {
+      const std::string reaction = "Вход " + n + "/" + event + "/";
+      settings.push_back({reaction + "relays", "ZNNNNNNNNNNNNNNN"});
+      settings.push_back({reaction + "phones", "12NNNNNNN"});
+      settings.push_back({reaction + "sms", "Объект 7: вход " + n + " " + event});
+    }
+    settings.push_back({"Датчик " + n + "/Выше MAX порога/max", "35"});
+    settings.push_back({"Датчик " + n + "/Ниже MIN уровня/min", "5"});
+  }
+  for (int k = 1; k <= 16; ++k) settings.push_back({"Rele" + std::to_string(k), std::to_string(k + 4)});
+  if (!vemtaro::SetSettings(model, edit, settings).ok) return {};
+  return model.SettingsFileBytes().value_or(std::string());
+}
+
+// From the file read to every difference listed and shown: both
+// configurations described and compared, the window filled and painted.
+void BM_CompareWindowListing(benchmark::State& state) {
+  vemtaro::app::TForm1 window(dialogs, files);
+  window.show();
+  window.FormShow();
+  Idle();
+  const auto parsed = vemtaro::ParseSettingsFile(InstalledSettingsFile());
+  if (!parsed.data) {
+    state.SkipWithError("no settings file");
+    return;
+  }
+  vemtaro::app::CompareWindow compare([](const std::vector<std::size_t>&) {}, &window);
+  std::unique_ptr<vemtaro::Comparison> comparison;
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    auto next = std::make_unique<vemtaro::Comparison>(*parsed.data, vemtaro::compare_texts::kFile);
+    next->Refresh(window.model());
+    compare.Show(*next, QStringLiteral("Сравнение рабочей конфигурации с файлом installed.dat"));
+    comparison = std::move(next);
+    if (!compare.isVisible()) compare.show();
+    Idle();
+    rows = comparison->rows().size();
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+}
+BENCHMARK(BM_CompareWindowListing)->Unit(benchmark::kMillisecond);
 
 void BM_IdleResidentMemory(benchmark::State& state) {
   vemtaro::app::TForm1 window(dialogs, files);

@@ -14,12 +14,19 @@
 //                         transfers against their wire time.
 //   Wait/no_reply         the 5.5 s wait for "LOAD_OK" from a controller that
 //                         never answers: processor time over wall time.
+//   Compare/v15_paced     "Сравнить с контроллером": a 5484-byte read from a
+//                         paced controller holding an installed configuration,
+//                         into the comparison, and its differences with the
+//                         working configuration listed, against the wire time
+//                         of the read.
 //
 //   build/release/bench/vemtaro_link_bench [--benchmark_filter=Read]
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -35,7 +42,10 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "editor/comparison.h"
+#include "editor/settings_edit.h"
 #include "model/dialogs.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"
@@ -321,6 +331,73 @@ void BM_Wait_no_reply(benchmark::State& state) {
   }
 }
 
+// A configuration as an installer leaves it: the object, numbers, delays,
+// relays, sensors, the reactions of the eight inputs and the thresholds.
+std::string InstalledSettingsFile() {
+  SilentDialogs silent;
+  EditDialogs dialogs(silent);
+  MainModel model(dialogs);
+  model.Startup();
+  std::vector<SettingAssignment> settings = {{"ObjectID", "Склад 7"},
+                                             {"PasswordEdit", "4821"},
+                                             {"AbonentNo1", "+79161234567"},
+                                             {"AbonentNo2", "+79167654321"},
+                                             {"NumOfAttempts", "3"},
+                                             {"Zones", "[1 1 1 1 0 0 0 0]"},
+                                             {"OhrSMS", "yes"}};
+  for (int k = 1; k <= 8; ++k) {
+    const std::string n = std::to_string(k);
+    settings.push_back({"Input" + n, std::to_string(10 * k)});
+    settings.push_back({"ID" + n, "000000000000000" + n});
+    for (const char* event : {"Замыкание", "Размыкание"}) {
+      const std::string reaction = "Вход " + n + "/" + event + "/";
+      settings.push_back({reaction + "relays", "ZNNNNNNNNNNNNNNN"});
+      settings.push_back({reaction + "phones", "12NNNNNNN"});
+      settings.push_back({reaction + "sms", "Объект 7: вход " + n + " " + event});
+    }
+    settings.push_back({"Датчик " + n + "/Выше MAX порога/max", "35"});
+    settings.push_back({"Датчик " + n + "/Ниже MIN уровня/min", "5"});
+  }
+  for (int k = 1; k <= 16; ++k) settings.push_back({"Rele" + std::to_string(k), std::to_string(k + 4)});
+  if (!SetSettings(model, dialogs, settings).ok) return {};
+  return model.SettingsFileBytes().value_or(std::string());
+}
+
+void BM_Compare_v15_paced(benchmark::State& state) {
+  QTemporaryDir folder;
+  const QString path = folder.filePath("installed.dat");
+  QFile file(path);
+  const std::string bytes = InstalledSettingsFile();
+  if (bytes.empty() || !file.open(QIODevice::WriteOnly) ||
+      file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
+    return Fail(state, "no settings file for the controller");
+  }
+  file.close();
+  for (auto _ : state) {
+    SimProcess sim({"--paced", "--image", path});
+    Program program;
+    if (!program.Connect(sim.path())) return Fail(state, "no connection");
+    std::size_t rows = 0;
+    QElapsedTimer t;
+    t.start();
+    program.link.CompareClick();
+    if (!program.RunUntil([&] { return program.link.compareResult.has_value(); }) || !*program.link.compareResult) {
+      return Fail(state, "read failed: " + program.dialogs.last);
+    }
+    Comparison comparison(
+        ControllerSettingsFile(program.model, program.link.compareVersion, *program.link.compareImage), "Контроллер");
+    comparison.Refresh(program.model);
+    rows = comparison.rows().size();
+    const double seconds = static_cast<double>(t.nsecsElapsed()) / 1e9;
+    const double wire = WireSeconds(kReadWireBytes);
+    state.SetIterationTime(seconds);
+    state.counters["wire_s"] = wire;
+    state.counters["rows"] = static_cast<double>(rows);
+    state.counters["ratio"] = seconds / wire;
+    program.link.EndConnection();
+  }
+}
+
 BENCHMARK(BM_Read_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 // A write of 0.2 s is at the mercy of single scheduling delays: five runs,
 // reported by their median.
@@ -334,6 +411,7 @@ BENCHMARK(BM_Write_v10)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillis
 BENCHMARK(BM_CheckedWrite_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BackupWriteCheck_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Wait_no_reply)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Compare_v15_paced)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -23,6 +23,7 @@
 
 #include "alarm_time_window.h"
 #include "backups_window.h"
+#include "compare_window.h"
 #include "dial_window.h"
 #include "guide_window.h"
 #include "icons.h"
@@ -50,6 +51,8 @@ const char* const kFileMenu = "Файл";
 const char* const kSave = "Сохранить";
 const char* const kOpen = "Открыть";
 const char* const kBackups = "Резервные копии…";
+const char* const kCompareFile = "Сравнить с &файлом…";
+const char* const kCompareController = "Сра&внить с контроллером";
 const char* const kExit = "Выход";
 const char* const kExchangeMenu = "&Обмен с контроллером";
 const char* const kLoad = "Загрузить конфигурацию из контроллера";
@@ -107,7 +110,8 @@ TForm1::TForm1(UserDialogs& dialogs, FileStore& files, QWidget* parent)
                               Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint),
       dialogs_(dialogs),
       files_(files),
-      model_(dialogs),
+      editDialogs_(dialogs),
+      model_(editDialogs_),
       linkHost_(adapter_),
       link_(model_, adapter_.comPort(), linkHost_) {
   setObjectName("TForm1");
@@ -133,6 +137,8 @@ TForm1::~TForm1() {
   // A window released without being closed still ends the connection.
   EndConnection();
   link_.OnChanged = nullptr;
+  link_.OnCompareRead = nullptr;
+  link_.OnReadBackDiffers = nullptr;
   adapter_.disconnect(this);
   Timer3->stop();
 }
@@ -146,6 +152,8 @@ void TForm1::BuildMenu() {
   N7->setObjectName("N7");
   Backups = N5->addAction(kBackups, this, &TForm1::BackupsClick);
   Backups->setObjectName("Backups");
+  CompareFile = N5->addAction(kCompareFile, this, &TForm1::CompareFileClick);
+  CompareFile->setObjectName("CompareFile");
   N8 = N5->addAction(kExit, this, &TForm1::N8Click);
   N8->setObjectName("N8");
 
@@ -155,6 +163,8 @@ void TForm1::BuildMenu() {
   N14->setObjectName("N14");
   N15 = N13->addAction(kSend);
   N15->setObjectName("N15");
+  CompareController = N13->addAction(kCompareController);
+  CompareController->setObjectName("CompareController");
   ID17 = N13->addAction(kAskIds);
   ID17->setObjectName("ID17");
   N16 = N13->addAction(kSetClock);
@@ -169,6 +179,8 @@ void TForm1::BuildMenu() {
     if (!SaveChangesFirst()) return;
     RunLink([this] { link_.N14Click(); });
   });
+  // The comparison reads into itself only: no question about unsaved changes.
+  connect(CompareController, &QAction::triggered, this, [this] { RunLink([this] { link_.CompareClick(); }); });
   connect(N15, &QAction::triggered, this, [this] { RunLink([this] { link_.N15Click(); }); });
   connect(ID17, &QAction::triggered, this, [this] { RunLink([this] { link_.ID17Click(); }); });
   connect(N16, &QAction::triggered, this, [this] { RunLink([this] { link_.N16Click(); }); });
@@ -319,6 +331,26 @@ void TForm1::ConnectLink() {
     } else {
       RefreshLink();
     }
+  };
+  // The comparisons are shown once the link's handler has returned and the
+  // windows are given back.
+  link_.OnCompareRead = [this] {
+    QTimer::singleShot(0, this, [this] {
+      if (!link_.compareImage) return;
+      ShowComparison(
+          std::make_unique<Comparison>(ControllerSettingsFile(model_, link_.compareVersion, *link_.compareImage),
+                                       compare_texts::kController),
+          QString::fromUtf8(compare_texts::kWithController));
+    });
+  };
+  link_.OnReadBackDiffers = [this] {
+    QTimer::singleShot(0, this, [this] {
+      const auto& readBack = link_.LastWrite().readBack;
+      if (!readBack) return;
+      ShowComparison(std::make_unique<Comparison>(ControllerSettingsFile(model_, model_.ws.FirmwareVersion, *readBack),
+                                                  compare_texts::kReadBack),
+                     QString::fromUtf8(compare_texts::kWithReadBack));
+    });
   };
   connect(&adapter_, &port::SerialAdapter::portLost, this, [this](const QString& reason) {
     link_.PortLost(reason.toStdString());
@@ -532,6 +564,39 @@ void TForm1::BackupsClick() {
       backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenFile(path); }, this);
   CentreOn(&window, this);
   window.exec();
+}
+
+void TForm1::CompareFileClick() {
+  // The working configuration includes the field being edited.
+  CommitEditing();
+  std::string path;
+  std::optional<SettingsFileData> file = AskComparedFile(model_, files_, &path);
+  if (!file) return;
+  ShowComparison(std::make_unique<Comparison>(std::move(*file), compare_texts::kFile),
+                 QString::fromUtf8(compare_texts::kWithFile) + shell::ShownFileName(shell::FileNameText(path)));
+}
+
+void TForm1::ShowComparison(std::unique_ptr<Comparison> comparison, const QString& heading) {
+  CommitEditing();
+  comparison->Refresh(model_);
+  if (Compare == nullptr) {
+    Compare = new CompareWindow([this](const std::vector<std::size_t>& rows) { TakeDifferences(rows); }, this);
+  }
+  // A comparison shown before goes with the window's list of it.
+  Compare->Show(*comparison, heading);
+  comparison_ = std::move(comparison);
+  if (!Compare->isVisible()) {
+    CentreOn(Compare, this);
+    // Modal to the main window, whose configuration it compares, without a
+    // loop of its own.
+    Compare->open();
+  }
+}
+
+void TForm1::TakeDifferences(const std::vector<std::size_t>& rows) {
+  if (!comparison_) return;
+  comparison_->Take(model_, editDialogs_, rows);
+  RefreshAll();
 }
 
 void TForm1::LoadWriteOptions() {

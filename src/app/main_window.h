@@ -8,8 +8,11 @@
 #include <QMainWindow>
 #include <array>
 #include <functional>
+#include <memory>
 
 #include "backup_store.h"
+#include "editor/comparison.h"
+#include "editor/settings_edit.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "port/serial_adapter.h"
@@ -24,6 +27,7 @@ class QTimer;
 
 namespace vemtaro::app {
 
+class CompareWindow;
 class PageWidget;
 class ReactionTreeView;
 class MarqueeLabel;
@@ -91,10 +95,12 @@ class TForm1 : public QMainWindow {
   QAction* N6;                             // "Сохранить": save the settings file
   QAction* N7;                             // "Открыть": open a settings file
   QAction* Backups;                        // "Резервные копии…"
+  QAction* CompareFile;                    // "Сравнить с файлом…"
   QAction* N8;                             // "Выход": close the program
   QMenu* N13;                              // "&Обмен с контроллером"
   QAction* N14;                            // read the configuration from the controller
   QAction* N15;                            // write the configuration into the controller
+  QAction* CompareController;              // "Сравнить с контроллером"
   QAction* ID17;                           // ask for the sensor identifiers
   QAction* N16;                            // set the controller's clock
   QAction* N23;                            // "Запрос состояния": the status window TForm5
@@ -121,6 +127,8 @@ class TForm1 : public QMainWindow {
   TForm4Window* Form4;  // alarm time window
   TForm5* Form5;        // status and relay window
   TForm6* Form6;        // dial window
+  // "Сравнение конфигураций"; made when a comparison is first shown.
+  CompareWindow* Compare = nullptr;
 
  signals:
   // FormClose has run: the closing sequence is done and the program may end.
@@ -139,6 +147,11 @@ class TForm1 : public QMainWindow {
   void N6Click();  // "Сохранить"
   void N7Click();  // "Открыть"
   void BackupsClick();
+  void CompareFileClick();
+  // Shows a comparison of the working configuration in the compare window.
+  void ShowComparison(std::unique_ptr<Comparison> comparison, const QString& heading);
+  // Takes rows of the comparison shown into the working configuration.
+  void TakeDifferences(const std::vector<std::size_t>& rows);
   // The two write options: remembered between runs, handed to the link.
   void LoadWriteOptions();
   void WriteOptionsChanged();
@@ -168,6 +181,9 @@ class TForm1 : public QMainWindow {
 
   UserDialogs& dialogs_;
   FileStore& files_;
+  // The model's dialogs: the program's own, through which a difference taken
+  // from a comparison is changed by name as a hand edit changes it.
+  EditDialogs editDialogs_;
   QStringList extraPorts_;
   BackupFolderStore backupStore_;
   MainModel model_;
@@ -181,7 +197,8 @@ class TForm1 : public QMainWindow {
   bool openScheduled_ = false;  // opening the handed files is queued
   QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
-  QTimer* clock_;  // 1 s timer of RzClockStatus1
+  QTimer* clock_;                           // 1 s timer of RzClockStatus1
+  std::unique_ptr<Comparison> comparison_;  // the one the compare window shows
 };
 
 }  // namespace vemtaro::app

@@ -10,7 +10,8 @@
 //    chart, the dial window and the error box of a controller that does not
 //    answer (93);
 //  - the user guide opened from "Справка";
-//  - the question about unsaved changes and the window of kept backups.
+//  - the question about unsaved changes and the window of kept backups;
+//  - the window "Сравнение конфигураций" after "Сравнить с контроллером".
 // Settings and backups go to the test locations of QStandardPaths, so that
 // taking the pictures leaves nothing in the user's own folders.
 // A virtual display has no window manager, so the program paints a plain
@@ -38,6 +39,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -49,6 +51,8 @@
 #include "alarm_time_window.h"
 #include "app_setup.h"
 #include "backups_window.h"
+#include "compare_window.h"
+#include "editor/settings_edit.h"
 #include "main_window.h"
 #include "marquee_label.h"
 #include "pages/setup_page.h"
@@ -271,6 +275,44 @@ void StatusChartShots(TForm1& main) {
 }
 
 }  // namespace
+
+// "Сравнить с контроллером" against a controller whose configuration was
+// changed since it was read: the compare window with one difference checked.
+bool CompareShot(TForm1& main) {
+  vemtaro::SilentDialogs silent;
+  vemtaro::EditDialogs edit(silent);
+  vemtaro::MainModel other(edit);
+  other.Startup();
+  const auto bytes = main.model().SettingsFileBytes();
+  if (!bytes || !other.OpenSettingsBytes(*bytes)) return false;
+  const vemtaro::BatchResult changed = vemtaro::SetSettings(other, edit,
+                                                            {{"AbonentNo3", "+79265550101"},
+                                                             {"Rele2", "20"},
+                                                             {"Вход 2/Замыкание/relays", "ZNNNNNNNNNNNNNNN"},
+                                                             {"Вход 2/Замыкание/sms", "Открыта дверь склада"},
+                                                             {"Датчик 1/Выше MAX порога/max", "28"},
+                                                             {"Zones", "[1 1 0 0 0 0 0 0]"}});
+  if (!changed.ok) return false;
+  vemtaro::Bytes held = other.ws.working.bytes();
+  held.back() = vemtaro::ImageChecksum(vemtaro::ConfigImage(held));
+  main.adapter().simulator()->controller().SetImage(held);
+  main.CompareController->trigger();
+  if (!RunUntil([&] { return main.Compare != nullptr && main.Compare->isVisible(); }, 30000)) return false;
+  QTreeWidget* list = main.Compare->Differences;
+  for (int g = 0; g < list->topLevelItemCount(); ++g) {
+    for (int k = 0; k < list->topLevelItem(g)->childCount(); ++k) {
+      QTreeWidgetItem* item = list->topLevelItem(g)->child(k);
+      if (item->text(0) == "Rele2") {
+        item->setCheckState(0, Qt::Checked);
+        list->setCurrentItem(item);
+      }
+    }
+  }
+  main.Compare->move(40, 60 + kTitleHeight);
+  ShootWindows("compare-window", {&main, main.Compare});
+  main.Compare->CloseButton->click();
+  return true;
+}
 
 int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
@@ -513,6 +555,8 @@ int main(int argc, char** argv) {
     });
     main.Backups->trigger();
   }
+
+  if (!CompareShot(main)) return 1;
 
   // "Справка" → "Руководство пользователя".
   WhenModal([](QWidget* w) {

@@ -96,6 +96,7 @@ class EditDialogs : public UserDialogs {
   std::optional<std::string> AskSaveFileName() override { return shown_.AskSaveFileName(); }
   std::optional<std::string> AskOpenFileName() override { return shown_.AskOpenFileName(); }
   std::optional<int> ChooseConnectionType() override { return shown_.ChooseConnectionType(); }
+  SaveChangesAnswer AskSaveChanges() override { return shown_.AskSaveChanges(); }
 
   // Used by SetSetting: collect messages from now on; answer the next input
   // dialog with the text; take the messages collected so far; stop collecting.

@@ -268,6 +268,9 @@ void ControllerLink::PortLost(const std::string& reason) {
     if (loadPurpose_ == LoadPurpose::Apply) {
       FinishLoad(T::kLoadFailed);
       loadResult = false;
+    } else if (loadPurpose_ == LoadPurpose::Compare) {
+      FinishLoad(T::kCompareFailed);
+      compareResult = false;
     } else {
       LoadForWriteFailed(loadPurpose_, T::kComLost + portName_);
     }
@@ -300,6 +303,20 @@ void ControllerLink::N14Click() {
   BeginLoad(LoadPurpose::Apply);
 }
 
+void ControllerLink::CompareClick() {
+  compareResult.reset();
+  compareImage.reset();
+  stopped_ = false;
+  if (NotConnected()) {
+    model_.status = T::kCompareFailed;
+    compareResult = false;
+    Error(T::kNotConnected92);
+    Changed();
+    return;
+  }
+  BeginLoad(LoadPurpose::Compare);
+}
+
 bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   loadPurpose_ = purpose;
   TransferCount = 0;
@@ -309,8 +326,13 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   const bool answered = port_.WaitForText(wire::kLoadOk, P::kAckWaitTicks, false, false);
   EndWait(T::kWaitLoad, answered ? T::kLoading : T::kLoadFailedBang);
   if (!answered) {
-    if (purpose != LoadPurpose::Apply) {
+    if (ForWrite(purpose)) {
       LoadForWriteFailed(purpose, T::kNoAnswer93);
+      return false;
+    }
+    if (purpose == LoadPurpose::Compare) {
+      // Nothing stays armed: an image that comes later must not be applied.
+      CompareFailed(T::kNoAnswer93, true);
       return false;
     }
     // Zagruzka stays armed: an image the controller still sends is taken.
@@ -321,11 +343,19 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   }
   progressVisible = true;
   model_.gaugeMax = static_cast<int>(model_.ws.working.size());
+  if (purpose == LoadPurpose::Compare) {
+    // The controller's configuration is compared as it holds it, under its
+    // own version, whatever version the working one follows.
+    const VersionProfile* profile = reportedVersion_ ? FindProfile(*reportedVersion_) : nullptr;
+    compareVersion = profile != nullptr ? profile->version : model_.ws.FirmwareVersion;
+    if (profile != nullptr) model_.gaugeMax = static_cast<int>(profile->imageLength);
+  }
   gaugePosition = 0;
   mainEnabled = false;
-  model_.status = purpose == LoadPurpose::Apply    ? T::kLoading
-                  : purpose == LoadPurpose::Backup ? T::kBackingUp
-                                                   : T::kVerifying;
+  model_.status = purpose == LoadPurpose::Apply     ? T::kLoading
+                  : purpose == LoadPurpose::Backup  ? T::kBackingUp
+                  : purpose == LoadPurpose::Compare ? T::kComparing
+                                                    : T::kVerifying;
   pagesEnabled = false;
   fileMenuEnabled = false;
   model_.N13.enabled = false;
@@ -344,6 +374,10 @@ void ControllerLink::ZagruzkaPacket(std::string_view data) {
   }
   if (loading_ && loadPurpose_ == LoadPurpose::Verify) {
     CheckWritten(data);
+    return;
+  }
+  if (loading_ && loadPurpose_ == LoadPurpose::Compare) {
+    TakeComparison(data);
     return;
   }
   const std::size_t length = model_.ws.working.size();
@@ -388,8 +422,12 @@ bool ControllerLink::errorshow(int kind) {
 }
 
 void ControllerLink::ZagruzkaTimeout() {
-  if (loading_ && loadPurpose_ != LoadPurpose::Apply) {
+  if (loading_ && ForWrite(loadPurpose_)) {
     LoadForWriteFailed(loadPurpose_, T::kTimeout);
+    return;
+  }
+  if (loading_ && loadPurpose_ == LoadPurpose::Compare) {
+    CompareFailed(T::kTimeout, false);
     return;
   }
   GiveWindowsBack();
@@ -402,8 +440,12 @@ void ControllerLink::ZagruzkaTimeout() {
 }
 
 void ControllerLink::ZagruzkaOverflow() {
-  if (loading_ && loadPurpose_ != LoadPurpose::Apply) {
+  if (loading_ && ForWrite(loadPurpose_)) {
     LoadForWriteFailed(loadPurpose_, T::kReplyTooLong);
+    return;
+  }
+  if (loading_ && loadPurpose_ == LoadPurpose::Compare) {
+    CompareFailed(T::kReplyTooLong, false);
     return;
   }
   FinishLoad(T::kTransferError);
@@ -500,6 +542,35 @@ void ControllerLink::CheckWritten(std::string_view image) {
     where += ".";
   }
   WriteFailed(std::string(T::kVerifyMismatch) + "\r" + where + "\r" + T::kWriteAgain);
+  // Bytes that differ can be listed setting by setting; a length that differs
+  // is told by the message alone.
+  if (OnReadBackDiffers && read.size() == sent.size()) OnReadBackDiffers();
+}
+
+void ControllerLink::TakeComparison(std::string_view image) {
+  const VersionProfile* profile = FindProfile(compareVersion);
+  const std::size_t length = profile != nullptr ? profile->imageLength : model_.ws.working.size();
+  if (image.size() != length) {
+    CompareFailed(T::kBadLength, true);
+    return;
+  }
+  // A wrong checksum is not refused here: it is one of the differences shown.
+  compareImage = Bytes(image.begin(), image.end());
+  FinishLoad(T::kCompareRead);
+  compareResult = true;
+  Changed();
+  if (OnCompareRead) OnCompareRead();
+}
+
+void ControllerLink::CompareFailed(const std::string& text, bool error) {
+  FinishLoad(T::kCompareFailed);
+  compareResult = false;
+  if (error) {
+    Error(text);
+  } else {
+    Message(text);
+  }
+  Changed();
 }
 
 void ControllerLink::OnServiced(Millis nowMs) {
@@ -648,7 +719,8 @@ ControllerLink::TransferPhase ControllerLink::Phase() const {
   if (save_.active) return TransferPhase::Write;
   if (!loading_) return TransferPhase::None;
   switch (loadPurpose_) {
-    case LoadPurpose::Apply: return TransferPhase::Read;
+    case LoadPurpose::Apply:
+    case LoadPurpose::Compare: return TransferPhase::Read;
     case LoadPurpose::Backup: return TransferPhase::Backup;
     case LoadPurpose::Verify: return TransferPhase::Verify;
   }
@@ -664,6 +736,9 @@ void ControllerLink::StopTransfer() {
     if (purpose == LoadPurpose::Apply) {
       model_.status = T::kLoadFailed;
       loadResult = false;
+    } else if (purpose == LoadPurpose::Compare) {
+      model_.status = T::kCompareFailed;
+      compareResult = false;
     } else {
       model_.status = T::kSaveFailed;
       saveResult = false;

@@ -85,6 +85,10 @@ inline constexpr const char* kFirstDifference = "Первое расхожден
 inline constexpr const char* kLengthDiffers = "Длина конфигурации в контроллере: ";
 inline constexpr const char* kVerifyNotRead = "Запись не проверена: конфигурация не прочитана из контроллера.";
 inline constexpr const char* kWriteAgain = "Передайте конфигурацию в контроллер ещё раз.";
+// A read made to compare the controller's configuration with the working one.
+inline constexpr const char* kComparing = "Чтение конфигурации контроллера для сравнения ...";
+inline constexpr const char* kCompareRead = "Конфигурация контроллера прочитана для сравнения";
+inline constexpr const char* kCompareFailed = "Сравнение с контроллером не выполнено";
 
 // What the link waits for, shown in the status pane while it waits, so that
 // a window that does not answer tells why.
@@ -209,6 +213,10 @@ class ControllerLink {
   void N15Click();   // write the configuration
   void N16Click();   // set the controller's clock
   void ID17Click();  // ask for the sensor identifiers
+  // "Сравнить с контроллером": the controller's configuration is read as N14
+  // reads it, into compareImage only; the working configuration, the pages,
+  // the trees and the version stay as they are.
+  void CompareClick();
   // Timer3: copies TransferCount into Gauge1.
   void Timer3Timer();
 
@@ -234,6 +242,16 @@ class ControllerLink {
   std::optional<bool> timeResult;
   std::optional<bool> idsResult;
   std::optional<bool> statusResult;
+  std::optional<bool> compareResult;
+  // The image of the last read made for a comparison, and the firmware
+  // version it was read under (the controller's); OnCompareRead is called
+  // with it once it has arrived whole and the windows are given back.
+  std::optional<Bytes> compareImage;
+  int compareVersion = 0;
+  std::function<void()> OnCompareRead;
+  // Called after a write whose read-back, as long as what was sent, differs
+  // from it has been reported: LastWrite() holds both images.
+  std::function<void()> OnReadBackDiffers;
   // Whether a transfer (read or write) holds the windows.
   bool Transferring() const { return loading_ || save_.active; }
   // What a transfer under way does: a read, the copy read before a write, the
@@ -283,8 +301,10 @@ class ControllerLink {
   };
 
   // What a read is made for: the command "Загрузить конфигурацию из
-  // контроллера", the copy kept before a write, or the check after one.
-  enum class LoadPurpose { Apply, Backup, Verify };
+  // контроллера", the copy kept before a write, the check after one, or a
+  // comparison.
+  enum class LoadPurpose { Apply, Backup, Verify, Compare };
+  static bool ForWrite(LoadPurpose p) { return p == LoadPurpose::Backup || p == LoadPurpose::Verify; }
 
   void Arm(TApdDataPacket& m, bool on);
   // The status pane says what the link waits for; when the wait ends, it
@@ -325,6 +345,10 @@ class ControllerLink {
   void LoadForWriteFailed(LoadPurpose purpose, const std::string& reason);
   void KeepBackup(std::string_view image);
   void CheckWritten(std::string_view image);
+  // The image of a read made for a comparison, and a read for a comparison
+  // that failed (the message, an error box or a plain one).
+  void TakeComparison(std::string_view image);
+  void CompareFailed(const std::string& text, bool error);
 
   // A write refused before any byte of the image went out (not connected, a
   // version that differs, no answer to "SAVE"): the message, then the end.
