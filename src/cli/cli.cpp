@@ -252,14 +252,12 @@ int RunDiff(const QStringList& positional) {
       "Prints one line per difference: the name, A's value and B's value\n"
       "(name: A -> B). Reactions are matched by their place in the image; a\n"
       "renamed tree node shows both names. The checksum state follows from the\n"
-      "other bytes and a write to the controller stores it anew: when it alone\n"
-      "differs it is printed as a note (\"note: checksum: differs -> matches\")\n"
-      "and the files compare equal: a file written and read back exits 0.\n"
-      "(Under version 12 the checksum takes the byte of OhrSMS, which is\n"
-      "then a note as well.)\n"
-      "Exit code 0 when the files are equal, 1 when they differ.");
+      "other bytes and a write to the controller stores it anew: it is printed\n"
+      "as a note (\"note: checksum: differs -> matches\") and is no difference,\n"
+      "so a file written and read back compares equal (exit 0). Under version\n"
+      "12 the checksum takes the byte of OhrSMS, which is then a note as well.");
   const QCommandLineOption help = parser.addHelpOption();
-  const QCommandLineOption checksum("checksum", "Count a differing checksum state as a difference.");
+  const QCommandLineOption checksum("checksum", "Count the notes as differences (exit 1).");
   parser.addOption(checksum);
   parser.addPositionalArgument("A.dat", "The first settings file.");
   parser.addPositionalArgument("B.dat", "The second settings file.");
