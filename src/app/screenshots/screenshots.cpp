@@ -362,7 +362,7 @@ int main(int argc, char** argv) {
   // The port menu of the connection pane, as a click opens it, with a USB
   // adapter among the ports (its device's description after its name).
   main.portSource = [] {
-    return QList<vemtaro::port::PortEntry>{{"/dev/ttyS0", {}}, {"/dev/ttyUSB0", "USB-Serial CH340"}};
+    return QList<vemtaro::port::PortEntry>{{"/dev/ttyS0", {}, {}, {}}, {"/dev/ttyUSB0", "USB-Serial CH340", {}, {}}};
   };
   main.ShowPortMenu(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->sizeHint().height() + 60));
   main.PopupMenu1->move(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->height()));
