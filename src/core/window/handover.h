@@ -8,9 +8,9 @@
 // and the running copy answers every message with one line, "OK" when it has
 // taken the message, "REFUSED" when it will not act on it.
 //
-// A path, and a port's name, is the bytes of the system's file name, whatever they are: on Unix a
-// name need not be UTF-8 (a name from an old Windows archive is
-// Windows-1251). The line keeps printable ASCII and well-formed UTF-8
+// A path, and a port's name, is the bytes of the system's file name,
+// whatever they are: on Unix a name need not be UTF-8 (a name from an old
+// Windows archive is Windows-1251). The line keeps printable ASCII and well-formed UTF-8
 // characters from U+00A0 on as they are; every other byte (a control
 // character, a C1 control, a byte that is not part of well-formed UTF-8) and
 // "%" itself are written "%HH", two upper-case hexadecimal digits. Each path
