@@ -2,8 +2,8 @@
 // sizes the input chooses: it never keeps more than a message's bound, takes
 // no more messages than a start sends, takes only messages whose bytes it was
 // given, and stays refused once it has refused. The same bytes as a file
-// name: when the channel can carry it, its OPEN reads back as that very name.
-// The answers' reader on the same bytes.
+// name and as a port's name: when the channel can carry them, their OPEN and
+// PORT read back as those very names. The answers' reader on the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,12 +41,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       Check(reader.pending() == 0);
     }
   }
+  std::size_t raises = 0;
+  std::size_t opens = 0;
+  std::size_t ports = 0;
   for (const Message& m : messages) {
-    const std::string sent = m.kind == Kind::Raise ? RaiseMessage() : OpenMessage(m.path).value_or(std::string());
+    std::string sent;
+    switch (m.kind) {
+      case Kind::Raise: sent = RaiseMessage(), ++raises; break;
+      case Kind::Open: sent = OpenMessage(m.path).value_or(std::string()), ++opens; break;
+      case Kind::Port: sent = PortMessage(m.path).value_or(std::string()), ++ports; break;
+    }
     Check(!sent.empty() && sent.size() <= kMaxMessageBytes);
     Check(stream.find(sent) != std::string_view::npos);
     if (m.kind == Kind::Open) Check(IsAbsolutePath(m.path));
+    if (m.kind == Kind::Port) Check(!m.path.empty() && m.path.find('\0') == std::string::npos);
   }
+  Check(raises <= 1 && opens <= 1 && ports <= kMaxPorts);
 
   if (const auto open = OpenMessage(stream)) {
     MessageReader back;
@@ -55,9 +65,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(back.Feed(*open, taken) && taken.size() == 1 && taken[0].kind == Kind::Open && taken[0].path == stream);
   }
 
+  if (const auto port = PortMessage(stream)) {
+    MessageReader back;
+    std::vector<Message> taken;
+    Check(port->size() <= kMaxMessageBytes);
+    Check(back.Feed(*port, taken) && taken.size() == 1 && taken[0].kind == Kind::Port && taken[0].path == stream);
+  }
+
   for (std::size_t expected = 0; expected <= 3; ++expected) {
-    const Answers answers = ReadAnswers(stream, expected);
-    if (answers == Answers::Accepted) Check(stream.size() == expected * 3);
+    std::vector<bool> taken;
+    const Answers answers = ReadAnswers(stream, expected, &taken);
+    Check(taken.size() <= expected);
+    if (answers == Answers::Accepted) Check(stream.size() == expected * 3 && taken.size() == expected);
   }
   return 0;
 }

@@ -166,6 +166,9 @@ int main(int argc, char** argv) {
     ok &= Write(dir + "/handover/raise_open.bin", piece + H::RaiseMessage() + *H::OpenMessage("/home/user/site.dat"));
     ok &= Write(dir + "/handover/windows_path.bin", "\x03" + *H::OpenMessage("C:/Users/u/Объект.dat"));
     ok &= Write(dir + "/handover/unknown.bin", "\x10" + H::RaiseMessage() + "QUIT\n");
+    ok &= Write(dir + "/handover/ports.bin", "\x07" + H::RaiseMessage() + *H::OpenMessage("/home/user/site.dat") +
+                                                 *H::PortMessage("/dev/ttyUSB0") + *H::PortMessage("COM3") +
+                                                 *H::PortMessage("/dev/serial/by-id/usb-FTDI_\xCF-if00"));
   }
   return ok ? 0 : 1;
 }

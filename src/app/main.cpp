@@ -53,7 +53,10 @@ int main(int argc, char** argv) {
   parser.addVersionOption();
   parser.addPositionalArgument("file", "A settings file (*.dat) to open.", "[FILE.dat]");
   const QCommandLineOption portOption(
-      "port", "Also list this serial port in the port menu (e.g. the /dev/pts/N of vemtaro-sim).", "DEV");
+      "port",
+      "Also list this serial port in the port menu (e.g. the /dev/pts/N of vemtaro-sim); while the program\n"
+      "runs, a later start hands it the port.",
+      "DEV");
   parser.addOption(portOption);
   // The arguments as bytes: a file name need not be UTF-8.
   parser.process(vemtaro::shell::ArgumentsOf(argc, argv));
@@ -62,7 +65,10 @@ int main(int argc, char** argv) {
 
   // A copy that runs in this session comes forward and takes the file.
   vemtaro::app::SingleInstance instance(vemtaro::app::SingleInstance::ChannelName(QApplication::applicationFilePath()));
-  const vemtaro::app::SingleInstance::Result handed = instance.HandOver(fileToOpen);
+  // So do the ports given with --port: they join its port menu.
+  const QStringList ports = parser.values(portOption);
+  const vemtaro::app::SingleInstance::Result handed = instance.HandOver(fileToOpen, ports);
+  for (const QString& taken : handed.taken) std::printf("vemtaro: %s\n", qPrintable(taken));
   if (handed.outcome == vemtaro::app::SingleInstance::Outcome::HandedOver) return 0;
   if (handed.outcome == vemtaro::app::SingleInstance::Outcome::Failed) {
     std::fprintf(stderr, "vemtaro: %s\n", qPrintable(handed.error));
@@ -78,11 +84,12 @@ int main(int argc, char** argv) {
   // Closing the main window ends the program (the splash, the application's
   // main form, is hidden by then).
   QObject::connect(&main, &vemtaro::app::TForm1::FormClosed, &app, &QApplication::quit, Qt::QueuedConnection);
-  main.SetExtraPorts(parser.values(portOption));
+  main.SetExtraPorts(ports);
   // Later starts come here: the window comes forward, a file opened while the
   // program runs (a double click on a *.dat) waits until the program is idle.
   if (!instance.Listen(
-          &main, [&main] { main.ComeForward(); }, [&main](const QString& path) { return main.TakeHandedFile(path); })) {
+          &main, [&main] { main.ComeForward(); }, [&main](const QString& path) { return main.TakeHandedFile(path); },
+          [&main](const QString& port) { return main.AddExtraPort(port); })) {
     std::fprintf(stderr, "vemtaro: later starts will run on their own: %s\n", qPrintable(instance.listenError()));
   }
 

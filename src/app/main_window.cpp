@@ -72,7 +72,6 @@ const char* const kSettingsApplication = "Vemtaro";
 const char* const kVerifyKey = "VerifyAfterWrite";
 const char* const kBackupKey = "BackupBeforeWrite";
 const char* const kChoosePort = "Щёлкните, чтобы выбрать порт";
-const char* const kPortDescription = "%1 — %2";  // a port's name and its device
 const char* const kHelpMenu = "Справка";
 const char* const kAbout = "О программе";
 const char* const kGuide = "Руководство пользователя";
@@ -372,13 +371,10 @@ void TForm1::ListPorts() {
   for (const QString& extra : extraPorts_) {
     const bool listed =
         std::any_of(ports.begin(), ports.end(), [&](const port::PortEntry& p) { return p.name == extra; });
-    if (!listed) ports.append({extra, {}});
+    if (!listed) ports.append(port::PortEntry{extra, {}, {}, {}});
   }
   for (const port::PortEntry& entry : ports) {
-    const QString caption = entry.description.isEmpty()
-                                ? entry.name
-                                : QString::fromUtf8(kPortDescription).arg(entry.name, entry.description);
-    QAction* item = PopupMenu1->addAction(caption);
+    QAction* item = PopupMenu1->addAction(port::PortCaption(entry));
     item->setData(entry.name);
   }
   if (!ports.isEmpty()) PopupMenu1->addSeparator();

@@ -72,6 +72,15 @@ class TForm1 : public QMainWindow {
   bool SaveChangesFirst();
   // Ports the port menu lists besides those the system reports.
   void SetExtraPorts(const QStringList& ports) { extraPorts_ = ports; }
+  // A port handed over by a later start: listed in the port menu from its
+  // next opening on, after the ports given at start. False when the menu
+  // already lists as many added ports as it may hold.
+  bool AddExtraPort(const QString& port) {
+    if (extraPorts_.contains(port)) return true;
+    if (extraPorts_.size() >= port::kMaxPorts) return false;
+    extraPorts_ << port;
+    return true;
+  }
   // Where the port menu takes the system's ports from each time it opens;
   // the system's list unless a test puts a list of its own here.
   std::function<QList<port::PortEntry>()> portSource = &port::AvailablePortEntries;

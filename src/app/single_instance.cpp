@@ -28,6 +28,10 @@ namespace texts {
 constexpr const char* kNotAFile = "Файл «%1» не найден, или это не обычный файл.";
 constexpr const char* kCannotHand = "Путь «%1» нельзя передать работающей программе Vemtaro.";
 constexpr const char* kRefused = "Работающая программа Vemtaro не приняла файл «%1».";
+constexpr const char* kPortTaken = "Порт «%1» добавлен в меню портов работающей программы Vemtaro.";
+constexpr const char* kPortRefused = "Работающая программа Vemtaro не приняла порт «%1».";
+constexpr const char* kCannotHandPort = "Порт «%1» нельзя передать работающей программе Vemtaro.";
+constexpr const char* kTooManyPorts = "Работающей программе Vemtaro передаются не больше %1 портов.";
 constexpr const char* kNoAnswer = "Работающая программа Vemtaro не ответила.";
 constexpr const char* kNoChannel = "Нет связи с работающей программой Vemtaro: %1";
 constexpr const char* kNoFolder = "нет папки, закрытой для других пользователей";
@@ -88,7 +92,7 @@ SingleInstance::~SingleInstance() {
   if (server_ != nullptr) server_->close();
 }
 
-SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int waitMs) {
+SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, const QStringList& ports, int waitMs) {
   if (channel_.isEmpty()) return {};
   QLocalSocket socket;
   socket.connectToServer(channel_);
@@ -96,7 +100,7 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
     const QLocalSocket::LocalSocketError error = socket.error();
     // No socket, or one left behind by a copy that has ended.
     if (error == QLocalSocket::ServerNotFoundError || error == QLocalSocket::ConnectionRefusedError) return {};
-    return {Outcome::Failed, Text(texts::kNoChannel).arg(socket.errorString())};
+    return {Outcome::Failed, Text(texts::kNoChannel).arg(socket.errorString()), {}};
   }
   QByteArray messages = Line(handover::RaiseMessage());
   std::size_t expected = 1;
@@ -115,9 +119,27 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
       ++expected;
     }
   }
+  // The ports sent, in the order of their answers after those above.
+  const std::size_t portsFrom = expected;
+  QStringList portsSent;
+  QStringList problems;
+  if (!problem.isEmpty()) problems << problem;
+  if (static_cast<std::size_t>(ports.size()) > handover::kMaxPorts) {
+    problems << Text(texts::kTooManyPorts).arg(handover::kMaxPorts);
+  }
+  for (const QString& name : ports.mid(0, static_cast<qsizetype>(handover::kMaxPorts))) {
+    if (const auto port = handover::PortMessage(shell::FileNameBytes(name))) {
+      messages += Line(*port);
+      portsSent << name;
+      ++expected;
+    } else {
+      problems << Text(texts::kCannotHandPort).arg(shell::ShownFileName(name));
+    }
+  }
   socket.write(messages);
   const QDeadlineTimer deadline(waitMs);
   QByteArray answers;
+  std::vector<bool> taken;
   handover::Answers state = handover::ReadAnswers({}, expected);
   while (state == handover::Answers::Incomplete) {
     if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()))) {
@@ -127,20 +149,32 @@ SingleInstance::Result SingleInstance::HandOver(const QString& fileToOpen, int w
     // No more than the answers take is kept: more is a broken answer.
     answers += socket.read(64);
     state = handover::ReadAnswers(std::string_view(answers.constData(), static_cast<std::size_t>(answers.size())),
-                                  expected);
+                                  expected, &taken);
   }
   socket.disconnectFromServer();
-  if (!problem.isEmpty()) return {Outcome::Failed, problem};
-  switch (state) {
-    case handover::Answers::Accepted: return {Outcome::HandedOver, {}};
-    case handover::Answers::Refused: return {Outcome::Failed, Text(texts::kRefused).arg(shownPath)};
-    case handover::Answers::Incomplete:
-    case handover::Answers::Broken: break;
+  if (state == handover::Answers::Broken || state == handover::Answers::Incomplete) {
+    problems << Text(texts::kNoAnswer);
+    return {Outcome::Failed, problems.join('\n'), {}};
   }
-  return {Outcome::Failed, Text(texts::kNoAnswer)};
+  // Each answer told: "OK" to RAISE, then the file's, then each port's.
+  QStringList told;
+  const bool fileSent = portsFrom == 2;
+  if (fileSent && !taken[1]) problems << Text(texts::kRefused).arg(shownPath);
+  for (qsizetype i = 0; i < portsSent.size(); ++i) {
+    const QString shown = shell::ShownFileName(portsSent[i]);
+    if (taken[portsFrom + static_cast<std::size_t>(i)]) {
+      told << Text(texts::kPortTaken).arg(shown);
+    } else {
+      problems << Text(texts::kPortRefused).arg(shown);
+    }
+  }
+  if (!taken[0]) problems << Text(texts::kNoAnswer);
+  if (!problems.isEmpty()) return {Outcome::Failed, problems.join('\n'), told};
+  return {Outcome::HandedOver, {}, told};
 }
 
-bool SingleInstance::Listen(QObject* context, std::function<void()> raise, std::function<bool(const QString&)> open) {
+bool SingleInstance::Listen(QObject* context, std::function<void()> raise, std::function<bool(const QString&)> open,
+                            std::function<bool(const QString&)> port) {
   if (channel_.isEmpty()) {
     listenError_ = Text(texts::kNoFolder);
     return false;
@@ -148,6 +182,7 @@ bool SingleInstance::Listen(QObject* context, std::function<void()> raise, std::
   context_ = context;
   raise_ = std::move(raise);
   open_ = std::move(open);
+  port_ = std::move(port);
   server_ = new QLocalServer(this);
   server_->setSocketOptions(QLocalServer::UserAccessOption);
   server_->setMaxPendingConnections(kMaxConnections);
@@ -202,6 +237,8 @@ void SingleInstance::Serve(QLocalSocket* socket) {
         if (message.kind == handover::Kind::Raise) {
           if (raise_) raise_();
           taken = true;
+        } else if (message.kind == handover::Kind::Port) {
+          taken = port_ && port_(shell::FileNameText(message.path));
         } else {
           const QString path = shell::FileNameText(message.path);
           taken = shell::IsRegularFile(path) && open_ && open_(path);

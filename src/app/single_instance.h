@@ -1,14 +1,16 @@
 // One running copy of the program per user and desktop session. The first
 // copy listens on a local socket private to the user and the session (in the
 // user's own runtime folder, named after the program and the display); a
-// later start asks it to come forward and to open the settings file it was
-// started with, waits for its answer, and ends. The messages and their
+// later start asks it to come forward, to open the settings file it was
+// started with and to list the ports given with --port in its port menu,
+// waits for its answers, and ends. The messages and their
 // answers are those of window/handover.h.
 #pragma once
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
@@ -43,19 +45,26 @@ class SingleInstance : public QObject {
   struct Result {
     Outcome outcome = Outcome::NoneRunning;
     QString error;
+    // What the running copy took besides coming forward, to be told: "Порт
+    // «/dev/pts/3» добавлен в меню портов работающей программы Vemtaro."
+    QStringList taken;
   };
   // A later start: "RAISE", and "OPEN" with the file's absolute path when a
   // file is given (a regular file; another is not sent and makes the start
-  // fail). The name is taken byte for byte (shell::FileNameBytes). Waits at most
-  // waitMs for the answers.
-  Result HandOver(const QString& fileToOpen, int waitMs = 5000);
+  // fail), and a "PORT" for each port given (at most handover::kMaxPorts).
+  // Names are taken byte for byte (shell::FileNameBytes). Waits at most waitMs
+  // for the answers; a port or file the running copy refuses fails the start.
+  Result HandOver(const QString& fileToOpen, const QStringList& ports, int waitMs = 5000);
+  Result HandOver(const QString& fileToOpen, int waitMs = 5000) { return HandOver(fileToOpen, QStringList(), waitMs); }
 
   // The first start listens. raise runs for every "RAISE"; open is given the
   // path of every "OPEN" of a regular file (its bytes kept as shell::FileNameText
-  // keeps them) and answers whether it took it.
-  // Neither runs once context is gone. False when the channel could not be
-  // set up (the program then runs without it).
-  bool Listen(QObject* context, std::function<void()> raise, std::function<bool(const QString&)> open);
+  // keeps them) and answers whether it took it; port is given the name of
+  // every "PORT" and answers whether the port menu lists it now (without it
+  // every port is refused). None runs once context is gone. False when the
+  // channel could not be set up (the program then runs without it).
+  bool Listen(QObject* context, std::function<void()> raise, std::function<bool(const QString&)> open,
+              std::function<bool(const QString&)> port = {});
   // The reason Listen failed.
   const QString& listenError() const { return listenError_; }
 
@@ -72,6 +81,7 @@ class SingleInstance : public QObject {
   QPointer<QObject> context_;
   std::function<void()> raise_;
   std::function<bool(const QString&)> open_;
+  std::function<bool(const QString&)> port_;
   QString listenError_;
 };
 

@@ -251,13 +251,19 @@ int RunDiff(const QStringList& positional) {
       "Compares two settings files setting by setting and reaction by reaction.\n"
       "Prints one line per difference: the name, A's value and B's value\n"
       "(name: A -> B). Reactions are matched by their place in the image; a\n"
-      "renamed tree node shows both names.");
+      "renamed tree node shows both names. The checksum state follows from the\n"
+      "other bytes and a write to the controller stores it anew: it is printed\n"
+      "as a note (\"note: checksum: differs -> matches\") and is no difference,\n"
+      "so a file written and read back compares equal (exit 0). Under version\n"
+      "12 the checksum takes the byte of OhrSMS, which is then a note as well.");
   const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption checksum("checksum", "Count the notes as differences (exit 1).");
+  parser.addOption(checksum);
   parser.addPositionalArgument("A.dat", "The first settings file.");
   parser.addPositionalArgument("B.dat", "The second settings file.");
   if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "diff");
   if (WantsHelp(parser, help)) {
-    PrintOut(HelpText(parser, std::string(kProgram) + " diff A.dat B.dat"));
+    PrintOut(HelpText(parser, std::string(kProgram) + " diff A.dat B.dat [--checksum]"));
     return kSuccess;
   }
   const QStringList files = parser.positionalArguments();
@@ -267,11 +273,16 @@ int RunDiff(const QStringList& positional) {
   Inspection b;
   if (const int code = Load(Std(files[0]), a); code != kSuccess) return code;
   if (const int code = Load(Std(files[1]), b); code != kSuccess) return code;
-  const std::vector<InspectDifference> differences = DiffInspections(a, b);
+  const bool countChecksum = parser.isSet(checksum);
+  bool different = false;
   std::string text;
-  for (const auto& d : differences) text += TerminalSafe(d.name + ": " + d.a + " -> " + d.b, false) + "\n";
+  for (const auto& d : DiffInspections(a, b)) {
+    const bool note = d.note && !countChecksum;
+    different = different || !note;
+    text += TerminalSafe((note ? "note: " : "") + d.name + ": " + d.a + " -> " + d.b, false) + "\n";
+  }
   PrintOut(text);
-  return differences.empty() ? kSuccess : kDifferent;
+  return different ? kDifferent : kSuccess;
 }
 
 }  // namespace
@@ -301,7 +312,7 @@ int Run(const QStringList& arguments) {
                         "  new   --firmware N -o OUT.dat  Write the settings file of a fresh start\n"
                         "                                 under firmware version N (10..15).\n"
                         "  show  FILE.dat [--json]        List everything a settings file holds.\n"
-                        "  diff  A.dat B.dat              List the settings and reactions in which\n"
+                        "  diff  A.dat B.dat [--checksum] List the settings and reactions in which\n"
                         "                                 two settings files differ.\n"
                         "  set   FILE.dat NAME=VALUE... [-o OUT.dat]\n"
                         "                                 Change settings and reactions by the names\n"

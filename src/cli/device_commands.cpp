@@ -24,6 +24,7 @@
 #include "model/profiles.h"
 #include "output.h"
 #include "port/port_list.h"
+#include "ports_output.h"
 #include "shell/backup_folder_store.h"
 #include "shell/qt_file_store.h"
 #include "window/backups.h"
@@ -583,19 +584,30 @@ int RunPorts(const QStringList& positional) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Lists the serial ports of this computer as the port menu of the desktop\n"
-      "program lists them, one a line; ports held by another program are listed too.");
+      "program lists them, one a line; ports held by another program are listed too.\n"
+      "After the name comes what the system tells of the device: its description,\n"
+      "its manufacturer and its serial number, so that adapters of one kind can be\n"
+      "told apart (\"/dev/ttyUSB0 — FT232R USB UART, FTDI, S/N A50285BI\").");
   const QCommandLineOption help = parser.addHelpOption();
+  const QCommandLineOption json("json",
+                                "Print a JSON array of {name, description, manufacturer, serialNumber, "
+                                "caption}, \"\" where the system gives nothing.");
+  parser.addOption(json);
   if (!parser.parse(CommandArguments(positional))) return UsageError(Std(parser.errorText()), "ports");
   if (WantsHelp(parser, help)) {
-    PrintOut(HelpText(parser, std::string(kProgram) + " ports"));
+    PrintOut(HelpText(parser, std::string(kProgram) + " ports [--json]"));
     return kSuccess;
   }
   if (!parser.positionalArguments().isEmpty()) {
     return UsageError("ports: unexpected argument '" + Std(parser.positionalArguments().first()) + "'", "ports");
   }
-  std::string text;
-  for (const QString& name : port::AvailablePorts()) text += Std(name) + "\n";
-  PrintOut(TerminalSafe(text));
+  const QList<port::PortEntry> ports = port::AvailablePortEntries();
+  if (parser.isSet(json)) {
+    const QByteArray doc = PortsJson(ports);
+    PrintOut(std::string(doc.constData(), static_cast<std::size_t>(doc.size())));
+    return kSuccess;
+  }
+  PrintOut(TerminalSafe(PortsText(ports)));
   return kSuccess;
 }
 

@@ -137,6 +137,9 @@ DeviceSession::DeviceSession()
       link_(model_, adapter_.comPort(), host_),
       signals_(std::make_unique<StopSignals>()) {
   showProgress_ = ErrorIsTerminal();
+  // The summary of a read or write names the version; the configuration it
+  // takes from the controller is no one's work that a reset would lose.
+  link_.tellVersionChange = false;
   model_.Startup();
   QObject::connect(&adapter_, &port::SerialAdapter::portLost, &adapter_, [this](const QString& reason) {
     lost_ = true;

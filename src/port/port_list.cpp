@@ -47,13 +47,44 @@ QList<PortEntry> AvailablePortEntries() {
   for (const QSerialPortInfo& info : infos) names << NameOf(info);
   QList<PortEntry> entries;
   for (const QString& name : OrderPorts(names)) {
-    PortEntry entry{name, {}};
+    PortEntry entry{name, {}, {}, {}};
     for (const QSerialPortInfo& info : infos) {
-      if (NameOf(info) == name) entry.description = info.description().trimmed();
+      if (NameOf(info) != name) continue;
+      entry.description = info.description().trimmed();
+      entry.manufacturer = info.manufacturer().trimmed();
+      entry.serialNumber = info.serialNumber().trimmed();
     }
     entries << entry;
   }
   return entries;
+}
+
+namespace {
+// A text of the system's as one line of the menu.
+QString OneLine(QString text) {
+  for (QChar& c : text) {
+    if (c.category() == QChar::Other_Control || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+      c = QLatin1Char(' ');
+    }
+  }
+  return text.simplified();
+}
+}  // namespace
+
+QString PortDetails(const PortEntry& entry) {
+  QStringList parts;
+  const QString description = OneLine(entry.description);
+  const QString manufacturer = OneLine(entry.manufacturer);
+  const QString serial = OneLine(entry.serialNumber);
+  if (!description.isEmpty()) parts << description;
+  if (!manufacturer.isEmpty() && !description.contains(manufacturer, Qt::CaseInsensitive)) parts << manufacturer;
+  if (!serial.isEmpty()) parts << QStringLiteral("S/N ") + serial;
+  return parts.join(QStringLiteral(", "));
+}
+
+QString PortCaption(const PortEntry& entry) {
+  const QString details = PortDetails(entry);
+  return details.isEmpty() ? entry.name : entry.name + QString::fromUtf8(" — ") + details;
 }
 
 }  // namespace vemtaro::port

@@ -13,13 +13,26 @@ inline constexpr int kMaxPorts = 64;
 // another program are listed too.
 QStringList AvailablePorts();
 
-// A port the system reports, with the system's description of its device
-// (such as "USB-Serial CH340"; empty when it has none).
+// A port the system reports, with what the system tells of its device: its
+// description (such as "USB-Serial CH340"), its manufacturer and its serial
+// number, each empty when the system gives none. Three adapters of one kind
+// differ in their serial numbers.
 struct PortEntry {
   QString name;
   QString description;
+  QString manufacturer;
+  QString serialNumber;
   bool operator==(const PortEntry&) const = default;
 };
+
+// What is known of a port's device in one line, as the port menu shows it
+// after the name: "USB-Serial CH340, QinHeng Electronics, S/N 5A3B021";
+// a manufacturer the description already names is not repeated. Empty when
+// the system tells nothing. Control characters become blanks.
+QString PortDetails(const PortEntry& entry);
+// The port menu's item: "/dev/ttyUSB0 — USB-Serial CH340, QinHeng
+// Electronics, S/N 5A3B021", or the name alone.
+QString PortCaption(const PortEntry& entry);
 
 // The same ports as AvailablePorts(), in the same order, with their
 // descriptions. Asked anew at every call: an adapter plugged in meanwhile is

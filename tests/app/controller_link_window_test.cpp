@@ -203,7 +203,7 @@ TEST_F(LinkWindowTest, ThePortPaneOpensAMenuOfThePortsPresentNow) {
   QApplication::setActiveWindow(&window);
   EXPECT_EQ(window.ComStatus->text(), "Порт не выбран");
   EXPECT_EQ(window.ComStatus->toolTip(), "Щёлкните, чтобы выбрать порт");
-  QList<port::PortEntry> present = {{"/dev/ttyS0", ""}};
+  QList<port::PortEntry> present = {{"/dev/ttyS0", "", "", ""}};
   window.portSource = [&present] { return present; };
   window.SetExtraPorts({"/dev/pts/7"});
   const auto captions = [this] {
@@ -221,11 +221,19 @@ TEST_F(LinkWindowTest, ThePortPaneOpensAMenuOfThePortsPresentNow) {
     QStringList captions;
   };
   const std::vector<Case> cases = {
-      {Qt::LeftButton, {{"/dev/ttyS0", ""}}, {"/dev/ttyS0", "/dev/pts/7", "-", kSimulator}},
+      {Qt::LeftButton, {{"/dev/ttyS0", "", "", ""}}, {"/dev/ttyS0", "/dev/pts/7", "-", kSimulator}},
       // An adapter plugged in after the start is there the next time.
       {Qt::RightButton,
-       {{"/dev/ttyS0", ""}, {"/dev/ttyUSB0", "USB-Serial CH340"}},
+       {{"/dev/ttyS0", "", "", ""}, {"/dev/ttyUSB0", "USB-Serial CH340", "", ""}},
        {"/dev/ttyS0", "/dev/ttyUSB0 — USB-Serial CH340", "/dev/pts/7", "-", kSimulator}},
+      // Adapters of one kind are told apart by their serial numbers; a
+      // manufacturer the description names is not repeated.
+      {Qt::LeftButton,
+       {{"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI"},
+        {"/dev/ttyUSB1", "FT232R USB UART", "FTDI", "A50285BJ"},
+        {"/dev/ttyUSB2", "QinHeng CH340", "QinHeng", ""}},
+       {"/dev/ttyUSB0 — FT232R USB UART, FTDI, S/N A50285BI", "/dev/ttyUSB1 — FT232R USB UART, FTDI, S/N A50285BJ",
+        "/dev/ttyUSB2 — QinHeng CH340", "/dev/pts/7", "-", kSimulator}},
       {Qt::LeftButton, {}, {"/dev/pts/7", "-", kSimulator}},
   };
   for (const Case& c : cases) {
@@ -237,7 +245,7 @@ TEST_F(LinkWindowTest, ThePortPaneOpensAMenuOfThePortsPresentNow) {
     EXPECT_FALSE(window.PopupMenu1->isVisible());
   }
   // The item of a port stands for the port's name alone.
-  present = {{"/dev/ttyUSB0", "USB-Serial CH340"}};
+  present = {{"/dev/ttyUSB0", "USB-Serial CH340", "", ""}};
   click(Qt::LeftButton);
   EXPECT_EQ(window.PopupMenu1->actions().first()->data().toString(), "/dev/ttyUSB0");
   // Choosing the simulated controller connects to it.

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -47,6 +48,7 @@
 #include "shell/qt_file_store.h"
 #include "single_instance.h"
 #include "tree_view.h"
+#include "window/handover.h"
 
 extern char** environ;
 
@@ -96,6 +98,15 @@ bool Chmod(const QString& path, mode_t mode) { return ::chmod(QFile::encodeName(
 // runs the event loop of the running copy; its result.
 SingleInstance::Result LaterStart(const QString& channel, const QString& file = {}) {
   auto later = std::async(std::launch::async, [channel, file] { return SingleInstance(channel).HandOver(file); });
+  EXPECT_TRUE(port::RunEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
+                                   kWaitMs));
+  return later.get();
+}
+
+// The same with ports given with --port.
+SingleInstance::Result LaterStartWithPorts(const QString& channel, const QStringList& ports) {
+  auto later =
+      std::async(std::launch::async, [channel, ports] { return SingleInstance(channel).HandOver(QString(), ports); });
   EXPECT_TRUE(port::RunEventsUntil([&] { return later.wait_for(std::chrono::seconds(0)) == std::future_status::ready; },
                                    kWaitMs));
   return later.get();
@@ -353,7 +364,10 @@ TEST_F(SingleInstanceServed, WhatIsNoMessageOfALaterStartIsRefusedAndClosed) {
       {"a relative path", "OPEN site.dat\n", 1, "REFUSED\n", true, 0},
       {"a control character", "OPEN /a\x01.dat\n", 1, "REFUSED\n", true, 0},
       {"a message after a bad one", "QUIT\nRAISE\n", 1, "REFUSED\n", true, 0},
-      {"three messages", "RAISE\nRAISE\nRAISE\n", 3, "OK\nOK\nREFUSED\n", true, 2},
+      {"a second raise", "RAISE\nRAISE\n", 2, "OK\nREFUSED\n", true, 1},
+      {"a port without a name", "PORT \n", 1, "REFUSED\n", true, 0},
+      // A copy that takes no ports refuses each, and goes on serving.
+      {"a port not taken", "PORT /dev/pts/7\n", 1, "REFUSED\n", false, 1},
       {"a folder", "OPEN " + QFile::encodeName(files.path()) + "\n", 1, "REFUSED\n", false, 1},
       {"no such file", "OPEN " + QFile::encodeName(files.filePath("no.dat")) + "\n", 1, "REFUSED\n", false, 1},
       // 300 MB were once buffered whole; the channel closes after one message's bound.
@@ -622,6 +636,61 @@ TEST_F(HandedFileTest, AtMostAFewWait) {
   EXPECT_EQ(d.window.HandedFiles().size(), TForm1::kMaxHandedFiles);
 }
 
+// A later start's ports join the running copy's port menu, which the running
+// copy says for each, and the later start tells; a port it cannot take fails
+// the later start with its name.
+TEST(SingleInstancePorts, AHandedPortJoinsThePortMenu) {
+  QTemporaryDir runtime;
+  ASSERT_TRUE(runtime.isValid());
+  Desk d;
+  d.window.portSource = [] { return QList<port::PortEntry>{{"/dev/ttyS0", "", "", ""}}; };
+  d.window.SetExtraPorts({"/dev/pts/3"});
+  const QString channel = QDir(runtime.path()).filePath("VEMTARO-ports");
+  SingleInstance running(channel);
+  int raised = 0;
+  ASSERT_TRUE(running.Listen(
+      &d.window, [&raised] { ++raised; }, [](const QString&) { return false; },
+      [&d](const QString& name) { return d.window.AddExtraPort(name); }));
+  // The port menu as a click on the connection pane opens it.
+  const auto captions = [&d] {
+    const QPoint at = d.window.ComStatus->mapTo(&d.window, d.window.ComStatus->rect().center());
+    QTest::mouseClick(d.window.windowHandle(), Qt::LeftButton, {}, at);
+    EXPECT_TRUE(d.window.PopupMenu1->isVisible());
+    QStringList texts;
+    for (QAction* a : d.window.PopupMenu1->actions()) texts << (a->isSeparator() ? "-" : a->text());
+    QTest::keyClick(d.window.PopupMenu1, Qt::Key_Escape);
+    return texts;
+  };
+  const QString simulator = QString::fromUtf8(link_texts::kSimulatorPort);
+  const auto taken = [](const char* name) {
+    return QStringLiteral("Порт «%1» добавлен в меню портов работающей программы Vemtaro.").arg(name);
+  };
+
+  SingleInstance::Result result = LaterStartWithPorts(channel, {"/dev/pts/7", "/dev/pts/3", "COM3"});
+  EXPECT_EQ(result.outcome, Outcome::HandedOver) << result.error.toStdString();
+  EXPECT_EQ(result.taken, (QStringList{taken("/dev/pts/7"), taken("/dev/pts/3"), taken("COM3")}));
+  EXPECT_EQ(raised, 1);
+  EXPECT_EQ(captions(), (QStringList{"/dev/ttyS0", "/dev/pts/3", "/dev/pts/7", "COM3", "-", simulator}));
+
+  // More ports than a start hands over: the first eight are sent.
+  QStringList many;
+  for (int i = 10; i < 10 + static_cast<int>(handover::kMaxPorts) + 1; ++i)
+    many << QStringLiteral("/dev/pts/%1").arg(i);
+  result = LaterStartWithPorts(channel, many);
+  EXPECT_EQ(result.outcome, Outcome::Failed);
+  EXPECT_EQ(result.error, "Работающей программе Vemtaro передаются не больше 8 портов.");
+  EXPECT_EQ(result.taken.size(), 8);
+  EXPECT_FALSE(captions().contains("/dev/pts/18"));
+
+  // A menu that holds as many added ports as it may refuses one more.
+  for (int i = 0; i < port::kMaxPorts; ++i) d.window.AddExtraPort(QStringLiteral("/dev/pts/%1").arg(100 + i));
+  result = LaterStartWithPorts(channel, {"/dev/pts/99"});
+  EXPECT_EQ(result.outcome, Outcome::Failed);
+  EXPECT_EQ(result.error, "Работающая программа Vemtaro не приняла порт «/dev/pts/99».");
+  EXPECT_TRUE(result.taken.isEmpty());
+  EXPECT_FALSE(captions().contains("/dev/pts/99"));
+}
+
 // ---- Two starts of the program -------------------------------------------------
 
 // The program itself, started twice in one session: the second start hands
@@ -655,6 +724,18 @@ TEST(SingleInstanceProgram, ASecondStartLeavesOneProgramRunning) {
       << "the second copy kept running";
   EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(second.exitCode(), 0) << second.readAllStandardError().toStdString();
+  EXPECT_EQ(first.state(), QProcess::Running);
+
+  // A port given to a later start joins the running copy's port menu; the
+  // later start says so.
+  QProcess third;
+  third.setProcessEnvironment(env);
+  third.start(VEMTARO_APP_PATH, {"--port", "/dev/pts/77"});
+  ASSERT_TRUE(port::RunEventsUntil([&] { return third.state() == QProcess::NotRunning; }, kWaitMs))
+      << "the third copy kept running";
+  EXPECT_EQ(third.exitCode(), 0) << third.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(third.readAllStandardOutput()),
+            "vemtaro: Порт «/dev/pts/77» добавлен в меню портов работающей программы Vemtaro.\n");
   EXPECT_EQ(first.state(), QProcess::Running);
   first.kill();
   first.waitForFinished(kWaitMs);

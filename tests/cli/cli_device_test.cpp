@@ -553,6 +553,23 @@ TEST_F(CliDevice, WriteThenReadGivesTheWrittenImage) {
     ASSERT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(ImageOf(ReadFile(Path("back.dat"))), sent);
 
+    // The file and what was read back compare equal: the checksum the write
+    // stored is a note, counted only when asked for. In the 5121 bytes of
+    // version 12 it took the byte of OhrSMS.
+    const std::string arming = version == 12 ? "OhrSMS: no -> yes\n" : "";
+    r = RunCli({"diff", Path("in.dat"), Path("back.dat")});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "note: checksum: differs -> matches\n" + (arming.empty() ? "" : "note: " + arming));
+    r = RunCli({"diff", "--checksum", Path("in.dat"), Path("back.dat")});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_EQ(r.out, "checksum: differs -> matches\n" + arming);
+    // A setting that differs still does.
+    ASSERT_EQ(RunCli({"set", Path("back.dat"), "Rele1=9", "-o", Path("other.dat")}).code, 0);
+    r = RunCli({"diff", Path("other.dat"), Path("back.dat")});
+    EXPECT_EQ(r.code, 1) << r.err;
+    EXPECT_TRUE(Contains(r.out, "Rele1: 9 -> ")) << r.out;
+    fs::remove(Path("other.dat"));
+
     r = RunCli({"write", "--verify", Path("in.dat"), "--port", sim.path()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "");

@@ -17,8 +17,26 @@ struct ReadCase {
   bool ok;                        // the connection stays open
 };
 
+std::string Repeated(const std::string& text, std::size_t n) {
+  std::string out;
+  for (std::size_t i = 0; i < n; ++i) out += text;
+  return out;
+}
+
+std::vector<Message> Concat(std::vector<Message> first, const Message& then, std::size_t n) {
+  first.insert(first.end(), n, then);
+  return first;
+}
+
+// A text of n bytes: a slash and then `fill`.
+std::string Rooted(std::size_t n, char fill) {
+  std::string text(n, fill);
+  text[0] = '/';
+  return text;
+}
+
 std::vector<ReadCase> ReadCases() {
-  const std::string longPath = "/" + std::string(kMaxMessageBytes - 7, 'a');  // "OPEN " + path + "\n" = 4096
+  const std::string longPath = Rooted(kMaxMessageBytes - 6, 'a');  // "OPEN " + path + "\n" = 4096
   return {
       {"raise", "RAISE\n", {{Kind::Raise, {}}}, true},
       {"raise and open", "RAISE\nOPEN /home/u/site.dat\n", {{Kind::Raise, {}}, {Kind::Open, "/home/u/site.dat"}}, true},
@@ -29,7 +47,25 @@ std::vector<ReadCase> ReadCases() {
       {"a message not yet ended", "RAISE\nOPEN /a", {{Kind::Raise, {}}}, true},
       {"one byte too long", "OPEN " + longPath + "a\n", {}, false},
       {"too long without its end", std::string(kMaxMessageBytes, 'R'), {}, false},
-      {"a third message", "RAISE\nRAISE\nRAISE\n", {{Kind::Raise, {}}, {Kind::Raise, {}}}, false},
+      {"a second raise", "RAISE\nRAISE\n", {{Kind::Raise, {}}}, false},
+      {"a second open", "OPEN /a.dat\nOPEN /b.dat\n", {{Kind::Open, "/a.dat"}}, false},
+      {"raise, open and ports",
+       "RAISE\nOPEN /a.dat\nPORT /dev/ttyUSB0\nPORT COM3\n",
+       {{Kind::Raise, {}}, {Kind::Open, "/a.dat"}, {Kind::Port, "/dev/ttyUSB0"}, {Kind::Port, "COM3"}},
+       true},
+      {"a port named as the system names it", "PORT ttyUSB0\n", {{Kind::Port, "ttyUSB0"}}, true},
+      {"the most a start sends", "RAISE\nOPEN /a.dat\n" + Repeated("PORT /dev/pts/7\n", kMaxPorts),
+       Concat({{Kind::Raise, {}}, {Kind::Open, "/a.dat"}}, Message{Kind::Port, "/dev/pts/7"}, kMaxPorts), true},
+      {"one port more", Repeated("PORT /dev/pts/7\n", kMaxPorts + 1),
+       Concat({}, Message{Kind::Port, "/dev/pts/7"}, kMaxPorts), false},
+      {"a port with a line end and a Windows-1251 name", "PORT /dev/%0A%CF\n", {{Kind::Port, "/dev/\n\xCF"}}, true},
+      {"a port without a name", "PORT \n", {}, false},
+      {"port without a space", "PORT/dev/ttyS0\n", {}, false},
+      {"a NUL in a port", std::string("PORT a\0b\n", 9), {}, false},
+      {"an escaped zero byte in a port", "PORT a%00b\n", {}, false},
+      {"a port not UTF-8", "PORT /dev/\xFF\n", {}, false},
+      {"a port with a lower-case escape", "PORT /dev/%cf\n", {}, false},
+      {"lower-case port", "port /dev/ttyS0\n", {}, false},
       {"lower case", "raise\n", {}, false},
       {"an empty message", "\n", {}, false},
       {"carriage return", "RAISE\r\n", {}, false},
@@ -119,15 +155,22 @@ TEST(HandoverMessages, OnlyPathsTheChannelCarriesAreSent) {
   EXPECT_EQ(OpenMessage("/srv/\xCF\xF0\xE8\xEC\xE5\xF0.dat"), "OPEN /srv/%CF%F0%E8%EC%E5%F0.dat\n");
   EXPECT_EQ(OpenMessage("/a\nOPEN /b"), "OPEN /a%0AOPEN /b\n");
   for (const std::string& bad : {std::string("site.dat"), std::string(), std::string("/a\0b", 4),
-                                 "/" + std::string(kMaxMessageBytes, 'a'), "/" + std::string(1400, '\xFF')}) {
+                                 Rooted(kMaxMessageBytes + 1, 'a'), Rooted(1401, '\xFF')}) {
     EXPECT_EQ(OpenMessage(bad), std::nullopt) << bad.substr(0, 20);
+  }
+  EXPECT_EQ(PortMessage("/dev/ttyUSB0"), "PORT /dev/ttyUSB0\n");
+  EXPECT_EQ(PortMessage("COM3"), "PORT COM3\n");
+  EXPECT_EQ(PortMessage("/dev/pts/7\nRAISE"), "PORT /dev/pts/7%0ARAISE\n");
+  for (const std::string& bad : {std::string(), std::string("/dev/a\0b", 8), Rooted(kMaxMessageBytes, 'a')}) {
+    EXPECT_EQ(PortMessage(bad), std::nullopt) << bad.substr(0, 20);
   }
   // What is sent is what is read.
   MessageReader reader;
   std::vector<Message> messages;
   const std::string mixed = "/srv/Объект \xCF\xF0\xE8\xEC\xE5\xF0 100%\x7F.dat";
-  ASSERT_TRUE(reader.Feed(RaiseMessage() + *OpenMessage(mixed), messages));
-  EXPECT_EQ(messages, (std::vector<Message>{{Kind::Raise, {}}, {Kind::Open, mixed}}));
+  const std::string port = "/dev/serial/by-id/usb-FTDI_Объект_\xCF%-if00";
+  ASSERT_TRUE(reader.Feed(RaiseMessage() + *OpenMessage(mixed) + *PortMessage(port), messages));
+  EXPECT_EQ(messages, (std::vector<Message>{{Kind::Raise, {}}, {Kind::Open, mixed}, {Kind::Port, port}}));
 }
 
 TEST(HandoverAnswers, AreReadWholeAndNothingMore) {
@@ -150,6 +193,12 @@ TEST(HandoverAnswers, AreReadWholeAndNothingMore) {
   for (const Case& c : cases) {
     EXPECT_EQ(ReadAnswers(c.received, c.expected), c.answers) << c.received << " / " << c.expected;
   }
+  // Each answer in the messages' order: the later start tells which was taken.
+  std::vector<bool> taken;
+  EXPECT_EQ(ReadAnswers("OK\nREFUSED\nOK\n", 3, &taken), Answers::Refused);
+  EXPECT_EQ(taken, (std::vector<bool>{true, false, true}));
+  EXPECT_EQ(ReadAnswers("OK\nOK\n", 3, &taken), Answers::Incomplete);
+  EXPECT_EQ(taken, (std::vector<bool>{true, true}));
 }
 
 }  // namespace

@@ -35,6 +35,66 @@ TEST(LinkConnect, AnotherControllersVersionKeepsTheTypedObjectIdentifier) {
   b.checkProtocol = false;  // the second reply came without a second handshake
 }
 
+// A controller of another version than the configuration's is told once the
+// handshake is made, with what its profile reset and what it kept; a
+// controller of the configuration's version changes nothing and tells nothing.
+TEST(LinkConnect, AnotherVersionIsToldWithWhatItResets) {
+  struct Case {
+    int version;
+    bool told;
+  };
+  for (const Case& c : std::vector<Case>{{12, true}, {14, true}, {15, false}}) {
+    SCOPED_TRACE(c.version);
+    LinkBench b(c.version);
+    Pages& p = b.model.pages;
+    p.ObjectID.text = "OB17";
+    p.ObjectIDExit();
+    p.AbonentNo[1].text = "+79161234567";
+    p.AbonentNoExit(2);
+    p.Rele[0].value = 9;
+    p.TimeReleChange(1);
+    p.PasswordEdit.text = "1234";
+    p.PasswordEditExit();
+    p.CenterPhone.text = "+79160000001";
+    p.CenterPhoneExit();
+    const std::optional<std::uint8_t> reaction = b.model.ws.working.Byte(layout::SourceBlock(2, 1));
+    b.model.ws.working.SetByte(layout::SourceBlock(2, 1), 'Z');
+    ASSERT_TRUE(b.Connect());
+    ASSERT_EQ(b.model.ws.FirmwareVersion, c.version);
+
+    const std::string v = std::to_string(c.version);
+    const std::vector<std::string> box{"Контроллер сообщил версию прошивки " + v +
+                                       ", а конфигурация была для версии 15.\rКонфигурация приведена к версии " + v +
+                                       ": реакции обоих деревьев, пароль доступа, ID датчиков, мастер ключ, статусные "
+                                       "сообщения, будильники, режим охраны, снятие/постановка по SMS, количество "
+                                       "попыток отправки и телефон SMS центра сброшены к значениям по умолчанию.\r"
+                                       "Идентификатор объекта, номера абонентов, задержки входов, длительности реле, "
+                                       "зоны и задержка постановки сохранены в пределах полей этой версии."};
+    EXPECT_EQ(b.dialogs.information, c.told ? box : std::vector<std::string>{});
+    EXPECT_TRUE(b.dialogs.shown.empty());
+    EXPECT_EQ(b.model.status,
+              "Версия прошивки: " + sim::DefaultVersionText(c.version) +
+                  (c.told ? " — конфигурация приведена к версии " + v + ", часть настроек сброшена" : ""));
+    // Told once the controller has its "PC_OK", after the pause that follows.
+    EXPECT_EQ(b.Sent(), "BYEPC\r\nPC_OK");
+    // What the box says is what happened.
+    const ConfigImage& w = b.model.ws.working;
+    EXPECT_EQ(w.Raw(c.version < 14 ? layout::kObjectIdShort : layout::kObjectIdLong, 4), "OB17");
+    EXPECT_EQ(p.AbonentNo[1].text, "+79161234567");
+    EXPECT_EQ(w.Raw(layout::kReleDurations, 2), "09");
+    EXPECT_EQ(w.Raw(layout::kPassword, 4), c.told ? "****" : "1234");
+    EXPECT_EQ(p.CenterPhone.text, c.told ? page_texts::kDefaultCenterPhone : "+79160000001");
+    EXPECT_EQ(w.Byte(layout::SourceBlock(2, 1)), c.told ? reaction : std::optional<std::uint8_t>{std::uint8_t{'Z'}});
+
+    // A later controller of the same version tells nothing.
+    b.dialogs.information.clear();
+    b.link.ApdDataPacket3Packet(sim::DefaultVersionText(c.version));
+    EXPECT_TRUE(b.dialogs.information.empty());
+    EXPECT_EQ(b.model.status, "Версия прошивки: " + sim::DefaultVersionText(c.version));
+    b.checkProtocol = false;  // the second reply came without a second handshake
+  }
+}
+
 TEST(LinkConnect, DirectConnectionMakesTheHandshake) {
   LinkBench b(15);
   b.ClickPort(0);
@@ -126,7 +186,10 @@ TEST(LinkConnect, VersionCharactersTenToTwelveAreRead) {
     LinkBench b(options);
     ASSERT_TRUE(b.Connect());
     EXPECT_EQ(b.model.ws.FirmwareVersion, c.firmware);
-    EXPECT_EQ(b.model.status, "Версия прошивки: " + c.text) << "the whole version text";
+    // The whole version text; a version other than 15 is followed by the
+    // note that the configuration follows it.
+    EXPECT_EQ(b.model.status.rfind("Версия прошивки: " + c.text + (c.firmware == 15 ? "" : " — "), 0), 0u)
+        << b.model.status;
     EXPECT_EQ(b.Sent(),
               "BYE"
               "PC\r\n"

@@ -442,10 +442,13 @@ int main(int argc, char** argv) {
   Mouse(main.Tree2, above->child(0), QEvent::MouseButtonDblClick, Qt::LeftButton);
   main.RzPageControl1->setCurrentIndex(0);
 
-  // The port menu of the connection pane, as a click opens it, with a USB
-  // adapter among the ports (its device's description after its name).
+  // The port menu of the connection pane, as a click opens it, with two USB
+  // adapters of one kind among the ports (after its name, what the system
+  // tells of each device: description, manufacturer, serial number).
   main.portSource = [] {
-    return QList<vemtaro::port::PortEntry>{{"/dev/ttyS0", {}}, {"/dev/ttyUSB0", "USB-Serial CH340"}};
+    return QList<vemtaro::port::PortEntry>{{"/dev/ttyS0", {}, {}, {}},
+                                           {"/dev/ttyUSB0", "FT232R USB UART", "FTDI", "A50285BI"},
+                                           {"/dev/ttyUSB1", "FT232R USB UART", "FTDI", "A50285BJ"}};
   };
   main.ShowPortMenu(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->sizeHint().height() + 60));
   main.PopupMenu1->move(main.ComStatus->mapToGlobal(QPoint(10, 0)) - QPoint(0, main.PopupMenu1->height()));

@@ -19,6 +19,9 @@ namespace F = fields;
 namespace {
 
 constexpr const char* kAbsent = "(absent)";
+constexpr std::string_view kChecksumKey = "checksum";
+// The setting kept in byte 5120, "Снятие/постановка по SMS".
+constexpr std::string_view kSmsArmingKey = "OhrSMS";
 
 InspectValue Valid(InspectValue::Value v) { return InspectValue{std::move(v), std::nullopt}; }
 InspectValue Invalid(std::size_t offset) { return InspectValue{std::string(), offset}; }
@@ -365,7 +368,7 @@ std::vector<FlatItem> FlattenInspection(const Inspection& ins) {
   std::vector<FlatItem> out;
   out.reserve(4 + ins.settings.size() + 3 * ins.alarms.size() + 4 * (ins.tree1.size() + ins.tree2.size()));
   out.push_back({"firmware", "firmware", Valid(ins.firmware)});
-  out.push_back({"checksum", "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
+  out.push_back({std::string(kChecksumKey), "checksum", Valid(std::string(ChecksumStateText(ins.checksum)))});
   out.push_back({"tree1", "tree1", Valid(TreeStateText(ins.tree1State))});
   out.push_back({"tree2", "tree2", Valid(TreeStateText(ins.tree2State))});
   for (const auto& item : ins.settings) out.push_back({item.name, item.name, item.value});
@@ -416,6 +419,16 @@ std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspec
 
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,
                                                const Inspection& b, const std::vector<FlatItem>& flatB) {
+  // Derived data: the checksum state, and in an image whose last byte holds
+  // both the SMS arming flag and the checksum (5121 bytes) that flag as well,
+  // which a write overwrites with the checksum.
+  const auto holdsChecksum = [](const Inspection& ins) {
+    return ins.checksum != ChecksumState::NotUsed && ins.image.size() == L::kSmsArming + 1;
+  };
+  const bool armingIsChecksum = holdsChecksum(a) && holdsChecksum(b);
+  const auto derived = [&](const std::string& key) {
+    return key == kChecksumKey || (armingIsChecksum && key == kSmsArmingKey);
+  };
   // Two listings hold their items in the same order up to the first item that
   // one of them lacks; only the items after it are looked up by key.
   std::size_t same = 0;
@@ -440,15 +453,19 @@ std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::v
     const FlatItem& other = flatB[j];
     if (item.value == other.value && item.name == other.name) continue;
     const std::string name = item.name == other.name ? item.name : item.name + " [B: " + other.name + "]";
-    out.push_back({name, ValueText(item.value), ValueText(other.value)});
+    out.push_back({name, ValueText(item.value), ValueText(other.value), false, derived(item.key)});
   }
   for (std::size_t j = 0; j < flatB.size(); ++j) {
     if (!matched[j]) out.push_back({flatB[j].name, kAbsent, ValueText(flatB[j].value)});
   }
-  if (out.empty()) {
+  if (!HasDifference(out)) {
     if (auto bytes = ImageDifference(a, b)) out.push_back(std::move(*bytes));
   }
   return out;
+}
+
+bool HasDifference(const std::vector<InspectDifference>& differences) {
+  return std::any_of(differences.begin(), differences.end(), [](const InspectDifference& d) { return !d.note; });
 }
 
 std::optional<std::string> SettingAtOffset(const SettingsFileData& file, std::size_t offset, std::uint8_t other) {

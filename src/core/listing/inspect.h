@@ -126,10 +126,9 @@ std::string ValueText(const InspectValue& value);
 
 // One difference between two inspections: the item's name (both names when a
 // tree node was renamed) and the two values as text; "(absent)" when one side
-// has no such item. Two images whose settings and reactions all read the same
-// but whose bytes differ (the checksum byte aside) give one difference, "image
-// bytes 4737, 4740" with the bytes in hexadecimal ("2A 42" -> "42 2A"), at most
-// eight offsets named and the number of the others.
+// has no such item. A differing checksum state is listed as a note (see note). Two images whose settings and reactions
+// all read the same but whose bytes differ (the checksum byte aside) give one difference, "image bytes 4737, 4740" with
+// the bytes in hexadecimal ("2A 42" -> "42 2A"), at most eight offsets named and the number of the others.
 struct InspectDifference {
   std::string name;
   std::string a;
@@ -137,7 +136,14 @@ struct InspectDifference {
   // The last line of a comparison whose settings all read the same: the image
   // bytes that differ all the same, named by offset.
   bool imageBytes = false;
+  // Derived data, shown but no difference of its own: the checksum state,
+  // which follows from the other bytes and which a write stores anew, and in
+  // a 5121-byte image with a checksum OhrSMS, whose byte the checksum takes.
+  // So a file written to the controller and read back compares equal.
+  bool note = false;
 };
+// Whether a comparison found a difference other than a note.
+bool HasDifference(const std::vector<InspectDifference>& differences);
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const Inspection& b);
 // The same for inspections already flattened (FlattenInspection of a and b).
 std::vector<InspectDifference> DiffInspections(const Inspection& a, const std::vector<FlatItem>& flatA,

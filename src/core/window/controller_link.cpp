@@ -207,16 +207,24 @@ void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
     Error(Cp1251ToUtf8(error));
     return;
   }
-  model_.ws.KeepImage = model_.ws.FirmwareVersion == *version;
+  const int before = model_.ws.FirmwareVersion;
+  model_.ws.KeepImage = before == *version;
   versionText_ = Cp1251ToUtf8(data);
   reportedVersion_ = version;
   bool pages = false;
+  std::string versionChange;
   if (FindProfile(*version) != nullptr) {
     model_.ApplyProfile(*version);
     // Another version's profile brings its defaults: a configuration nobody
     // has changed yet (the user was asked before the port was chosen).
     if (!model_.ws.KeepImage) model_.MarkUnmodified();
     model_.status = T::kFirmware + versionText_;
+    if (!model_.ws.KeepImage) {
+      const std::string now = std::to_string(*version);
+      model_.status += T::kVersionChangedStatus + now + T::kVersionChangedStatusTail;
+      versionChange = T::kVersionChangedHead + now + T::kVersionChangedWas + std::to_string(before) +
+                      T::kVersionChangedFollows + now + T::kVersionChangedWhat;
+    }
     comStatus = T::kComConnected + portName_;
     model_.N13.enabled = true;
     handshakeMade_ = true;
@@ -231,6 +239,9 @@ void ControllerLink::ApdDataPacket3Packet(std::string_view data) {
     Send(wire::kPcOk);
     Changed(pages);
     Pause(P::kAfterPcOkMs);
+    // Told once the controller has its answer, with the pages already showing
+    // the version's configuration.
+    if (!versionChange.empty() && tellVersionChange) model_.dialogs().ShowInformation(versionChange);
   } else {
     Changed(pages);
     Error(T::kOldFirmware91);

@@ -49,6 +49,21 @@ inline constexpr const char* kComModem = "Поиск модема: порт ";
 inline constexpr const char* kComConnected = "Устройство подключено к: ";
 inline constexpr const char* kComLost = "Нет связи с портом ";
 inline constexpr const char* kFirmware = "Версия прошивки: ";
+// A controller of another firmware version than the configuration's: the
+// configuration now follows the controller's version (with reset settings).
+// "Контроллер сообщил версию прошивки 12, а конфигурация была для версии 15.\r
+// Конфигурация приведена к версии 12: ..."
+inline constexpr const char* kVersionChangedHead = "Контроллер сообщил версию прошивки ";
+inline constexpr const char* kVersionChangedWas = ", а конфигурация была для версии ";
+inline constexpr const char* kVersionChangedFollows = ".\rКонфигурация приведена к версии ";
+inline constexpr const char* kVersionChangedWhat =
+    ": реакции обоих деревьев, пароль доступа, ID датчиков, мастер ключ, статусные сообщения, будильники, "
+    "режим охраны, снятие/постановка по SMS, количество попыток отправки и телефон SMS центра сброшены к "
+    "значениям по умолчанию.\rИдентификатор объекта, номера абонентов, задержки входов, длительности реле, "
+    "зоны и задержка постановки сохранены в пределах полей этой версии.";
+// The same in the status pane, after the version text.
+inline constexpr const char* kVersionChangedStatus = " — конфигурация приведена к версии ";
+inline constexpr const char* kVersionChangedStatusTail = ", часть настроек сброшена";
 
 inline constexpr const char* kLoading = "Загрузка из контроллера ...";
 inline constexpr const char* kLoadFailedBang = "Загрузка неудачна !!!";
@@ -181,6 +196,10 @@ class ControllerLink {
   // "Проверять после записи": after a write that ends well the configuration
   // is read back and compared with what was sent.
   bool verifyAfterWrite = true;
+  // A controller of another firmware version than the configuration's is
+  // told in an information box once the handshake is made (the program that
+  // reports the version itself leaves it off).
+  bool tellVersionChange = true;
   // "Резервная копия перед записью": where the controller's configuration is
   // kept, read before a write; none makes no copy.
   BackupStore* backups = nullptr;

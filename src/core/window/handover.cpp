@@ -1,5 +1,6 @@
 #include "window/handover.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "model/utf8.h"
@@ -80,6 +81,13 @@ bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
+// The reason a PORT's name cannot be taken, or nothing.
+std::optional<std::string> NameProblem(std::string_view name) {
+  if (name.empty()) return "no port name";
+  if (name.find('\0') != std::string_view::npos) return "a zero byte in the port name";
+  return std::nullopt;
+}
+
 // The reason an OPEN's path cannot be taken, or nothing.
 std::optional<std::string> PathProblem(std::string_view path) {
   if (path.empty()) return "no path";
@@ -106,6 +114,13 @@ std::optional<std::string> OpenMessage(std::string_view path) {
   return message;
 }
 
+std::optional<std::string> PortMessage(std::string_view name) {
+  if (NameProblem(name)) return std::nullopt;
+  std::string message = std::string(kPort) + Written(name) + kEnd;
+  if (message.size() > kMaxMessageBytes) return std::nullopt;
+  return message;
+}
+
 bool MessageReader::Fail(std::string why) {
   error_ = std::move(why);
   line_.clear();
@@ -128,6 +143,18 @@ bool MessageReader::Feed(std::string_view bytes, std::vector<Message>& messages)
     if (count_ == kMaxMessages) return Fail("more than " + std::to_string(kMaxMessages) + " messages");
     ++count_;
     const std::string_view line = line_;
+    // Each kind no more often than a start sends it.
+    const auto once = [&](Kind kind, std::size_t most, const std::string& what) {
+      const auto n = std::count_if(messages_.begin(), messages_.end(), [&](Kind k) { return k == kind; });
+      return static_cast<std::size_t>(n) < most ? std::optional<std::string>()
+                                                : std::optional<std::string>("more than " + what);
+    };
+    std::optional<std::string> tooMany;
+    if (line == kRaise) tooMany = once(Kind::Raise, 1, "one RAISE");
+    if (line.substr(0, kOpen.size()) == kOpen) tooMany = once(Kind::Open, 1, "one OPEN");
+    if (line.substr(0, kPort.size()) == kPort)
+      tooMany = once(Kind::Port, kMaxPorts, std::to_string(kMaxPorts) + " PORT messages");
+    if (tooMany) return Fail(*tooMany);
     if (line == kRaise) {
       messages.push_back({Kind::Raise, {}});
     } else if (line.substr(0, kOpen.size()) == kOpen) {
@@ -135,15 +162,22 @@ bool MessageReader::Feed(std::string_view bytes, std::vector<Message>& messages)
       if (!path) return Fail("OPEN: a path not written as the channel writes it");
       if (const auto problem = PathProblem(*path)) return Fail("OPEN: " + *problem);
       messages.push_back({Kind::Open, *path});
+    } else if (line.substr(0, kPort.size()) == kPort) {
+      const auto name = Unwritten(line.substr(kPort.size()));
+      if (!name) return Fail("PORT: a name not written as the channel writes it");
+      if (const auto problem = NameProblem(*name)) return Fail("PORT: " + *problem);
+      messages.push_back({Kind::Port, *name});
     } else {
       return Fail("an unknown message");
     }
+    messages_.push_back(messages.back().kind);
     line_.clear();
   }
   return true;
 }
 
-Answers ReadAnswers(std::string_view received, std::size_t expected) {
+Answers ReadAnswers(std::string_view received, std::size_t expected, std::vector<bool>* taken) {
+  if (taken != nullptr) taken->clear();
   bool refused = false;
   for (std::size_t n = 0; n < expected; ++n) {
     const std::size_t end = received.find(kEnd);
@@ -159,6 +193,7 @@ Answers ReadAnswers(std::string_view received, std::size_t expected) {
     } else if (line != kAccepted) {
       return Answers::Broken;
     }
+    if (taken != nullptr) taken->push_back(line == kAccepted);
     received.remove_prefix(end + 1);
   }
   if (!received.empty()) return Answers::Broken;
