@@ -198,24 +198,25 @@ bool DeviceSession::Interrupted() const { return caughtSignal != 0; }
 
 int DeviceSession::StopAfterInterrupt(const std::string& whatIsLeft) {
   ClearProgress();
-  const auto phase = link_.Phase();
-  const bool writing = phase == ControllerLink::TransferPhase::Write;
-  // The byte whose offset the count holds has gone out too.
-  const std::size_t sent = std::min(link_.TransferCount + 1, model_.ws.working.size());
-  const std::size_t total = model_.ws.working.size();
-  link_.StopTransfer();
+  // The link decides what the stop leaves, as it does for the desktop
+  // program's "Отмена"; the words here are the command line's.
+  const StoppedTransfer stopped = link_.StopTransfer();
   std::string text = portName_ + ": interrupted";
-  if (writing) {
-    text += " after " + std::to_string(sent) + " of " + std::to_string(total) +
-            " bytes; the controller may hold an incomplete configuration: write it again";
-  } else if (phase == ControllerLink::TransferPhase::Verify) {
-    text += "; the configuration was written but not read back and compared";
-  } else {
-    text += "; " + whatIsLeft;
+  switch (stopped.outcome) {
+    case StopOutcome::MayBeIncomplete:
+      text += " after " + std::to_string(stopped.sent) + " of " + std::to_string(stopped.total) +
+              " bytes; the controller may hold an incomplete configuration: write it again";
+      break;
+    case StopOutcome::WrittenNotVerified:
+      text += "; the configuration was written but not read back and compared";
+      break;
+    case StopOutcome::NothingSent:
+    case StopOutcome::NothingWritten:
+    case StopOutcome::ReadDiscarded: text += "; " + whatIsLeft; break;
   }
   Error(text);
   // A second Ctrl-C is no reason to leave the line in the middle of a command.
-  if (writing && !lost_) host_.Pause(kAbandonedWriteMs);
+  if (stopped.outcome == StopOutcome::MayBeIncomplete && !lost_) host_.Pause(kAbandonedWriteMs);
   End();
   return kSignalExitBase + static_cast<int>(caughtSignal);
 }

@@ -33,11 +33,9 @@ inline constexpr int kStatusReplyTimeoutS = 60;
 // Upper bound of a read or write: both end by the link's own time-outs long
 // before this.
 inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
-// After a write is stopped half-way, the line stays quiet this long before
-// "BYE", so that the controller has dropped the write and takes "BYE" as a
-// command, not as bytes of the configuration: half a second past the silence
-// after which the controller drops it.
-inline constexpr qint64 kAbandonedWriteMs = controller_timing::kIdleMs + 500;
+// After a write is stopped half-way, the line stays quiet for the core's
+// kAbandonedWriteMs before "BYE", so that the controller has dropped the write
+// and takes "BYE" as a command, not as bytes of the configuration.
 // The exit code of a command stopped by a signal is 128 + its number: 130
 // after Ctrl-C (SIGINT), 143 after SIGTERM, 129 after SIGHUP.
 inline constexpr int kSignalExitBase = 128;
