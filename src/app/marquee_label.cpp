@@ -2,6 +2,8 @@
 
 #include <QPainter>
 
+#include <algorithm>
+
 namespace vemtaro::app {
 namespace {
 constexpr int kStepMs = 40;
@@ -53,6 +55,21 @@ void MarqueeLabel::paintEvent(QPaintEvent*) {
   const int width = fontMetrics().horizontalAdvance(text_) + kGap;
   p.drawText(3 - offset_, y, text_);
   p.drawText(3 - offset_ + width, y, text_);
+}
+
+bool ElidedLabel::Whole() const {
+  return fontMetrics().horizontalAdvance(text()) <= contentsRect().width() - 2 * margin() - 2 * std::max(0, indent());
+}
+
+void ElidedLabel::paintEvent(QPaintEvent* event) {
+  if (Whole()) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QFrame::paintEvent(event);
+  QPainter p(this);
+  const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  p.drawText(area, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
 }
 
 }  // namespace vemtaro::app

@@ -1,6 +1,7 @@
 // RzMarqueeStatus1: a status pane whose text scrolls when it is wider than the pane.
 #pragma once
 
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,6 +24,19 @@ class MarqueeLabel : public QWidget {
   QString text_;
   int offset_ = 0;
   QTimer timer_;
+};
+
+// A pane whose text, when it is wider than the pane, is shown with its middle
+// left out ("Устройство по…: /dev/ttyUSB0"); text() stays whole.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+  // Whether the pane shows its text whole.
+  bool Whole() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace vemtaro::app

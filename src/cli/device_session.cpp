@@ -231,7 +231,6 @@ void DeviceSession::ShowProgress() {
   }
   if (static_cast<int>(phase) != progressPhase_) {
     progressPhase_ = static_cast<int>(phase);
-    phaseStartMs_ = now;
     lastProgressMs_ = -1;
   }
   if (lastProgressMs_ >= 0 && now - lastProgressMs_ < kProgressIntervalMs) return;
@@ -240,10 +239,10 @@ void DeviceSession::ShowProgress() {
   const std::size_t done = std::min(link_.TransferCount, total);
   std::string line = std::string(PhaseName(phase)) + " " + portName_ + ": " + std::to_string(done * 100 / total) +
                      "%, " + std::to_string(done) + " of " + std::to_string(total) + " bytes";
-  const qint64 elapsed = now - phaseStartMs_;
-  if (done > 0 && elapsed > 0) {
-    const auto left = static_cast<qint64>((total - done) * static_cast<std::size_t>(elapsed) / done / 1000);
-    line += ", " + std::to_string(left) + " s left";
+  // The time left of the whole command (a checked write's copy, write and
+  // read-back), as the desktop program's progress window shows it.
+  if (const std::optional<Millis> left = link_.MsLeft(); left && done > 0) {
+    line += ", " + std::to_string((*left + 999) / 1000) + " s left";
   }
   line = TerminalSafe(line, false);
   if (line.size() < kProgressWidth) line.append(kProgressWidth - line.size(), ' ');

@@ -102,12 +102,11 @@ class DeviceSession {
   std::string portName_;
   bool lost_ = false;
   bool ended_ = false;
-  // The progress line: shown on a terminal only; the phase it shows, when
-  // that phase began, and when the line was last written.
+  // The progress line: shown on a terminal only; the phase it shows and when
+  // the line was last written.
   bool showProgress_ = false;
   bool progressShown_ = false;
   int progressPhase_ = 0;
-  qint64 phaseStartMs_ = 0;
   qint64 lastProgressMs_ = -1;
   // Takes SIGINT, SIGTERM and SIGHUP while it lives.
   std::unique_ptr<StopSignals> signals_;
