@@ -340,5 +340,25 @@ TEST(LinkCancel, StopsInEachStageAndSaysWhatItLeaves) {
   }
 }
 
+// A port that goes away while the line settles after "Отмена" ends the wait:
+// the windows come back with the stop's outcome.
+TEST(LinkCancel, APortLostWhileTheLineSettlesGivesTheWindowsBack) {
+  LinkBench b(Paced(15));
+  b.link.backups = nullptr;
+  ASSERT_TRUE(b.Connect());
+  b.link.N15Click();
+  ASSERT_TRUE(b.RunUntil([&] { return b.link.TransferCount >= 100; }, 20000));
+  b.link.CancelTransfer();
+  b.Run(200);
+  ASSERT_TRUE(b.link.Stopping());
+  b.LosePort();
+  EXPECT_FALSE(b.link.Stopping());
+  EXPECT_FALSE(b.link.progressVisible);
+  EXPECT_TRUE(b.link.mainEnabled);
+  EXPECT_TRUE(b.link.outcomeVisible);
+  EXPECT_EQ(b.link.Outcome().kind, ControllerLink::TransferOutcome::Kind::Failed);
+  EXPECT_TRUE(b.ShellUpToDate());
+}
+
 }  // namespace
 }  // namespace vemtaro::testing

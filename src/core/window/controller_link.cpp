@@ -279,6 +279,10 @@ void ControllerLink::PortLost(const std::string& reason) {
   handshakeMade_ = false;
   comStatus = T::kComLost + portName_;
   EndWait(SearchText(), comStatus);
+  if (stopping_) {
+    // Nothing more can arrive to let pass: the stop ends here.
+    EndStopping();
+  }
   if (loading_) {
     if (loadPurpose_ == LoadPurpose::Apply) {
       FinishLoad(T::kLoadFailed);
