@@ -1,6 +1,8 @@
 #include "marquee_label.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -59,6 +61,15 @@ void MarqueeLabel::paintEvent(QPaintEvent*) {
 
 bool ElidedLabel::Whole() const {
   return fontMetrics().horizontalAdvance(text()) <= contentsRect().width() - 2 * margin() - 2 * std::max(0, indent());
+}
+
+bool ElidedLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !Whole()) {
+    const QString tip = toolTip().isEmpty() ? text() : text() + QLatin1Char('\n') + toolTip();
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, this);
+    return true;
+  }
+  return QLabel::event(event);
 }
 
 void ElidedLabel::paintEvent(QPaintEvent* event) {

@@ -27,7 +27,8 @@ class MarqueeLabel : public QWidget {
 };
 
 // A pane whose text, when it is wider than the pane, is shown with its middle
-// left out ("Устройство по…: /dev/ttyUSB0"); text() stays whole.
+// left out ("Устройство по…: /dev/ttyUSB0"); text() stays whole, and the
+// tooltip then shows it whole above its own text.
 class ElidedLabel : public QLabel {
   Q_OBJECT
  public:
@@ -36,6 +37,7 @@ class ElidedLabel : public QLabel {
   bool Whole() const;
 
  protected:
+  bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
 };
 
