@@ -4,6 +4,7 @@
 // stays readable, on the virtual clock against the strict simulated controller.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 #include <string>
@@ -115,6 +116,13 @@ TEST(LinkProgress, CheckedWriteShowsOneProgressAndTheTimeLeft) {
     int gauge;
   };
   std::vector<Sample> samples;
+  // The gauge as the shell is told to show it at each change.
+  std::vector<int> shown;
+  const auto report = b.link.OnChanged;
+  b.link.OnChanged = [&](bool pages) {
+    report(pages);
+    if (b.link.progressVisible) shown.push_back(b.link.gaugePosition);
+  };
   b.link.N15Click();
   const auto sample = [&] {
     b.link.Timer3Timer();
@@ -143,6 +151,7 @@ TEST(LinkProgress, CheckedWriteShowsOneProgressAndTheTimeLeft) {
     }
     return Sample{};
   };
+  EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "the gauge never goes back between the stages";
   EXPECT_NEAR(firstOf("Запись…").fraction, 0.25, 0.03);
   EXPECT_NEAR(firstOf("Проверка…").fraction, 0.75, 0.03);
   EXPECT_LE(samples.back().gauge, b.model.gaugeMax);

@@ -342,7 +342,6 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   }
   progressVisible = true;
   model_.gaugeMax = static_cast<int>(model_.ws.working.size());
-  gaugePosition = 0;
   mainEnabled = false;
   model_.status = purpose == LoadPurpose::Apply    ? T::kLoading
                   : purpose == LoadPurpose::Backup ? T::kBackingUp
@@ -355,6 +354,8 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   loading_ = true;
   loadStartMs_ = port_.NowMs();
   progress_.Enter(Phase(), loadStartMs_);
+  // 0 for a read; a read-back starts where the write ended.
+  ShowGauge();
   Changed();
   return true;
 }
@@ -541,7 +542,9 @@ void ControllerLink::OnServiced(Millis nowMs) {
   }
 }
 
-void ControllerLink::Timer3Timer() {
+void ControllerLink::Timer3Timer() { ShowGauge(); }
+
+void ControllerLink::ShowGauge() {
   gaugePosition = static_cast<int>(std::lround(OverallFraction() * std::max(0, model_.gaugeMax)));
 }
 
@@ -689,7 +692,8 @@ void ControllerLink::BeginSave() {
   if (stopped_) return;
   pagesEnabled = false;
   TransferCount = 0;
-  gaugePosition = 0;
+  // 0, or where the copy before the write ended.
+  ShowGauge();
   Send(wire::kSave);
   ShowWait(T::kWaitSave);
   const bool answered = port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false);
@@ -851,7 +855,7 @@ void ControllerLink::EndStopping() {
 }
 
 void ControllerLink::SendByte() {
-  gaugePosition = static_cast<int>(std::lround(OverallFraction() * std::max(0, model_.gaugeMax)));
+  ShowGauge();
   const std::string byte(1, static_cast<char>(model_.ws.working.Byte(save_.index).value_or(0)));
   if (!versions::AcknowledgedBytes(model_.ws.FirmwareVersion)) {
     bool sent = Send(byte);

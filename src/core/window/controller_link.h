@@ -387,6 +387,8 @@ class ControllerLink {
   TransferProgress progress_;
   // Stops the transfer under way; the windows stay as they are.
   StoppedTransfer StopNow();
+  // Gauge1 at the share of the command done.
+  void ShowGauge();
   // Bytes of the current stage done; between two stages the last one counts whole.
   std::size_t StageDone() const;
   // A new command that shows an outcome when it ends.
