@@ -138,7 +138,8 @@ void TForm2::FitOutcome() {
   const int width = Gauge1->width();
   OutcomeText->setFixedWidth(width);
   QTextDocument* document = OutcomeText->document();
-  document->setTextWidth(OutcomeText->viewport()->width() > 0 ? OutcomeText->viewport()->width() : width);
+  // Without a frame or scroll bars the text has the box's whole width.
+  document->setTextWidth(width);
   const int height = static_cast<int>(document->documentLayout()->documentSize().height()) + 4;
   OutcomeText->setFixedHeight(std::min(height, kMaxOutcomeHeight));
 }
