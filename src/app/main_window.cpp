@@ -100,6 +100,7 @@ constexpr PageSpec kPages[] = {
 // clang-format on
 
 constexpr int kClientWidth = 520;
+constexpr int kComStatusWidth = 220;
 constexpr int kClientHeight = 503;
 
 }  // namespace
@@ -284,10 +285,14 @@ void TForm1::BuildStatusBar() {
   QStatusBar* bar = statusBar();
   bar->setObjectName("RzStatusBar1");
   bar->setSizeGripEnabled(false);
-  ComStatus = new QLabel(bar);
+  ComStatus = new ElidedLabel(bar);
   ComStatus->setObjectName("ComStatus");
   ComStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  // The connection pane takes no more than it needs, at most kComStatusWidth
+  // (a longer text loses its middle); the status pane takes the rest.
   ComStatus->setMinimumWidth(170);
+  ComStatus->setMaximumWidth(kComStatusWidth);
+  ComStatus->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
   ComStatus->setToolTip(QString::fromUtf8(kChoosePort));
   ComStatus->setCursor(Qt::PointingHandCursor);
   // Both buttons open the port menu: the right one as its popup menu, the
@@ -323,6 +328,20 @@ void TForm1::ConnectLink() {
   connect(Timer3, &QTimer::timeout, this, [this] {
     link_.Timer3Timer();
     Form2->Gauge1->setValue(std::min(link_.gaugePosition, Form2->Gauge1->maximum()));
+  });
+  // The stage and the time left, while the progress window shows a transfer
+  // (Timer3 runs only from the first read on).
+  progressClock_ = new QTimer(this);
+  progressClock_->setInterval(kProgressClockMs);
+  connect(progressClock_, &QTimer::timeout, this, &TForm1::ShowProgress);
+  connect(Form2, &TForm2::cancelRequested, this, [this] {
+    link_.CancelTransfer();
+    RefreshLink();
+  });
+  connect(Form2, &TForm2::closeRequested, this, [this] {
+    link_.CloseOutcome();
+    RefreshLink();
+    activateWindow();
   });
   link_.OnChanged = [this](bool pages) {
     if (pages) {
@@ -461,7 +480,21 @@ void TForm1::RefreshLink() {
   if (!portMenu) PopupMenu1->hide();
   Form2->Gauge1->setRange(0, std::max(0, model_.gaugeMax));
   Form2->Gauge1->setValue(std::clamp(link_.gaugePosition, 0, Form2->Gauge1->maximum()));
-  Form2->SetShown(link_.progressVisible);
+  if (link_.progressVisible) {
+    ShowProgress();
+    if (!progressClock_->isActive()) progressClock_->start();
+  } else {
+    progressClock_->stop();
+    if (link_.outcomeVisible) {
+      const ControllerLink::TransferOutcome outcome = link_.Outcome();
+      using Kind = ControllerLink::TransferOutcome::Kind;
+      const TForm2::Mark mark = outcome.kind == Kind::Done      ? TForm2::Mark::Done
+                                : outcome.kind == Kind::Warning ? TForm2::Mark::Warning
+                                                                : TForm2::Mark::Failed;
+      Form2->ShowOutcome(QString::fromStdString(outcome.text).replace('\r', '\n'), mark);
+    }
+  }
+  Form2->SetShown(link_.progressVisible || link_.outcomeVisible);
   if (link_.timer3Running != Timer3->isActive()) {
     if (link_.timer3Running) {
       Timer3->start();
@@ -470,6 +503,13 @@ void TForm1::RefreshLink() {
     }
   }
   Form5->Show(link_.form5);
+}
+
+void TForm1::ShowProgress() {
+  if (!link_.progressVisible) return;
+  const std::optional<Millis> left = link_.MsLeft();
+  Form2->ShowProgress(QString::fromStdString(link_.StageText()),
+                      left ? QString::fromStdString(TimeLeftText(*left)) : QString(), !link_.Stopping());
 }
 
 void TForm1::N6Click() {

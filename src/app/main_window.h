@@ -13,6 +13,7 @@
 #include "backup_store.h"
 #include "editor/comparison.h"
 #include "editor/settings_edit.h"
+#include "marquee_label.h"
 #include "port/link_host.h"
 #include "port/port_list.h"
 #include "port/serial_adapter.h"
@@ -128,7 +129,7 @@ class TForm1 : public QMainWindow {
   ReactionTreeView* Tree2;         // parametric-sensor reaction tree
   QLabel* RzClockStatus1;          // status pane: the PC's time
   MarqueeLabel* RzMarqueeStatus1;  // status pane: what the program did last
-  QLabel* ComStatus;               // connection pane; a click opens PopupMenu1
+  ElidedLabel* ComStatus;          // connection pane; a click opens PopupMenu1
   QMenu* PopupMenu1;               // port menu
   QTimer* Timer3;                  // progress timer, 60 ms
 
@@ -152,6 +153,8 @@ class TForm1 : public QMainWindow {
   void BuildPages();
   void BuildStatusBar();
   void ConnectLink();
+  // The progress window's stage and time left, from the link.
+  void ShowProgress();
   void ListPorts();
   void N6Click();  // "Сохранить"
   void N7Click();  // "Открыть"
@@ -207,6 +210,8 @@ class TForm1 : public QMainWindow {
   QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
   QTimer* clock_;                           // 1 s timer of RzClockStatus1
+  QTimer* progressClock_;                   // the stage and time left while a transfer runs
+  static constexpr int kProgressClockMs = 250;
   std::unique_ptr<Comparison> comparison_;  // the one the compare window shows
 };
 

@@ -1,6 +1,10 @@
 #include "marquee_label.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
+
+#include <algorithm>
 
 namespace vemtaro::app {
 namespace {
@@ -53,6 +57,30 @@ void MarqueeLabel::paintEvent(QPaintEvent*) {
   const int width = fontMetrics().horizontalAdvance(text_) + kGap;
   p.drawText(3 - offset_, y, text_);
   p.drawText(3 - offset_ + width, y, text_);
+}
+
+bool ElidedLabel::Whole() const {
+  return fontMetrics().horizontalAdvance(text()) <= contentsRect().width() - 2 * margin() - 2 * std::max(0, indent());
+}
+
+bool ElidedLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !Whole()) {
+    const QString tip = toolTip().isEmpty() ? text() : text() + QLatin1Char('\n') + toolTip();
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), tip, this);
+    return true;
+  }
+  return QLabel::event(event);
+}
+
+void ElidedLabel::paintEvent(QPaintEvent* event) {
+  if (Whole()) {
+    QLabel::paintEvent(event);
+    return;
+  }
+  QFrame::paintEvent(event);
+  QPainter p(this);
+  const QRect area = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  p.drawText(area, static_cast<int>(alignment()), fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
 }
 
 }  // namespace vemtaro::app

@@ -1,6 +1,7 @@
 // RzMarqueeStatus1: a status pane whose text scrolls when it is wider than the pane.
 #pragma once
 
+#include <QLabel>
 #include <QTimer>
 #include <QWidget>
 
@@ -23,6 +24,21 @@ class MarqueeLabel : public QWidget {
   QString text_;
   int offset_ = 0;
   QTimer timer_;
+};
+
+// A pane whose text, when it is wider than the pane, is shown with its middle
+// left out ("Устройство по…: /dev/ttyUSB0"); text() stays whole, and the
+// tooltip then shows it whole above its own text.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+ public:
+  using QLabel::QLabel;
+  // Whether the pane shows its text whole.
+  bool Whole() const;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 };
 
 }  // namespace vemtaro::app

@@ -201,24 +201,25 @@ bool DeviceSession::Interrupted() const { return caughtSignal != 0; }
 
 int DeviceSession::StopAfterInterrupt(const std::string& whatIsLeft) {
   ClearProgress();
-  const auto phase = link_.Phase();
-  const bool writing = phase == ControllerLink::TransferPhase::Write;
-  // The byte whose offset the count holds has gone out too.
-  const std::size_t sent = std::min(link_.TransferCount + 1, model_.ws.working.size());
-  const std::size_t total = model_.ws.working.size();
-  link_.StopTransfer();
+  // The link decides what the stop leaves, as it does for the desktop
+  // program's "Отмена"; the words here are the command line's.
+  const StoppedTransfer stopped = link_.StopTransfer();
   std::string text = portName_ + ": interrupted";
-  if (writing) {
-    text += " after " + std::to_string(sent) + " of " + std::to_string(total) +
-            " bytes; the controller may hold an incomplete configuration: write it again";
-  } else if (phase == ControllerLink::TransferPhase::Verify) {
-    text += "; the configuration was written but not read back and compared";
-  } else {
-    text += "; " + whatIsLeft;
+  switch (stopped.outcome) {
+    case StopOutcome::MayBeIncomplete:
+      text += " after " + std::to_string(stopped.sent) + " of " + std::to_string(stopped.total) +
+              " bytes; the controller may hold an incomplete configuration: write it again";
+      break;
+    case StopOutcome::WrittenNotVerified:
+      text += "; the configuration was written but not read back and compared";
+      break;
+    case StopOutcome::NothingSent:
+    case StopOutcome::NothingWritten:
+    case StopOutcome::ReadDiscarded: text += "; " + whatIsLeft; break;
   }
   Error(text);
   // A second Ctrl-C is no reason to leave the line in the middle of a command.
-  if (writing && !lost_) host_.Pause(kAbandonedWriteMs);
+  if (stopped.outcome == StopOutcome::MayBeIncomplete && !lost_) host_.Pause(kAbandonedWriteMs);
   End();
   return kSignalExitBase + static_cast<int>(caughtSignal);
 }
@@ -233,7 +234,6 @@ void DeviceSession::ShowProgress() {
   }
   if (static_cast<int>(phase) != progressPhase_) {
     progressPhase_ = static_cast<int>(phase);
-    phaseStartMs_ = now;
     lastProgressMs_ = -1;
   }
   if (lastProgressMs_ >= 0 && now - lastProgressMs_ < kProgressIntervalMs) return;
@@ -242,10 +242,10 @@ void DeviceSession::ShowProgress() {
   const std::size_t done = std::min(link_.TransferCount, total);
   std::string line = std::string(PhaseName(phase)) + " " + portName_ + ": " + std::to_string(done * 100 / total) +
                      "%, " + std::to_string(done) + " of " + std::to_string(total) + " bytes";
-  const qint64 elapsed = now - phaseStartMs_;
-  if (done > 0 && elapsed > 0) {
-    const auto left = static_cast<qint64>((total - done) * static_cast<std::size_t>(elapsed) / done / 1000);
-    line += ", " + std::to_string(left) + " s left";
+  // The time left of the whole command (a checked write's copy, write and
+  // read-back), as the desktop program's progress window shows it.
+  if (const std::optional<Millis> left = link_.MsLeft(); left && done > 0) {
+    line += ", " + std::to_string((*left + 999) / 1000) + " s left";
   }
   line = TerminalSafe(line, false);
   if (line.size() < kProgressWidth) line.append(kProgressWidth - line.size(), ' ');

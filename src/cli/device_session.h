@@ -33,11 +33,9 @@ inline constexpr int kStatusReplyTimeoutS = 60;
 // Upper bound of a read or write: both end by the link's own time-outs long
 // before this.
 inline constexpr qint64 kTransferBoundMs = 10 * 60 * 1000;
-// After a write is stopped half-way, the line stays quiet this long before
-// "BYE", so that the controller has dropped the write and takes "BYE" as a
-// command, not as bytes of the configuration: half a second past the silence
-// after which the controller drops it.
-inline constexpr qint64 kAbandonedWriteMs = controller_timing::kIdleMs + 500;
+// After a write is stopped half-way, the line stays quiet for the core's
+// kAbandonedWriteMs before "BYE", so that the controller has dropped the write
+// and takes "BYE" as a command, not as bytes of the configuration.
 // The exit code of a command stopped by a signal is 128 + its number: 130
 // after Ctrl-C (SIGINT), 143 after SIGTERM, 129 after SIGHUP.
 inline constexpr int kSignalExitBase = 128;
@@ -104,12 +102,11 @@ class DeviceSession {
   std::string portName_;
   bool lost_ = false;
   bool ended_ = false;
-  // The progress line: shown on a terminal only; the phase it shows, when
-  // that phase began, and when the line was last written.
+  // The progress line: shown on a terminal only; the phase it shows and when
+  // the line was last written.
   bool showProgress_ = false;
   bool progressShown_ = false;
   int progressPhase_ = 0;
-  qint64 phaseStartMs_ = 0;
   qint64 lastProgressMs_ = -1;
   // Takes SIGINT, SIGTERM and SIGHUP while it lives.
   std::unique_ptr<StopSignals> signals_;

@@ -5,10 +5,10 @@
 //  - the tree popup menus (relay, phone slot, alarm clock), the SMS text and
 //    threshold entries and the alarm time window;
 //  - against the simulated controller: the port menu, the connection-type
-//    dialog, the main window connected, the progress window during a read, the
-//    identifiers received, the clock message, the status window and its
-//    chart, the dial window and the error box of a controller that does not
-//    answer (93);
+//    dialog, the main window connected, the progress window during a checked
+//    write and the outcome it leaves, the identifiers received, the clock
+//    message, the status window and its chart, the dial window and the error
+//    box of a controller that does not answer (93);
 //  - the user guide opened from "Справка";
 //  - the question about unsaved changes and the window of kept backups;
 //  - the window "Сравнение конфигураций" after "Сравнить с контроллером".
@@ -314,6 +314,20 @@ bool CompareShot(TForm1& main) {
   return true;
 }
 
+// The configuration written to the controller with its copy before and its
+// read-back after: the progress window during the write, then the outcome
+// that names the copy's file.
+bool ShootWrite(TForm1& main) {
+  vemtaro::app::TForm2* f = main.Form2;
+  main.N15->trigger();
+  RunUntil([&] { return f->Stage->text() == "Запись…" && f->Gauge1->value() > f->Gauge1->maximum() / 2; }, 60000);
+  ShootWindows("progress-window", {&main, f});
+  if (!RunUntil([&] { return main.link().saveResult.has_value() && f->ShowsOutcome(); }, 60000)) return false;
+  ShootWindows("transfer-outcome", {&main, f});
+  f->CloseButton->click();
+  return !f->isVisible();
+}
+
 int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
@@ -470,15 +484,8 @@ int main(int argc, char** argv) {
   ShootWindows("main-connected", {&main}, QMargins(0, 0, 60, 0));
   main.N13->hide();
 
-  // The configuration written to the controller, then read back: the progress
-  // window half-way through the read.
-  main.N15->trigger();
-  if (!RunUntil([&] { return main.link().saveResult.has_value(); }, 60000)) return 1;
+  if (!ShootWrite(main)) return 1;
   m.MarkUnmodified();
-  main.N14->trigger();
-  RunUntil([&] { return main.Form2->Gauge1->value() > main.Form2->Gauge1->maximum() / 2; }, 30000);
-  ShootWindows("progress-window", {&main, main.Form2});
-  if (!RunUntil([&] { return !main.Form2->isVisible(); }, 60000)) return 1;
 
   vemtaro::sim::ControllerSim& controller = main.adapter().simulator()->controller();
 

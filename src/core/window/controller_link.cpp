@@ -1,6 +1,7 @@
 #include "window/controller_link.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 
@@ -70,7 +71,10 @@ ControllerLink::ControllerLink(MainModel& model, ComPort& port, LinkHost& host)
   m_.TimeIn.OnPacket = [this](TApdDataPacket&, std::string_view data) { TimeInPacket(data); };
   m_.IDReciev.OnPacket = [this](TApdDataPacket&, std::string_view data) { IDRecievPacket(data); };
   m_.GetStatus.OnPacket = [this](TApdDataPacket&, std::string_view data) { GetStatusPacket(data); };
-  port_.OnTriggerAvail = [this](std::size_t count) { TransferCount += count; };
+  port_.OnTriggerAvail = [this](std::size_t count) {
+    TransferCount += count;
+    lastByteMs_ = port_.NowMs();
+  };
   port_.OnServiced = [this](Millis nowMs) { OnServiced(nowMs); };
   port_.matchers().SetErrorSink([this](const std::string& text) { Error(text); });
 }
@@ -134,15 +138,29 @@ void ControllerLink::GiveWindowsBack() {
 }
 
 void ControllerLink::Changed(bool pages) {
+  if (command_ != Command::None) {
+    // A read or write has ended once its outcome is known and the progress
+    // window is down; the outcome then stays shown if the window was up.
+    if (progressVisible) progressShown_ = true;
+    const std::optional<bool>& result = command_ == Command::Read ? loadResult : saveResult;
+    if (result.has_value() && !progressVisible && !stopping_) {
+      outcomeVisible = progressShown_;
+      lastCommand_ = command_;
+      command_ = Command::None;
+      progress_.End();
+    }
+  }
   if (OnChanged) OnChanged(pages);
 }
 
 void ControllerLink::Error(const std::string& text) {
+  if (command_ != Command::None) lastBox_ = text;
   Changed();
   model_.dialogs().ShowError(text);
 }
 
 void ControllerLink::Message(const std::string& text) {
+  if (command_ != Command::None) lastBox_ = text;
   Changed();
   model_.dialogs().ShowMessage(text);
 }
@@ -275,6 +293,10 @@ void ControllerLink::PortLost(const std::string& reason) {
   StopAutoPoll();
   comStatus = T::kComLost + portName_;
   EndWait(SearchText(), comStatus);
+  if (stopping_) {
+    // Nothing more can arrive to let pass: the stop ends here.
+    EndStopping();
+  }
   if (loading_) {
     if (loadPurpose_ == LoadPurpose::Apply) {
       FinishLoad(T::kLoadFailed);
@@ -304,6 +326,8 @@ void ControllerLink::PortLost(const std::string& reason) {
 void ControllerLink::N14Click() {
   loadResult.reset();
   stopped_ = false;
+  BeginCommand(Command::Read);
+  progress_.Begin({TransferStage::Read}, model_.ws.working.size(), model_.ws.FirmwareVersion);
   if (NotConnected()) {
     Error(T::kNotConnected92);
     model_.status = T::kLoadFailedBang;
@@ -361,7 +385,6 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
     compareVersion = profile != nullptr ? profile->version : model_.ws.FirmwareVersion;
     if (profile != nullptr) model_.gaugeMax = static_cast<int>(profile->imageLength);
   }
-  gaugePosition = 0;
   mainEnabled = false;
   model_.status = purpose == LoadPurpose::Apply     ? T::kLoading
                   : purpose == LoadPurpose::Backup  ? T::kBackingUp
@@ -374,6 +397,9 @@ bool ControllerLink::BeginLoad(LoadPurpose purpose) {
   portMenuAttached = false;
   loading_ = true;
   loadStartMs_ = port_.NowMs();
+  progress_.Enter(Phase(), loadStartMs_);
+  // 0 for a read; a read-back starts where the write ended.
+  ShowGauge();
   Changed();
   return true;
 }
@@ -585,6 +611,12 @@ void ControllerLink::CompareFailed(const std::string& text, bool error) {
 }
 
 void ControllerLink::OnServiced(Millis nowMs) {
+  if (stopping_) {
+    const Millis since = nowMs - stoppedAtMs_;
+    const bool quiet = since >= quietFor_ && nowMs - lastByteMs_ >= kQuietAfterStopMs;
+    if (quiet || since >= quietFor_ + kStoppedReadLimitMs) EndStopping();
+    return;
+  }
   // A reply that stops after "LOAD_OK" and never sends the "\r\n" would leave
   // the windows disabled for ever: the load's own time-out also bounds the
   // wait for its start.
@@ -596,9 +628,99 @@ void ControllerLink::OnServiced(Millis nowMs) {
   PollStatus(nowMs);
 }
 
-void ControllerLink::Timer3Timer() {
-  gaugePosition =
-      static_cast<int>(std::min<std::size_t>(TransferCount, static_cast<std::size_t>(std::max(0, model_.gaugeMax))));
+void ControllerLink::Timer3Timer() { ShowGauge(); }
+
+void ControllerLink::ShowGauge() {
+  gaugePosition = static_cast<int>(std::lround(OverallFraction() * std::max(0, model_.gaugeMax)));
+}
+
+std::size_t ControllerLink::StageDone() const {
+  // Between two stages the last one counts whole.
+  if (Phase() == progress_.Stage()) return TransferCount;
+  return Phase() == TransferPhase::None ? progress_.Length() : 0;
+}
+
+double ControllerLink::OverallFraction() const {
+  if (stopping_) return stoppedFraction_;
+  if (progress_.Stages().empty()) {
+    const std::size_t length = model_.ws.working.size();
+    return length == 0 ? 0.0 : static_cast<double>(std::min(TransferCount, length)) / static_cast<double>(length);
+  }
+  return progress_.Fraction(StageDone());
+}
+
+std::optional<Millis> ControllerLink::MsLeft() const {
+  if (stopping_) {
+    return std::max<Millis>(
+        {0, quietFor_ - (port_.NowMs() - stoppedAtMs_), kQuietAfterStopMs - (port_.NowMs() - lastByteMs_)});
+  }
+  return progress_.MsLeft(StageDone(), port_.NowMs());
+}
+
+std::string ControllerLink::StageText() const {
+  namespace PT = progress_texts;
+  if (stopping_) return PT::kStageStopping;
+  const TransferStage stage = progress_.Stage() != TransferStage::None ? progress_.Stage() : Phase();
+  switch (stage) {
+    case TransferStage::Read: return PT::kStageRead;
+    case TransferStage::Backup: return PT::kStageBackup;
+    case TransferStage::Write: return PT::kStageWrite;
+    case TransferStage::Verify: return PT::kStageVerify;
+    case TransferStage::None: break;
+  }
+  return {};
+}
+
+ControllerLink::TransferOutcome ControllerLink::Outcome() const {
+  namespace PT = progress_texts;
+  using Kind = TransferOutcome::Kind;
+  TransferOutcome o;
+  if (lastStop_) {
+    o.kind = lastStop_->outcome == StopOutcome::MayBeIncomplete ? Kind::Failed : Kind::Warning;
+    o.text = StopText(*lastStop_);
+    return o;
+  }
+  const auto withBox = [this](const char* head) {
+    std::string text = std::string(head) + ".";
+    if (!lastBox_.empty()) text += "\r" + lastBox_;
+    return text;
+  };
+  if (lastCommand_ == Command::Read) {
+    if (loadResult == true) {
+      o.kind = Kind::Done;
+      o.text = PT::kReadApplied;
+    } else {
+      o.kind = Kind::Failed;
+      o.text = withBox(T::kLoadFailed);
+    }
+  } else if (lastCommand_ == Command::Write) {
+    const std::string& backup = lastWrite_.backupPath;
+    if (saveResult == true) {
+      o.kind = lastWrite_.readBack ? Kind::Done : Kind::Warning;
+      o.text = std::string(lastWrite_.readBack ? PT::kWriteVerified : PT::kWriteNotVerified) + " " +
+               (backup.empty() ? std::string(PT::kNoBackup) : PT::kBackupKept + backup);
+    } else {
+      o.kind = Kind::Failed;
+      o.text = withBox(T::kSaveFailed);
+      if (!backup.empty()) o.text += "\r" + std::string(PT::kBackupKept) + backup;
+    }
+  }
+  return o;
+}
+
+void ControllerLink::CloseOutcome() {
+  if (!outcomeVisible) return;
+  outcomeVisible = false;
+  Changed();
+}
+
+void ControllerLink::BeginCommand(Command command) {
+  command_ = command;
+  progressShown_ = false;
+  lastBox_.clear();
+  lastStop_.reset();
+  outcomeVisible = false;
+  progress_.End();
 }
 
 // ---------------------------------------------------------------- writing
@@ -607,6 +729,14 @@ void ControllerLink::N15Click() {
   saveResult.reset();
   stopped_ = false;
   lastWrite_ = WriteReport{};
+  BeginCommand(Command::Write);
+  {
+    std::vector<TransferStage> stages;
+    if (backups != nullptr) stages.push_back(TransferStage::Backup);
+    stages.push_back(TransferStage::Write);
+    if (verifyAfterWrite) stages.push_back(TransferStage::Verify);
+    progress_.Begin(std::move(stages), model_.ws.working.size(), model_.ws.FirmwareVersion);
+  }
   portMenuAttached = false;
   fileMenuEnabled = false;
   model_.N13.enabled = false;
@@ -648,7 +778,8 @@ void ControllerLink::BeginSave() {
   if (stopped_) return;
   pagesEnabled = false;
   TransferCount = 0;
-  gaugePosition = 0;
+  // 0, or where the copy before the write ended.
+  ShowGauge();
   Send(wire::kSave);
   ShowWait(T::kWaitSave);
   const bool answered = port_.WaitForText(wire::kSaveOk, P::kAckWaitTicks, false, false);
@@ -680,6 +811,7 @@ void ControllerLink::StartWorker() {
     image.SetByte(image.size() - 1, static_cast<std::uint8_t>(save_.accumulator));
   }
   lastWrite_.sent = image.bytes();
+  progress_.Enter(TransferStage::Write, port_.NowMs());
   host_.Post([this] { WorkerStep(); });
 }
 
@@ -738,32 +870,85 @@ ControllerLink::TransferPhase ControllerLink::Phase() const {
   return TransferPhase::None;
 }
 
-void ControllerLink::StopTransfer() {
+StoppedTransfer ControllerLink::StopNow() {
+  StoppedTransfer stopped;
+  const TransferPhase phase = Phase();
+  stopped.outcome = StopOutcomeOf(phase, command_ == Command::Write);
+  const LoadPurpose purpose = loadPurpose_;
+  stopped.total = model_.ws.working.size();
+  // The byte whose offset the count holds has gone out too.
+  if (phase == TransferPhase::Write) stopped.sent = std::min(TransferCount + 1, stopped.total);
   stopped_ = true;
-  if (loading_) {
-    const LoadPurpose purpose = loadPurpose_;
-    EndLoadQuietly();
-    GiveWindowsBack();
-    if (purpose == LoadPurpose::Apply) {
-      model_.status = T::kLoadFailed;
-      loadResult = false;
-    } else if (purpose == LoadPurpose::Compare) {
-      model_.status = T::kCompareFailed;
-      compareResult = false;
-    } else {
+  if (loading_) EndLoadQuietly();
+  EndTransferHold();
+  switch (stopped.outcome) {
+    case StopOutcome::NothingSent: break;
+    case StopOutcome::ReadDiscarded:
+      if (purpose == LoadPurpose::Compare) {
+        model_.status = T::kCompareFailed;
+        compareResult = false;
+      } else {
+        model_.status = T::kLoadFailed;
+        loadResult = false;
+      }
+      break;
+    case StopOutcome::NothingWritten:
+    case StopOutcome::MayBeIncomplete:
+    case StopOutcome::WrittenNotVerified:
+      // Between the copy and the write the write never starts.
       model_.status = T::kSaveFailed;
       saveResult = false;
-    }
-  } else if (save_.active) {
-    EndWrite(T::kSaveFailed, false);
-  } else if (!saveResult) {
-    saveResult = false;  // between the copy and the write: the write never starts
+      break;
   }
+  return stopped;
+}
+
+StoppedTransfer ControllerLink::StopTransfer() {
+  const bool underWay = loading_ || save_.active || stopping_ || command_ != Command::None;
+  StoppedTransfer stopped;
+  if (stopping_) {
+    stopped = lastStop_.value_or(StoppedTransfer{});
+    stopping_ = false;
+  } else {
+    stopped = StopNow();
+  }
+  if (underWay) {
+    lastStop_ = stopped;
+    GiveWindowsBack();
+  }
+  Changed();
+  return stopped;
+}
+
+void ControllerLink::CancelTransfer() {
+  if (stopping_ || (!Transferring() && command_ == Command::None)) return;
+  stoppedFraction_ = OverallFraction();
+  const StoppedTransfer stopped = StopNow();
+  lastStop_ = stopped;
+  stopping_ = true;
+  stoppedAtMs_ = lastByteMs_ = port_.NowMs();
+  quietFor_ = stopped.outcome == StopOutcome::MayBeIncomplete ? kAbandonedWriteMs : 0;
+  // The windows stay held while the line settles.
+  progressVisible = true;
+  mainEnabled = false;
+  pagesEnabled = false;
+  fileMenuEnabled = false;
+  model_.N13.enabled = false;
+  portMenuAttached = false;
+  Changed();
+}
+
+void ControllerLink::EndStopping() {
+  stopping_ = false;
+  port_.FlushInput();
+  port_.FlushOutput();
+  TransferCount = 0;
+  GiveWindowsBack();
   Changed();
 }
 
 void ControllerLink::SendByte() {
-  gaugePosition = static_cast<int>(TransferCount);
+  ShowGauge();
   const std::string byte(1, static_cast<char>(model_.ws.working.Byte(save_.index).value_or(0)));
   if (!versions::AcknowledgedBytes(model_.ws.FirmwareVersion)) {
     bool sent = Send(byte);
@@ -784,6 +969,8 @@ void ControllerLink::SendByte() {
       return;
     }
     save_.success = save_.cont = false;
+    // Stopped while the acknowledgement was awaited: the byte is not sent again.
+    if (stopped_) return;
   }
 }
 

@@ -23,6 +23,7 @@
 #include "window/backups.h"
 #include "window/main_model.h"
 #include "window/status_history.h"
+#include "window/transfer_progress.h"
 
 namespace vemtaro {
 
@@ -272,16 +273,46 @@ class ControllerLink {
   // from it has been reported: LastWrite() holds both images.
   std::function<void()> OnReadBackDiffers;
   // Whether a transfer (read or write) holds the windows.
-  bool Transferring() const { return loading_ || save_.active; }
+  bool Transferring() const { return loading_ || save_.active || stopping_; }
   // What a transfer under way does: a read, the copy read before a write, the
   // write itself, or the read-back after it.
-  enum class TransferPhase { None, Read, Backup, Write, Verify };
+  using TransferPhase = TransferStage;
   TransferPhase Phase() const;
   // Stops the transfer under way at once, as the user who gives up on it (the
   // command line's Ctrl-C): a write sends no byte after the one it has sent,
   // a read takes nothing more; its outcome is a failure, the windows are given
-  // back and nothing is shown or sent. The caller ends the connection.
-  void StopTransfer();
+  // back and nothing is shown or sent. The caller ends the connection. Says
+  // what the stop leaves (StopOutcomeOf) and how many bytes a write sent.
+  StoppedTransfer StopTransfer();
+  // "Отмена" of the progress window: stops the transfer as StopTransfer does,
+  // then keeps the windows held while the line settles (a read lets the rest
+  // of the reply pass; a write stays quiet for kAbandonedWriteMs, so that the
+  // controller drops it) and gives them back with the stop's outcome; the
+  // connection stays. Nothing while no transfer runs or one is settling.
+  void CancelTransfer();
+  // The line settles after "Отмена".
+  bool Stopping() const { return stopping_; }
+
+  // --- What the progress window shows. ---
+  // The stage under way; "Отмена…" while the line settles after a stop.
+  std::string StageText() const;
+  // The share of the whole command done, 0..1 (a checked write's copy, write
+  // and read-back are consecutive shares of it, by their time on the line).
+  double OverallFraction() const;
+  // Milliseconds left, once the first stage moves bytes.
+  std::optional<Millis> MsLeft() const;
+  // How the last read or write that showed the progress window ended; it
+  // stays shown (outcomeVisible) until the user closes it or the next
+  // transfer starts.
+  struct TransferOutcome {
+    enum class Kind { None, Done, Warning, Failed };
+    Kind kind = Kind::None;
+    std::string text;  // lines apart by "\r"
+  };
+  TransferOutcome Outcome() const;
+  bool outcomeVisible = false;
+  // The user has read the outcome.
+  void CloseOutcome();
 
   // What the last write did beyond its outcome in saveResult.
   struct WriteReport {
@@ -404,6 +435,29 @@ class ControllerLink {
   // The user stopped the transfer; the steps still handed over do nothing.
   bool stopped_ = false;
   LoadPurpose loadPurpose_ = LoadPurpose::Apply;
+  // The command whose end shows an outcome, while it runs, and the last one.
+  enum class Command { None, Read, Write };
+  Command command_ = Command::None;
+  Command lastCommand_ = Command::None;
+  bool progressShown_ = false;  // the command has shown the progress window
+  std::string lastBox_;         // the last message box of the command
+  std::optional<StoppedTransfer> lastStop_;
+  TransferProgress progress_;
+  // Stops the transfer under way; the windows stay as they are.
+  StoppedTransfer StopNow();
+  // Gauge1 at the share of the command done.
+  void ShowGauge();
+  // Bytes of the current stage done; between two stages the last one counts whole.
+  std::size_t StageDone() const;
+  // A new command that shows an outcome when it ends.
+  void BeginCommand(Command command);
+  // The line has settled after "Отмена": the windows back, the outcome.
+  void EndStopping();
+  bool stopping_ = false;
+  Millis stoppedAtMs_ = 0;
+  Millis lastByteMs_ = 0;
+  Millis quietFor_ = 0;  // the least time the line stays quiet after the stop
+  double stoppedFraction_ = 0;
   Millis loadStartMs_ = 0;
   WriteReport lastWrite_;
   SaveTransfer save_;
