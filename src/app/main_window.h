@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 
@@ -24,6 +25,7 @@ class QTimer;
 
 namespace vemtaro::app {
 
+class GuideWindow;
 class PageWidget;
 class ReactionTreeView;
 class MarqueeLabel;
@@ -88,6 +90,7 @@ class TForm1 : public QMainWindow {
 
   // Menu items, by their names.
   QMenu* N5;                               // "Файл"
+  QAction* NewConfiguration;               // "Новая конфигурация" (Ctrl+N)
   QAction* N6;                             // "Сохранить": save the settings file
   QAction* N7;                             // "Открыть": open a settings file
   QAction* Backups;                        // "Резервные копии…"
@@ -121,6 +124,9 @@ class TForm1 : public QMainWindow {
   TForm4Window* Form4;  // alarm time window
   TForm5* Form5;        // status and relay window
   TForm6* Form6;        // dial window
+  // "Руководство пользователя", once F1 has opened it; it then stays, hidden
+  // when closed.
+  QPointer<GuideWindow> HelpWindow;
 
  signals:
   // FormClose has run: the closing sequence is done and the program may end.
@@ -136,10 +142,18 @@ class TForm1 : public QMainWindow {
   void BuildStatusBar();
   void ConnectLink();
   void ListPorts();
-  void N6Click();  // "Сохранить"
-  void N7Click();  // "Открыть"
+  // Whether "Файл" takes input now: its items' keys (Ctrl+N, Ctrl+S, Ctrl+O)
+  // do nothing while it does not.
+  bool FileMenuTakesInput() const;
+  void N6Click();  // "Сохранить" (Ctrl+S)
+  void N7Click();  // "Открыть" (Ctrl+O)
+  // "Новая конфигурация" (Ctrl+N): after the question about unsaved changes,
+  // the version, then that version's defaults in the image and both trees.
+  void NewConfigurationClick();
   void BackupsClick();
-  // The two write options: remembered between runs, handed to the link.
+  // Opens a backup copy, leaving the file dialogs where they were.
+  bool OpenCopy(const QString& path);
+  // The two write options: on at every start, handed to the link.
   void LoadWriteOptions();
   void WriteOptionsChanged();
   void ApplyWriteOptions();

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "cli_common.h"
-#include "cli_dialogs.h"
 #include "device_commands.h"
 #include "files/settings_file.h"
 #include "json_output.h"
@@ -16,7 +15,7 @@
 #include "output.h"
 #include "set_command.h"
 #include "shell/qt_file_store.h"
-#include "window/main_model.h"
+#include "window/fresh_configuration.h"
 
 namespace vemtaro::cli {
 
@@ -190,12 +189,8 @@ int RunNew(const QStringList& positional) {
   const std::string path = Std(parser.value(output));
   if (const auto code = CheckOutput(path)) return *code;
 
-  CliDialogs dialogs;
-  MainModel model(dialogs);
-  model.Startup();
-  model.ApplyProfile(version);
   std::string error;
-  const auto bytes = model.SettingsFileBytes(&error);
+  const auto bytes = FreshSettingsFile(version, &error);
   CliFileStore store;
   if (!bytes || !store.WriteAll(path, *bytes, error)) {
     Error(ShownPath(path) + ": cannot write the file: " + error);
