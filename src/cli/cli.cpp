@@ -163,7 +163,8 @@ int RunNew(const QStringList& positional) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes the settings file that the desktop program saves right after start-up\n"
-      "followed by choosing firmware version N in \"Версия прошивки\".");
+      "followed by choosing firmware version N in \"Версия прошивки\", the same as\n"
+      "after \"Файл\" -> \"Новая конфигурация\" with version N.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption firmware(QStringList{"f", "firmware"}, "Firmware version, 10 to 15.", "N");
   const QCommandLineOption output(QStringList{"o", "output"}, "The settings file to write.", "OUT.dat");
