@@ -4,6 +4,7 @@
 #include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +30,12 @@ const char* const kOk = "OK";
 const char* const kCancel = "Отмена";
 const char* const kNewConfiguration = "Новая конфигурация";
 const char* const kNewVersion = "Версия прошивки новой конфигурации:";
+
+// The folder a file dialog starts in: the one given, else the current one
+// (not the one Qt's dialogs last showed, whatever asked for it).
+QString StartFolder(const FileDialogStart& start) {
+  return start.folder.empty() ? QDir::currentPath() : shell::FileNameText(start.folder);
+}
 
 std::optional<std::string> ChosenFile(QFileDialog& dialog) {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
@@ -137,7 +144,7 @@ std::optional<std::string> QtDialogs::AskSaveFileName() { return AskSaveFileFrom
 std::optional<std::string> QtDialogs::AskOpenFileName() { return AskOpenFileFrom({}); }
 
 std::optional<std::string> QtDialogs::AskSaveFileFrom(const FileDialogStart& start) {
-  QFileDialog dialog(parent_, kSaveTitle, shell::FileNameText(start.folder), kFilter);
+  QFileDialog dialog(parent_, kSaveTitle, StartFolder(start), kFilter);
   dialog.setObjectName("SaveDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(kSuffix);
@@ -146,7 +153,7 @@ std::optional<std::string> QtDialogs::AskSaveFileFrom(const FileDialogStart& sta
 }
 
 std::optional<std::string> QtDialogs::AskOpenFileFrom(const FileDialogStart& start) {
-  QFileDialog dialog(parent_, QString(), shell::FileNameText(start.folder), kFilter);
+  QFileDialog dialog(parent_, QString(), StartFolder(start), kFilter);
   dialog.setObjectName("OpenDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
