@@ -29,12 +29,34 @@ class ScriptedDialogs : public UserDialogs {
   // left is a cancel.
   std::deque<std::optional<int>> connectionTypes;
   int connectionTypeAsked = 0;  // how often the dialog was shown
+  // Where the file dialogs were asked to start, in order.
+  std::vector<FileDialogStart> saveStarts;
+  std::vector<FileDialogStart> openStarts;
+  // Answers of the firmware version of a new configuration, in order; none
+  // left is a cancel. The version chosen when each dialog opened.
+  std::deque<std::optional<int>> firmwareVersions;
+  std::vector<int> firmwareVersionsOffered;
 
   void ShowMessage(const std::string& text) override { shown.push_back({false, text}); }
   void ShowError(const std::string& text) override { shown.push_back({true, text}); }
   std::optional<std::string> InputText(const std::string&, const std::string&, int) override { return Next(inputs); }
   std::optional<std::string> AskSaveFileName() override { return Next(fileNames); }
   std::optional<std::string> AskOpenFileName() override { return Next(fileNames); }
+  std::optional<std::string> AskSaveFileFrom(const FileDialogStart& start) override {
+    saveStarts.push_back(start);
+    return Next(fileNames);
+  }
+  std::optional<std::string> AskOpenFileFrom(const FileDialogStart& start) override {
+    openStarts.push_back(start);
+    return Next(fileNames);
+  }
+  std::optional<int> ChooseFirmwareVersion(int current) override {
+    firmwareVersionsOffered.push_back(current);
+    if (firmwareVersions.empty()) return std::nullopt;
+    const std::optional<int> answer = firmwareVersions.front();
+    firmwareVersions.pop_front();
+    return answer;
+  }
   SaveChangesAnswer AskSaveChanges() override {
     ++saveChangesAsked;
     if (saveChanges.empty()) return SaveChangesAnswer::Discard;

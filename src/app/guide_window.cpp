@@ -15,6 +15,21 @@ const char* const kCaption = "Руководство пользователя";
 const char* const kClose = "Закрыть";
 // Where the package puts the guide, from the program's folder.
 const char* const kInstalled = "../share/doc/vemtaro/guide.md";
+
+// The guide's browser. Qt's Markdown reader takes a line break written as
+// "<br>" (the guide's tables write the messages' line breaks so) for an
+// element left open and loses every text after it; it is handed "<br/>".
+class GuideBrowser : public QTextBrowser {
+ public:
+  using QTextBrowser::QTextBrowser;
+  QVariant loadResource(int type, const QUrl& name) override {
+    QVariant resource = QTextBrowser::loadResource(type, name);
+    if (type != QTextDocument::MarkdownResource || resource.userType() != QMetaType::QByteArray) return resource;
+    QByteArray text = resource.toByteArray();
+    text.replace("<br>", "<br/>");
+    return text;
+  }
+};
 }  // namespace
 
 QString GuideFile(const QString& programFolder) {
@@ -28,11 +43,14 @@ QString GuideFile(const QString& programFolder) {
 }
 
 GuideWindow::GuideWindow(const QString& guideFile, QWidget* parent)
-    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+    // A dialog to the window system: one that belongs to its parent window,
+    // which keeps it in front of that window.
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                           Qt::WindowCloseButtonHint) {
   setObjectName("GuideWindow");
+  setModal(false);
   setWindowTitle(QString::fromUtf8(kCaption));
-  Browser = new QTextBrowser(this);
+  Browser = new GuideBrowser(this);
   Browser->setObjectName("Guide");
   // The pictures and the other pages are found beside the guide; links to
   // the web open in the browser.

@@ -16,6 +16,8 @@ namespace vemtaro::app {
 // program not installed); empty when neither is there.
 QString GuideFile(const QString& programFolder);
 
+// The guide's window: not modal, in front of its parent window (the main
+// window) and no other; "Закрыть" and Escape hide it.
 class GuideWindow : public QDialog {
   Q_OBJECT
  public:

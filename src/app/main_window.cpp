@@ -10,7 +10,6 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QScreen>
-#include <QSettings>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabBar>
@@ -41,40 +40,39 @@
 #include "status_window.h"
 #include "tree_view.h"
 #include "vemtaro_version.h"
+#include "window/fresh_configuration.h"
 #include "window_frame.h"
 
 namespace vemtaro::app {
 namespace {
 
-// Texts of the main window.
-const char* const kFileMenu = "Файл";
-const char* const kSave = "Сохранить";
-const char* const kOpen = "Открыть";
-const char* const kBackups = "Резервные копии…";
+// Texts of the main window. The "&" marks each menu's and item's letter for
+// Alt and the open menu's keys.
+const char* const kFileMenu = "&Файл";
+const char* const kNew = "&Новая конфигурация";
+const char* const kSave = "&Сохранить";
+const char* const kOpen = "&Открыть";
+const char* const kBackups = "&Резервные копии…";
 const char* const kCompareFile = "Сравнить с &файлом…";
 const char* const kCompareController = "Сра&внить с контроллером";
-const char* const kExit = "Выход";
+const char* const kExit = "Вы&ход";
 const char* const kExchangeMenu = "&Обмен с контроллером";
-const char* const kLoad = "Загрузить конфигурацию из контроллера";
-const char* const kSend = "Передать конфигурацию в контроллер";
-const char* const kAskIds = "Запрос ID датчиков";
-const char* const kSetClock = "Установить системные часы контроллера";
-const char* const kAskStatus = "Запрос состояния";
-const char* const kOpenChannel = "Открытие канала связи";
-const char* const kExtraMenu = "Дополнительные настройки";
-const char* const kVersionMenu = "Версия прошивки";
-const char* const kChecksum = "Проверка контрольной суммы";
-const char* const kVerifyAfterWrite = "Проверять после записи";
-const char* const kBackupBeforeWrite = "Резервная копия перед записью";
-// Where the write options are remembered between runs.
-const char* const kSettingsOrganisation = "Vemtaro";
-const char* const kSettingsApplication = "Vemtaro";
-const char* const kVerifyKey = "VerifyAfterWrite";
-const char* const kBackupKey = "BackupBeforeWrite";
+const char* const kLoad = "&Загрузить конфигурацию из контроллера";
+const char* const kSend = "&Передать конфигурацию в контроллер";
+const char* const kAskIds = "Запрос ID &датчиков";
+const char* const kSetClock = "&Установить системные часы контроллера";
+const char* const kAskStatus = "Запрос &состояния";
+const char* const kOpenChannel = "Открытие &канала связи";
+const char* const kExtraMenu = "&Дополнительные настройки";
+const char* const kVersionMenu = "&Версия прошивки";
+const char* const kChecksum = "Проверка &контрольной суммы";
+const char* const kVerifyAfterWrite = "Проверять &после записи";
+const char* const kBackupBeforeWrite = "&Резервная копия перед записью";
 const char* const kChoosePort = "Щёлкните, чтобы выбрать порт";
-const char* const kHelpMenu = "Справка";
-const char* const kAbout = "О программе";
-const char* const kGuide = "Руководство пользователя";
+const char* const kHelpMenu = "&Справка";
+const char* const kAbout = "&О программе";
+const char* const kAboutTitle = "О программе";
+const char* const kGuide = "&Руководство пользователя";
 const char* const kNoGuide = "Руководство пользователя не найдено: программа установлена без него.";
 // What the trees do under the mouse.
 const char* const kTreeTip =
@@ -146,10 +144,15 @@ TForm1::~TForm1() {
 void TForm1::BuildMenu() {
   N5 = menuBar()->addMenu(kFileMenu);
   N5->setObjectName("N5");
+  NewConfiguration = N5->addAction(kNew, this, &TForm1::NewConfigurationClick);
+  NewConfiguration->setObjectName("NewConfiguration");
+  NewConfiguration->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
   N6 = N5->addAction(kSave, this, &TForm1::N6Click);
   N6->setObjectName("N6");
+  N6->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   N7 = N5->addAction(kOpen, this, &TForm1::N7Click);
   N7->setObjectName("N7");
+  N7->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   Backups = N5->addAction(kBackups, this, &TForm1::BackupsClick);
   Backups->setObjectName("Backups");
   CompareFile = N5->addAction(kCompareFile, this, &TForm1::CompareFileClick);
@@ -193,7 +196,10 @@ void TForm1::BuildMenu() {
   N20->setObjectName("N20");
   for (std::size_t i = 0; i < kProfiles.size(); ++i) {
     const VersionProfile& profile = kProfiles[i];
-    QAction* item = N20->addAction(profile.menuCaption);
+    // "v. 10" .. "v. 15" take their last digit as their letter.
+    QString caption = QString::fromUtf8(profile.menuCaption);
+    caption.insert(caption.size() - 1, QLatin1Char('&'));
+    QAction* item = N20->addAction(caption);
     item->setObjectName(profile.menuName);
     item->setCheckable(true);
     const int version = profile.version;
@@ -512,7 +518,11 @@ void TForm1::ShowProgress() {
                       left ? QString::fromStdString(TimeLeftText(*left)) : QString(), !link_.Stopping());
 }
 
+bool TForm1::FileMenuTakesInput() const { return menuBar()->isEnabled() && N5->isEnabled(); }
+
 void TForm1::N6Click() {
+  // Ctrl+S as well as the item: nothing while the menu takes no input.
+  if (!FileMenuTakesInput()) return;
   // The file holds the field being edited too.
   CommitEditing();
   model_.N6Click(files_);
@@ -520,13 +530,34 @@ void TForm1::N6Click() {
 }
 
 void TForm1::N7Click() {
+  if (!FileMenuTakesInput()) return;
   // Unsaved changes first, before the open dialog.
   if (!SaveChangesFirst()) return;
   model_.N7Click(files_);
   RefreshAll();
 }
 
+void TForm1::NewConfigurationClick() {
+  if (!FileMenuTakesInput()) return;
+  // Unsaved changes first, then the version; a cancel at either leaves
+  // everything as it was.
+  if (!SaveChangesFirst()) return;
+  vemtaro::NewConfigurationClick(model_);
+  RefreshAll();
+}
+
 bool TForm1::OpenFile(const QString& path) {
+  const std::string bytes = shell::FileNameBytes(path);
+  // A file named to the program is a file used: the dialogs start beside it.
+  model_.filePlaces.Chosen(shell::AbsoluteFileName(path));
+  const bool opened = model_.OpenSettings(bytes, files_);
+  RefreshAll();
+  return opened;
+}
+
+bool TForm1::OpenCopy(const QString& path) {
+  // A backup copy is opened where it is kept; the file dialogs stay where
+  // they were.
   const bool opened = model_.OpenSettings(shell::FileNameBytes(path), files_);
   RefreshAll();
   return opened;
@@ -597,7 +628,7 @@ bool TForm1::SaveChangesFirst() {
 
 void TForm1::BackupsClick() {
   BackupsWindow window(
-      backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenFile(path); }, this);
+      backupStore_, [this](const QString& path) { return SaveChangesFirst() && OpenCopy(path); }, this);
   CentreOn(&window, this);
   window.exec();
 }
@@ -636,18 +667,14 @@ void TForm1::TakeDifferences(const std::vector<std::size_t>& rows) {
 }
 
 void TForm1::LoadWriteOptions() {
-  QSettings settings(kSettingsOrganisation, kSettingsApplication);
-  VerifyAfterWrite->setChecked(settings.value(kVerifyKey, true).toBool());
-  BackupBeforeWrite->setChecked(settings.value(kBackupKey, true).toBool());
+  // Both are on at every start: nothing is kept between runs, so a check
+  // switched off once cannot stay off unseen.
+  VerifyAfterWrite->setChecked(true);
+  BackupBeforeWrite->setChecked(true);
   ApplyWriteOptions();
 }
 
-void TForm1::WriteOptionsChanged() {
-  QSettings settings(kSettingsOrganisation, kSettingsApplication);
-  settings.setValue(kVerifyKey, VerifyAfterWrite->isChecked());
-  settings.setValue(kBackupKey, BackupBeforeWrite->isChecked());
-  ApplyWriteOptions();
-}
+void TForm1::WriteOptionsChanged() { ApplyWriteOptions(); }
 
 void TForm1::ApplyWriteOptions() {
   link_.verifyAfterWrite = VerifyAfterWrite->isChecked();
@@ -668,27 +695,40 @@ void TForm1::N23Click() {
 void TForm1::N24Click() { Form6->ShowModal(); }
 
 void TForm1::N10Click() {
-  QMessageBox box(QMessageBox::Information, kAbout, kAboutText, QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Information, kAboutTitle, kAboutText, QMessageBox::Ok, this);
   box.setIconPixmap(ProgramIcon().pixmap(64, 64));
   box.exec();
 }
 
 void TForm1::GuideClick() {
+  // One guide window: a second F1 brings it forward.
+  if (HelpWindow != nullptr) {
+    if (HelpWindow->isMinimized()) HelpWindow->showNormal();
+    HelpWindow->show();
+    HelpWindow->raise();
+    HelpWindow->activateWindow();
+    return;
+  }
   const QString file = GuideFile(QApplication::applicationDirPath());
   if (file.isEmpty()) {
     dialogs_.ShowError(kNoGuide);
     return;
   }
-  GuideWindow window(file, this);
-  CentreOn(&window, this);
+  // Not modal: the main window takes input while the guide is read. The
+  // guide belongs to the main window, so the window system keeps it in front
+  // of it although the main window stays on top of the others.
+  HelpWindow = new GuideWindow(file, this);
+  CentreOn(HelpWindow, this);
   // The guide is larger than the main window: it stays on the screen.
   if (const QScreen* screen = this->screen()) {
     const QRect area = screen->availableGeometry();
-    const QRect frame = window.frameGeometry();
-    window.move(std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() - frame.width())),
-                std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
+    const QRect frame = HelpWindow->frameGeometry();
+    HelpWindow->move(std::clamp(frame.x(), area.left(), std::max(area.left(), area.right() - frame.width())),
+                     std::clamp(frame.y(), area.top(), std::max(area.top(), area.bottom() - frame.height())));
   }
-  window.exec();
+  HelpWindow->show();
+  HelpWindow->raise();
+  HelpWindow->activateWindow();
 }
 
 void TForm1::OnTreeCommand(const QString& itemName) {

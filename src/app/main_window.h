@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -29,6 +30,7 @@ class QTimer;
 namespace vemtaro::app {
 
 class CompareWindow;
+class GuideWindow;
 class PageWidget;
 class ReactionTreeView;
 class MarqueeLabel;
@@ -102,6 +104,7 @@ class TForm1 : public QMainWindow {
 
   // Menu items, by their names.
   QMenu* N5;                               // "Файл"
+  QAction* NewConfiguration;               // "Новая конфигурация" (Ctrl+N)
   QAction* N6;                             // "Сохранить": save the settings file
   QAction* N7;                             // "Открыть": open a settings file
   QAction* Backups;                        // "Резервные копии…"
@@ -139,6 +142,9 @@ class TForm1 : public QMainWindow {
   TForm6* Form6;        // dial window
   // "Сравнение конфигураций"; made when a comparison is first shown.
   CompareWindow* Compare = nullptr;
+  // "Руководство пользователя", once F1 has opened it; it then stays, hidden
+  // when closed.
+  QPointer<GuideWindow> HelpWindow;
 
  signals:
   // FormClose has run: the closing sequence is done and the program may end.
@@ -156,15 +162,23 @@ class TForm1 : public QMainWindow {
   // The progress window's stage and time left, from the link.
   void ShowProgress();
   void ListPorts();
-  void N6Click();  // "Сохранить"
-  void N7Click();  // "Открыть"
+  // Whether "Файл" takes input now: its items' keys (Ctrl+N, Ctrl+S, Ctrl+O)
+  // do nothing while it does not.
+  bool FileMenuTakesInput() const;
+  void N6Click();  // "Сохранить" (Ctrl+S)
+  void N7Click();  // "Открыть" (Ctrl+O)
+  // "Новая конфигурация" (Ctrl+N): after the question about unsaved changes,
+  // the version, then that version's defaults in the image and both trees.
+  void NewConfigurationClick();
   void BackupsClick();
   void CompareFileClick();
   // Shows a comparison of the working configuration in the compare window.
   void ShowComparison(std::unique_ptr<Comparison> comparison, const QString& heading);
   // Takes rows of the comparison shown into the working configuration.
   void TakeDifferences(const std::vector<std::size_t>& rows);
-  // The two write options: remembered between runs, handed to the link.
+  // Opens a backup copy, leaving the file dialogs where they were.
+  bool OpenCopy(const QString& path);
+  // The two write options: on at every start, handed to the link.
   void LoadWriteOptions();
   void WriteOptionsChanged();
   void ApplyWriteOptions();

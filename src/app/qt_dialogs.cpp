@@ -4,14 +4,18 @@
 #include <QButtonGroup>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "model/profiles.h"
+#include "shell/file_names.h"
 #include "window_frame.h"
 
 namespace vemtaro::app {
@@ -24,6 +28,19 @@ const char* const kDirect = "Прямое";
 const char* const kModem = "Через модем";
 const char* const kOk = "OK";
 const char* const kCancel = "Отмена";
+const char* const kNewConfiguration = "Новая конфигурация";
+const char* const kNewVersion = "Версия прошивки новой конфигурации:";
+
+// The folder a file dialog starts in: the one given, else the current one
+// (not the one Qt's dialogs last showed, whatever asked for it).
+QString StartFolder(const FileDialogStart& start) {
+  return start.folder.empty() ? QDir::currentPath() : shell::FileNameText(start.folder);
+}
+
+std::optional<std::string> ChosenFile(QFileDialog& dialog) {
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return shell::FileNameBytes(dialog.selectedFiles().first());
+}
 }  // namespace
 
 QString DisplayText(const std::string& text) {
@@ -122,23 +139,63 @@ std::optional<std::string> QtDialogs::InputText(const std::string& caption, cons
   return edit->text().toStdString();
 }
 
-std::optional<std::string> QtDialogs::AskSaveFileName() {
-  QFileDialog dialog(parent_, kSaveTitle, QString(), kFilter);
+std::optional<std::string> QtDialogs::AskSaveFileName() { return AskSaveFileFrom({}); }
+
+std::optional<std::string> QtDialogs::AskOpenFileName() { return AskOpenFileFrom({}); }
+
+std::optional<std::string> QtDialogs::AskSaveFileFrom(const FileDialogStart& start) {
+  QFileDialog dialog(parent_, kSaveTitle, StartFolder(start), kFilter);
   dialog.setObjectName("SaveDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setDefaultSuffix(kSuffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  if (!start.name.empty()) dialog.selectFile(QString::fromStdString(start.name));
+  return ChosenFile(dialog);
 }
 
-std::optional<std::string> QtDialogs::AskOpenFileName() {
-  QFileDialog dialog(parent_, QString(), QString(), kFilter);
+std::optional<std::string> QtDialogs::AskOpenFileFrom(const FileDialogStart& start) {
+  QFileDialog dialog(parent_, QString(), StartFolder(start), kFilter);
   dialog.setObjectName("OpenDialog1");
   dialog.setAcceptMode(QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::ExistingFile);
   dialog.setDefaultSuffix(kSuffix);
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-  return dialog.selectedFiles().first().toStdString();
+  return ChosenFile(dialog);
+}
+
+std::optional<int> QtDialogs::ChooseFirmwareVersion(int current) {
+  QDialog dialog(parent_, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                              Qt::WindowCloseButtonHint);
+  dialog.setObjectName("NewConfigurationDialog");
+  dialog.setWindowTitle(QString::fromUtf8(kNewConfiguration));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* prompt = new QLabel(QString::fromUtf8(kNewVersion), &dialog);
+  prompt->setObjectName("Prompt");
+  layout->addWidget(prompt);
+  auto* versions = new QListWidget(&dialog);
+  versions->setObjectName("Versions");
+  prompt->setBuddy(versions);
+  for (const VersionProfile& profile : kProfiles) {
+    auto* item = new QListWidgetItem(QString::fromUtf8(profile.menuCaption), versions);
+    item->setData(Qt::UserRole, profile.version);
+    if (profile.version == current) versions->setCurrentItem(item);
+  }
+  if (versions->currentItem() == nullptr) versions->setCurrentRow(versions->count() - 1);
+  // Every version in sight, without a scroll bar.
+  versions->setFixedHeight(versions->sizeHintForRow(0) * versions->count() + 2 * versions->frameWidth());
+  layout->addWidget(versions);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Ok)->setText(kOk);
+  buttons->button(QDialogButtonBox::Cancel)->setText(kCancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  QObject::connect(versions, &QListWidget::itemActivated, &dialog, &QDialog::accept);
+  layout->addWidget(buttons);
+  dialog.setMinimumWidth(260);
+  layout->setSizeConstraint(QLayout::SetFixedSize);
+  dialog.adjustSize();
+  CentreOn(&dialog, parent_);
+  versions->setFocus();
+  if (dialog.exec() != QDialog::Accepted || versions->currentItem() == nullptr) return std::nullopt;
+  return versions->currentItem()->data(Qt::UserRole).toInt();
 }
 
 }  // namespace vemtaro::app

@@ -20,6 +20,10 @@ class QtDialogs : public UserDialogs {
   std::optional<std::string> InputText(const std::string& caption, const std::string& initial, int maxLength) override;
   std::optional<std::string> AskSaveFileName() override;
   std::optional<std::string> AskOpenFileName() override;
+  // SaveDialog1 and OpenDialog1 in the start's folder; the save dialog with
+  // the start's name filled in. File names are kept byte for byte.
+  std::optional<std::string> AskSaveFileFrom(const FileDialogStart& start) override;
+  std::optional<std::string> AskOpenFileFrom(const FileDialogStart& start) override;
   void ShowInformation(const std::string& text) override;
   // LMDCheckListDlg1 "Тип соединения": "Прямое" (0, chosen when it opens) or
   // "Через модем" (1); nothing when cancelled.
@@ -27,6 +31,10 @@ class QtDialogs : public UserDialogs {
   // "Сохранить изменения в настройках?" with "Сохранить" (the default),
   // "Не сохранять" and "Отмена" (Escape, and closing the box).
   SaveChangesAnswer AskSaveChanges() override;
+  // "Новая конфигурация": the list of the versions "v. 10" .. "v. 15" with
+  // the current one chosen; OK (or Enter, or a double click) takes the one
+  // chosen, "Отмена" (or Escape) nothing.
+  std::optional<int> ChooseFirmwareVersion(int current) override;
 
  private:
   QWidget* parent_;

@@ -1,6 +1,7 @@
 #include "tree_view.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
 
@@ -157,6 +158,35 @@ void ReactionTreeView::mouseDoubleClickEvent(QMouseEvent* event) {
   // The SMS text entry and the threshold entry run inside the core.
   MouseDown(NodeOf(item), event->button() == Qt::RightButton ? MouseButton::Right : MouseButton::Left, true);
   AfterCommand();
+}
+
+void ReactionTreeView::keyPressEvent(QKeyEvent* event) {
+  QTreeWidgetItem* item = currentItem();
+  const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+  const bool menuKey = (event->key() == Qt::Key_Menu && mods == Qt::NoModifier) ||
+                       (event->key() == Qt::Key_F10 && mods == Qt::ShiftModifier);
+  const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && mods == Qt::NoModifier;
+  if (item == nullptr || (!menuKey && !enter)) {
+    QTreeWidget::keyPressEvent(event);
+    return;
+  }
+  event->accept();
+  if (menuKey) {
+    KeyboardMenu(item);
+    return;
+  }
+  // The SMS text entry and the threshold entry, as a double click runs them;
+  // on other nodes Enter does nothing.
+  MouseDown(NodeOf(item), MouseButton::Left, true);
+  AfterCommand();
+}
+
+void ReactionTreeView::KeyboardMenu(QTreeWidgetItem* item) {
+  if (!item->isSelected()) setCurrentItem(item, 0, QItemSelectionModel::ClearAndSelect);
+  scrollToItem(item);
+  const QRect rect = visualItemRect(item);
+  const PopupMenuId menu = MouseDown(NodeOf(item), MouseButton::Right, false);
+  if (menu != PopupMenuId::None) RunMenu(menu, viewport()->mapToGlobal(QPoint(rect.left(), rect.bottom())));
 }
 
 void ReactionTreeView::RunMenu(PopupMenuId id, const QPoint& globalPos) {

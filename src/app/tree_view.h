@@ -1,7 +1,10 @@
 // Tree1 and Tree2 on screen: a tree widget over a core reaction tree. Expanding
 // a node runs the core's refresh of its children; the mouse opens the popup
-// menus the core prepares, and every command runs in the core. After a command
-// the view shows the core's texts and icons again and emits modelChanged().
+// menus the core prepares, and every command runs in the core. The keyboard
+// reaches the same commands: the Menu key and Shift+F10 open the current
+// node's menu at the node, Enter on an SMS text or a threshold opens its entry
+// as a double click does. After a command the view shows the core's texts and
+// icons again and emits modelChanged().
 #pragma once
 
 #include <functional>
@@ -44,6 +47,7 @@ class ReactionTreeView : public QTreeWidget {
  protected:
   void mousePressEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Rebuild();
@@ -55,6 +59,9 @@ class ReactionTreeView : public QTreeWidget {
   // Opens the prepared popup menu at the pointer and runs the chosen item.
   void RunMenu(PopupMenuId id, const QPoint& globalPos);
   void AfterCommand();
+  // The Menu key or Shift+F10 on the current item: its menu as a right press
+  // on it opens it, below the node.
+  void KeyboardMenu(QTreeWidgetItem* item);
   PopupMenuId MouseDown(TreeNode* node, MouseButton button, bool doubleClick);
 
   MainModel& model_;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "cli_common.h"
-#include "cli_dialogs.h"
 #include "device_commands.h"
 #include "files/settings_file.h"
 #include "json_output.h"
@@ -16,7 +15,7 @@
 #include "output.h"
 #include "set_command.h"
 #include "shell/qt_file_store.h"
-#include "window/main_model.h"
+#include "window/fresh_configuration.h"
 
 namespace vemtaro::cli {
 
@@ -164,7 +163,8 @@ int RunNew(const QStringList& positional) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       "Writes the settings file that the desktop program saves right after start-up\n"
-      "followed by choosing firmware version N in \"Версия прошивки\".");
+      "followed by choosing firmware version N in \"Версия прошивки\", the same as\n"
+      "after \"Файл\" -> \"Новая конфигурация\" with version N.");
   const QCommandLineOption help = parser.addHelpOption();
   const QCommandLineOption firmware(QStringList{"f", "firmware"}, "Firmware version, 10 to 15.", "N");
   const QCommandLineOption output(QStringList{"o", "output"}, "The settings file to write.", "OUT.dat");
@@ -190,12 +190,8 @@ int RunNew(const QStringList& positional) {
   const std::string path = Std(parser.value(output));
   if (const auto code = CheckOutput(path)) return *code;
 
-  CliDialogs dialogs;
-  MainModel model(dialogs);
-  model.Startup();
-  model.ApplyProfile(version);
   std::string error;
-  const auto bytes = model.SettingsFileBytes(&error);
+  const auto bytes = FreshSettingsFile(version, &error);
   CliFileStore store;
   if (!bytes || !store.WriteAll(path, *bytes, error)) {
     Error(ShownPath(path) + ": cannot write the file: " + error);

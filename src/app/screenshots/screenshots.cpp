@@ -53,6 +53,7 @@
 #include "backups_window.h"
 #include "compare_window.h"
 #include "editor/settings_edit.h"
+#include "guide_window.h"
 #include "main_window.h"
 #include "marquee_label.h"
 #include "pages/setup_page.h"
@@ -328,6 +329,33 @@ bool ShootWrite(TForm1& main) {
   return !f->isVisible();
 }
 
+// "Справка" → "Руководство пользователя" (F1): the guide in front of the main
+// window, which goes on taking input.
+void ShootGuide(TForm1& main) {
+  const QPoint mainAt = main.pos();
+  main.move(8, 8 + kTitleHeight);
+  main.Guide->trigger();
+  QWidget* guide = main.HelpWindow;
+  if (guide != nullptr) {
+    guide->resize(700, 560);
+    guide->move(main.frameGeometry().x() + 300, main.frameGeometry().y() + 150 + kTitleHeight);
+    Settle();
+    ShootWindows("guide-window", {&main, guide});
+    guide->hide();
+  }
+  main.move(mainAt);
+}
+
+// "Файл" → "Новая конфигурация" (Ctrl+N): the version of the new configuration.
+void ShootNewConfiguration(TForm1& main) {
+  main.model().MarkUnmodified();  // no changes to ask about here
+  WhenModal([&main](QWidget* w) {
+    ShootWindows("new-configuration", {&main, w});
+    Press(w, QDialogButtonBox::Cancel);
+  });
+  main.NewConfiguration->trigger();
+}
+
 int main(int argc, char** argv) {
   QStandardPaths::setTestModeEnabled(true);
   QApplication app(argc, argv);
@@ -567,14 +595,8 @@ int main(int argc, char** argv) {
   }
 
   if (!CompareShot(main)) return 1;
-
-  // "Справка" → "Руководство пользователя".
-  WhenModal([](QWidget* w) {
-    w->move(20, 20 + kTitleHeight);
-    ShootWindows("guide-window", {w});
-    if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
-  });
-  main.Guide->trigger();
+  ShootGuide(main);
+  ShootNewConfiguration(main);
 
   // A controller that does not answer "LOAD": the error box of code 93.
   controller.faults().noLoadOk = true;

@@ -95,6 +95,13 @@ class EditDialogs : public UserDialogs {
   std::optional<std::string> InputText(const std::string& caption, const std::string& initial, int maxLength) override;
   std::optional<std::string> AskSaveFileName() override { return shown_.AskSaveFileName(); }
   std::optional<std::string> AskOpenFileName() override { return shown_.AskOpenFileName(); }
+  std::optional<std::string> AskSaveFileFrom(const FileDialogStart& start) override {
+    return shown_.AskSaveFileFrom(start);
+  }
+  std::optional<std::string> AskOpenFileFrom(const FileDialogStart& start) override {
+    return shown_.AskOpenFileFrom(start);
+  }
+  std::optional<int> ChooseFirmwareVersion(int current) override { return shown_.ChooseFirmwareVersion(current); }
   std::optional<int> ChooseConnectionType() override { return shown_.ChooseConnectionType(); }
   SaveChangesAnswer AskSaveChanges() override { return shown_.AskSaveChanges(); }
 

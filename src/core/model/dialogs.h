@@ -10,6 +10,13 @@
 
 namespace vemtaro {
 
+// Where a file dialog starts: its folder (empty: where the dialog starts by
+// itself) and, for a save, the file name it suggests (empty: none).
+struct FileDialogStart {
+  std::string folder;
+  std::string name;
+};
+
 // The answers to "Сохранить изменения в настройках?".
 enum class SaveChangesAnswer { Save, Discard, Cancel };
 
@@ -34,6 +41,10 @@ class UserDialogs {
   // File dialogs: the chosen path, or nothing when cancelled.
   virtual std::optional<std::string> AskSaveFileName() = 0;
   virtual std::optional<std::string> AskOpenFileName() = 0;
+  // The same dialogs started in a folder, the save dialog with a name filled
+  // in; dialogs that cannot start anywhere in particular show the plain ones.
+  virtual std::optional<std::string> AskSaveFileFrom(const FileDialogStart&) { return AskSaveFileName(); }
+  virtual std::optional<std::string> AskOpenFileFrom(const FileDialogStart&) { return AskOpenFileName(); }
   // An information box with an OK button.
   virtual void ShowInformation(const std::string& text) { ShowMessage(text); }
   // The connection-type dialog "Тип соединения": 0 "Прямое", 1 "Через модем",
@@ -43,6 +54,10 @@ class UserDialogs {
   // unsaved changes: "Сохранить", "Не сохранять" or "Отмена". Without a way
   // to ask, the answer is "Отмена", so nothing is discarded unanswered.
   virtual SaveChangesAnswer AskSaveChanges() { return SaveChangesAnswer::Cancel; }
+  // The firmware version of a new configuration, 10..15, the current one
+  // chosen when the dialog opens; nothing when cancelled (also without a way
+  // to ask).
+  virtual std::optional<int> ChooseFirmwareVersion(int /*current*/) { return std::nullopt; }
 };
 
 // Dialogs for work without a user (benchmarks, fuzzing, generators): every

@@ -95,6 +95,7 @@ bool MainModel::SaveSettings(const std::string& path, FileStore& store) {
     return false;
   }
   status = main_texts::kSaved + path;
+  filePlaces.InUse(path);
   MarkUnmodified();
   return true;
 }
@@ -110,15 +111,25 @@ bool MainModel::OpenSettings(const std::string& path, FileStore& store) {
     if (!error.empty()) dialogs_.ShowError(main_texts::kOpenFailed + path + "\r" + error);
     return false;
   }
+  filePlaces.InUse(path);
   return true;
 }
 
+std::optional<std::string> MainModel::AskSaveFile() {
+  auto path = dialogs_.AskSaveFileFrom(filePlaces.SaveStart(pages.ObjectID.text));
+  if (path) filePlaces.Chosen(*path);
+  return path;
+}
+
 void MainModel::N6Click(FileStore& store) {
-  if (const auto path = dialogs_.AskSaveFileName()) SaveSettings(*path, store);
+  if (const auto path = AskSaveFile()) SaveSettings(*path, store);
 }
 
 void MainModel::N7Click(FileStore& store) {
-  if (const auto path = dialogs_.AskOpenFileName()) OpenSettings(*path, store);
+  const auto path = dialogs_.AskOpenFileFrom(filePlaces.OpenStart());
+  if (!path) return;
+  filePlaces.Chosen(*path);
+  OpenSettings(*path, store);
 }
 
 bool MainModel::OpenSettingsBytes(const std::string& bytes, std::string* error) {
@@ -233,7 +244,7 @@ bool MainModel::SaveChangesFirst(FileStore& store) {
     case SaveChangesAnswer::Save:
       // A cancelled save dialog or a failed save keeps the changes, and the
       // action does not go on.
-      if (const auto path = dialogs_.AskSaveFileName()) return SaveSettings(*path, store);
+      if (const auto path = AskSaveFile()) return SaveSettings(*path, store);
       return false;
     case SaveChangesAnswer::Cancel: break;
   }

@@ -17,6 +17,7 @@
 #include "trees/tree.h"
 #include "trees/tree_commands.h"
 #include "vemtaro_version.h"
+#include "window/file_places.h"
 
 namespace vemtaro {
 
@@ -63,6 +64,8 @@ class MainModel {
   int gaugeMax = 5484;                                         // Gauge1 of the progress window
   std::string status;                                          // RzMarqueeStatus1
   int selectedPort = 1;                                        // the port number the program starts with
+  // Where the file dialogs start, and the file of the configuration in use.
+  FilePlaces filePlaces;
 
   // The image steps of the start-up sequence (FormShow).
   void Startup();
@@ -86,10 +89,11 @@ class MainModel {
   // Settings files. The bytes of a file holding the current configuration
   // (both trees are collapsed first); nothing on an error, with its reason.
   std::optional<std::string> SettingsFileBytes(std::string* error = nullptr);
-  // "Сохранить" and "Открыть" with their dialogs.
+  // "Сохранить" and "Открыть" with their dialogs, which start in the folder
+  // last used; the save dialog suggests a name from the object identifier.
   void N6Click(FileStore& store);
   void N7Click(FileStore& store);
-  // Saving to and opening a named file.
+  // Saving to and opening a named file; the file is then the one in use.
   bool SaveSettings(const std::string& path, FileStore& store);
   bool OpenSettings(const std::string& path, FileStore& store);
   // Opening from the bytes of a file. A file that cannot be read as a whole is
@@ -126,6 +130,8 @@ class MainModel {
     TreeNames tree2;
   };
   static TreeNames NamesOf(const Tree& tree);
+  // The save dialog, started by filePlaces; its folder is the one last used.
+  std::optional<std::string> AskSaveFile();
   // The same into a string of an earlier snapshot, whose room it reuses.
   static void NamesInto(const Tree& tree, TreeNames& names);
 
