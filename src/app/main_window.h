@@ -223,8 +223,8 @@ class TForm1 : public QMainWindow {
   bool openScheduled_ = false;  // opening the handed files is queued
   QMetaObject::Connection idleWatch_;
   QList<PageWidget*> pages_;
-  QTimer* clock_;                           // 1 s timer of RzClockStatus1
-  QTimer* progressClock_;                   // the stage and time left while a transfer runs
+  QTimer* clock_;          // 1 s timer of RzClockStatus1
+  QTimer* progressClock_;  // the stage and time left while a transfer runs
   static constexpr int kProgressClockMs = 250;
   std::unique_ptr<Comparison> comparison_;  // the one the compare window shows
 };
