@@ -121,9 +121,10 @@ void CompareWindow::Reload() {
     Differences->setColumnWidth(0, std::min(Differences->columnWidth(0), 300));
     Differences->setColumnWidth(1, 180);
   }
-  const bool any = !rows.empty();
-  Differences->setVisible(any);
-  Empty->setVisible(!any);
+  // Notes alone (the checksum state) are shown under "Различий нет".
+  Differences->setVisible(!rows.empty());
+  Empty->setVisible(!comparison_->HasDifference());
+  if (auto* box = qobject_cast<QBoxLayout*>(layout())) box->setStretchFactor(Empty, rows.empty() ? 1 : 0);
   UpdateTakeButton();
 }
 

@@ -41,7 +41,7 @@ class CompareWindow : public QDialog {
 
   QLabel* Heading;
   QTreeWidget* Differences;
-  QLabel* Empty;  // "Различий нет", shown instead of an empty list
+  QLabel* Empty;  // "Различий нет", shown when nothing but notes differ
   QPushButton* TakeButton;
   QPushButton* CloseButton;
 

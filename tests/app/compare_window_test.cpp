@@ -234,6 +234,7 @@ TEST(CompareWindowTest, TheControllerIsComparedWithoutChangingTheWorkingConfigur
   EXPECT_EQ(d.Window()->Differences->headerItem()->text(2), "Контроллер");
   EXPECT_EQ(Listed(d.Window()->Differences), (std::vector<std::string>{"Общие установки", "  [ ] ObjectID |  | SIM-7",
                                                                        "Прочее", "  checksum | differs | matches"}));
+  EXPECT_FALSE(d.Window()->Empty->isVisible());
   d.Check("ObjectID");
   d.Click(d.Window()->TakeButton);
   Bytes expected = before;
@@ -243,6 +244,9 @@ TEST(CompareWindowTest, TheControllerIsComparedWithoutChangingTheWorkingConfigur
   EXPECT_TRUE(d.model().Modified());
   EXPECT_EQ(d.window.findChild<QLineEdit*>("ObjectID")->text(), "SIM-7");
   EXPECT_EQ(Listed(d.Window()->Differences), (std::vector<std::string>{"Прочее", "  checksum | differs | matches"}));
+  // The checksum state alone is a note: nothing else differs.
+  EXPECT_TRUE(d.Window()->Empty->isVisible());
+  EXPECT_TRUE(d.Window()->Differences->isVisible());
   d.Click(d.Window()->CloseButton);
   EXPECT_TRUE(d.dialogs.shown.empty());
 }

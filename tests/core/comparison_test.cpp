@@ -333,6 +333,29 @@ TEST(CompareWithController, TheReadGoesIntoTheComparisonOnly) {
       {G::Other, "checksum", "differs", "matches", "", C::kDerived},
   };
   EXPECT_EQ(Rows(c), expected) << RowsText(c);
+  EXPECT_TRUE(c.HasDifference());
+}
+
+// A configuration just read from the controller compares equal with it: the
+// checksum state the controller holds and the working configuration does not
+// is a note, no difference.
+TEST(CompareWithController, AConfigurationJustReadComparesEqual) {
+  for (const int version : {12, 15}) {
+    SCOPED_TRACE(version);
+    LinkBench b(HoldingObject(version, "SIM-7"));
+    ASSERT_TRUE(b.Connect());
+    b.link.N14Click();
+    ASSERT_TRUE(b.RunUntil([&] { return b.link.loadResult.has_value(); }, 20000));
+    ASSERT_EQ(b.link.loadResult, true);
+    b.link.CompareClick();
+    ASSERT_TRUE(b.RunUntil([&] { return b.link.compareResult.has_value(); }, 20000));
+    ASSERT_EQ(b.link.compareResult, true);
+    Comparison c(ControllerSettingsFile(b.model, b.link.compareVersion, *b.link.compareImage), C::kController);
+    c.Refresh(b.model);
+    EXPECT_FALSE(c.HasDifference()) << RowsText(c);
+    EXPECT_EQ(c.TakeableCount(), 0U) << RowsText(c);
+    for (const ComparisonRow& r : c.rows()) EXPECT_TRUE(r.note) << r.name;
+  }
 }
 
 // A controller of another version than the working configuration follows:

@@ -159,6 +159,7 @@ void Comparison::Refresh(const MainModel& model) {
     row.name = d.name;
     row.working = d.a;
     row.other = d.b;
+    row.note = d.note;
     const FlatItem* mine = nullptr;
     if (!d.imageBytes && d.a != kAbsent) {
       for (std::size_t i = next; i < flat.size(); ++i) {
@@ -183,6 +184,8 @@ void Comparison::Refresh(const MainModel& model) {
       row.why = C::kNotASetting;
     } else if (key == "checksum") {
       row.why = C::kDerived;
+    } else if (d.note) {
+      row.why = C::kChecksumByte;
     } else if (IsWhole(key)) {
       row.why = C::kNotASetting;
     } else if (mine == nullptr || theirs == nullptr || d.a == kAbsent || d.b == kAbsent) {
@@ -201,6 +204,10 @@ void Comparison::Refresh(const MainModel& model) {
   for (auto& group : groups) {
     for (auto& row : group) rows_.push_back(std::move(row));
   }
+}
+
+bool Comparison::HasDifference() const {
+  return std::any_of(rows_.begin(), rows_.end(), [](const ComparisonRow& r) { return !r.note; });
 }
 
 std::size_t Comparison::TakeableCount() const {

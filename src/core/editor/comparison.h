@@ -49,6 +49,8 @@ inline constexpr const char* kNotASetting = "Не настройка: не пе�
 inline constexpr const char* kOneSide = "Есть только в одной из конфигураций: не переносится.";
 inline constexpr const char* kUnreadable = "Значение не читается: не переносится.";
 inline constexpr const char* kNamesOnly = "Различаются только названия узлов: не переносится.";
+// A setting whose byte the checksum takes (OhrSMS in a 5121-byte image).
+inline constexpr const char* kChecksumByte = "Байт занят контрольной суммой: не переносится.";
 }  // namespace compare_texts
 
 // The pages and trees of the main window, in their order, and the rest.
@@ -69,6 +71,9 @@ struct ComparisonRow {
   std::string why;
   // The row's place in the listing's order, in which rows are taken.
   std::size_t listed = 0;
+  // Derived data shown for information, no difference of its own (see
+  // InspectDifference::note): the checksum state a write or save stores anew.
+  bool note = false;
 
   bool Takeable() const { return !setting.empty(); }
 };
@@ -110,6 +115,9 @@ class Comparison {
   // within a group, the groups in their order.
   const std::vector<ComparisonRow>& rows() const { return rows_; }
   std::size_t TakeableCount() const;
+  // Whether a row is a difference and not only a note: a configuration
+  // written to the controller and read back compares equal.
+  bool HasDifference() const;
 
   // Takes the other side's values of the chosen rows into the model's working
   // configuration, as hand edits in the pages and trees: the guard mode that
