@@ -16,6 +16,7 @@
 #include "compare_window.h"
 #include "editor/comparison.h"
 #include "editor/settings_edit.h"
+#include "installed_configuration.h"
 #include "main_window.h"
 #include "model/dialogs.h"
 #include "tree_view.h"
@@ -23,6 +24,7 @@
 namespace {
 
 using QuietDialogs = vemtaro::SilentDialogs;
+using vemtaro::bench::InstalledSettingsFile;
 
 class NoFiles : public vemtaro::FileStore {
  public:
@@ -87,38 +89,6 @@ void BM_OpenSettingsShown(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_OpenSettingsShown)->Unit(benchmark::kMillisecond);
-
-// A configuration as an installer leaves it: the object, numbers, delays,
-// relays, sensors, the reactions of the eight inputs and the thresholds.
-std::string InstalledSettingsFile() {
-  vemtaro::SilentDialogs silent;
-  vemtaro::EditDialogs edit(silent);
-  vemtaro::MainModel model(edit);
-  model.Startup();
-  std::vector<vemtaro::SettingAssignment> settings = {{"ObjectID", "Склад 7"},
-                                                      {"PasswordEdit", "4821"},
-                                                      {"AbonentNo1", "+79161234567"},
-                                                      {"AbonentNo2", "+79167654321"},
-                                                      {"NumOfAttempts", "3"},
-                                                      {"Zones", "[1 1 1 1 0 0 0 0]"},
-                                                      {"OhrSMS", "yes"}};
-  for (int k = 1; k <= 8; ++k) {
-    const std::string n = std::to_string(k);
-    settings.push_back({"Input" + n, std::to_string(10 * k)});
-    settings.push_back({"ID" + n, "000000000000000" + n});
-    for (const char* event : {"Замыкание", "Размыкание"}) {
-      const std::string reaction = "Вход " + n + "/" + event + "/";
-      settings.push_back({reaction + "relays", "ZNNNNNNNNNNNNNNN"});
-      settings.push_back({reaction + "phones", "12NNNNNNN"});
-      settings.push_back({reaction + "sms", "Объект 7: вход " + n + " " + event});
-    }
-    settings.push_back({"Датчик " + n + "/Выше MAX порога/max", "35"});
-    settings.push_back({"Датчик " + n + "/Ниже MIN уровня/min", "5"});
-  }
-  for (int k = 1; k <= 16; ++k) settings.push_back({"Rele" + std::to_string(k), std::to_string(k + 4)});
-  if (!vemtaro::SetSettings(model, edit, settings).ok) return {};
-  return model.SettingsFileBytes().value_or(std::string());
-}
 
 // From the file read to every difference listed and shown: both
 // configurations described and compared, the window filled and painted.

@@ -46,6 +46,7 @@
 
 #include "editor/comparison.h"
 #include "editor/settings_edit.h"
+#include "installed_configuration.h"
 #include "model/dialogs.h"
 #include "port/link_host.h"
 #include "port/serial_adapter.h"
@@ -56,6 +57,7 @@
 namespace {
 
 using namespace vemtaro;
+using vemtaro::bench::InstalledSettingsFile;
 
 constexpr int kDeadlineMs = 120000;
 
@@ -329,38 +331,6 @@ void BM_Wait_no_reply(benchmark::State& state) {
     state.counters["cpu_share"] = cpu / wall;
     program.link.EndConnection();
   }
-}
-
-// A configuration as an installer leaves it: the object, numbers, delays,
-// relays, sensors, the reactions of the eight inputs and the thresholds.
-std::string InstalledSettingsFile() {
-  SilentDialogs silent;
-  EditDialogs dialogs(silent);
-  MainModel model(dialogs);
-  model.Startup();
-  std::vector<SettingAssignment> settings = {{"ObjectID", "Склад 7"},
-                                             {"PasswordEdit", "4821"},
-                                             {"AbonentNo1", "+79161234567"},
-                                             {"AbonentNo2", "+79167654321"},
-                                             {"NumOfAttempts", "3"},
-                                             {"Zones", "[1 1 1 1 0 0 0 0]"},
-                                             {"OhrSMS", "yes"}};
-  for (int k = 1; k <= 8; ++k) {
-    const std::string n = std::to_string(k);
-    settings.push_back({"Input" + n, std::to_string(10 * k)});
-    settings.push_back({"ID" + n, "000000000000000" + n});
-    for (const char* event : {"Замыкание", "Размыкание"}) {
-      const std::string reaction = "Вход " + n + "/" + event + "/";
-      settings.push_back({reaction + "relays", "ZNNNNNNNNNNNNNNN"});
-      settings.push_back({reaction + "phones", "12NNNNNNN"});
-      settings.push_back({reaction + "sms", "Объект 7: вход " + n + " " + event});
-    }
-    settings.push_back({"Датчик " + n + "/Выше MAX порога/max", "35"});
-    settings.push_back({"Датчик " + n + "/Ниже MIN уровня/min", "5"});
-  }
-  for (int k = 1; k <= 16; ++k) settings.push_back({"Rele" + std::to_string(k), std::to_string(k + 4)});
-  if (!SetSettings(model, dialogs, settings).ok) return {};
-  return model.SettingsFileBytes().value_or(std::string());
 }
 
 void BM_Compare_v15_paced(benchmark::State& state) {
